@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quillary builds and tests with, when missing.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-pdf-dev qt6-svg-dev qt6-multimedia-dev
+  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+  libqpdf-dev libplist++-dev libbenchmark-dev
+  qpdf poppler-utils xvfb xauth imagemagick fonts-dejavu-core
+)
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+SUDO=()
+if [[ $(id -u) -ne 0 ]]; then
+  SUDO=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -q
+"${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null

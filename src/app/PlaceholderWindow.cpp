@@ -1,0 +1,57 @@
+#include "app/PlaceholderWindow.h"
+
+#include "pdf/TaskManager.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace quillary {
+
+QString describePaperFormat(const QString& documentPath)
+{
+    const PageSize size = TaskManager::pageSize(documentPath);
+    const PageFormat format = TaskManager::pageFormat(size.width, size.height);
+    QString name;
+    switch (format.formatCode) {
+    case FormatA4: name = PlaceholderWindow::tr("DIN A4"); break;
+    case FormatUSLetter: name = PlaceholderWindow::tr("US Letter"); break;
+    default: name = PlaceholderWindow::tr("undefined"); break;
+    }
+    if (format.formatCode != FormatUndefined)
+        name += format.landscape ? PlaceholderWindow::tr(" (landscape)") : PlaceholderWindow::tr(" (portrait)");
+    return PlaceholderWindow::tr("%1, %2 × %3 pt").arg(name).arg(size.width).arg(size.height);
+}
+
+PlaceholderWindow::PlaceholderWindow(const QString& documentPath, QWidget* parent)
+    : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(32, 32, 32, 32);
+    layout->setSpacing(12);
+    auto* heading = new QLabel(this);
+    QFont headingFont = heading->font();
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.6);
+    headingFont.setBold(true);
+    heading->setFont(headingFont);
+    layout->addWidget(heading);
+    if (documentPath.isEmpty()) {
+        setWindowTitle(tr("Quillary"));
+        heading->setText(tr("Management mode"));
+        auto* body = new QLabel(tr("Your stationery templates will be managed here."), this);
+        body->setWordWrap(true);
+        layout->addWidget(body);
+        resize(680, 360);
+    } else {
+        setWindowTitle(tr("Quillary – Preview"));
+        heading->setText(tr("Print-service mode"));
+        auto* pathLabel = new QLabel(tr("Document: %1").arg(documentPath), this);
+        pathLabel->setWordWrap(true);
+        pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(pathLabel);
+        layout->addWidget(new QLabel(tr("Paper format: %1").arg(describePaperFormat(documentPath)), this));
+        resize(600, 518);
+    }
+    layout->addStretch(1);
+}
+
+} // namespace quillary

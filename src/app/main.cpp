@@ -1,0 +1,36 @@
+#include "app/PlaceholderWindow.h"
+#include "app/ProcessEntry.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+using namespace quillary;
+
+int main(int argc, char* argv[])
+{
+    // Taken before QApplication strips its own options, so the echo is complete.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillary"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));
+    QApplication::setOrganizationDomain(QStringLiteral("quillary.app"));
+
+    // Translations first: the store names its default template in the user's language.
+    QTranslator translator;
+    if (translator.load(QLocale(), QStringLiteral("quillary"), QStringLiteral("_"),
+                        QStringLiteral(":/quillary/translations")))
+        QApplication::installTranslator(&translator);
+
+    const RunMode mode = prepareProcess(arguments);
+
+    PlaceholderWindow window(mode == RunMode::PrintService ? arguments.at(1) : QString());
+    window.show();
+    QApplication::setQuitOnLastWindowClosed(true);
+    app.exec();
+    return 0;
+}

@@ -1,0 +1,74 @@
+#include "pdf/TaskManager.h"
+#include "pdf/QpdfSupport.h"
+
+#include <QFileInfo>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include <cmath>
+
+namespace quillary {
+
+namespace {
+
+bool within(int value, int low, int high)
+{
+    return value >= low && value <= high;
+}
+
+int roundHalfAwayFromZero(double value)
+{
+    return static_cast<int>(std::lround(value));
+}
+
+} // namespace
+
+PageSize TaskManager::pageSize(const std::optional<QString>& path)
+{
+    if (!path || path->isEmpty())
+        return {};
+    // Only names ending in exactly ".pdf" are opened; ".PDF" is not.
+    if (QFileInfo(*path).suffix() != QLatin1String("pdf"))
+        return {};
+    auto box = firstPageMediaBox(*path);
+    if (!box)
+        return {};
+    return {roundHalfAwayFromZero(box->width()), roundHalfAwayFromZero(box->height())};
+}
+
+PageFormat TaskManager::pageFormat(int width, int height)
+{
+    if (within(width, 594, 596) && within(height, 841, 853))
+        return {FormatA4, false};
+    if (within(width, 841, 853) && within(height, 594, 596))
+        return {FormatA4, true};
+    if (within(width, 611, 613) && within(height, 791, 793))
+        return {FormatUSLetter, false};
+    if (within(width, 791, 793) && within(height, 611, 613))
+        return {FormatUSLetter, true};
+    return {FormatUndefined, false};
+}
+
+PageSize TaskManager::standardPageSize(std::uint8_t formatCode)
+{
+    switch (formatCode) {
+    case FormatA4: return {595, 842};
+    case FormatUSLetter: return {612, 792};
+    default: return {0, 0};
+    }
+}
+
+QSizeF TaskManager::outputPageSize(const QString& documentPath)
+{
+    const PageSize standard = standardPageSize(documentFormat);
+    if (standard.width > 0 && standard.height > 0)
+        return QSizeF(standard.width, standard.height);
+    // Neither A4 nor US Letter: a 0 x 0 page is no page, so the document's own
+    // first page decides.
+    if (auto box = firstPageMediaBox(documentPath); box && box->width() > 0 && box->height() > 0)
+        return box->size();
+    return QSizeF(standardPageSize(FormatA4).width, standardPageSize(FormatA4).height);
+}
+
+} // namespace quillary

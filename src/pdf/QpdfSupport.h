@@ -1,0 +1,33 @@
+#pragma once
+
+// Small helpers around qpdf shared by the engine and the store. Internal to
+// quillary_core.
+
+#include <QRectF>
+#include <QString>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <memory>
+#include <optional>
+
+namespace quillary {
+
+// Opens a PDF quietly (no warnings on stderr). Throws on failure; the message of
+// the exception is a readable reason. Files that need a password are refused.
+std::shared_ptr<QPDF> openPdf(const QString& path);
+
+// Media box of page 1, normalised (positive width and height, origin at the
+// lower-left corner); nothing when the file cannot be read or has no page.
+std::optional<QRectF> firstPageMediaBox(const QString& path);
+
+// The media box of a page as a rectangle (inherited boxes resolved).
+QRectF mediaBoxOf(QPDFObjectHandle page);
+
+// A short human reason for an exception thrown by qpdf.
+QString describePdfError(const std::exception& e);
+
+std::string toLocal8(const QString& path);
+
+} // namespace quillary

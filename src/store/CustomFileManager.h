@@ -1,0 +1,102 @@
+#pragma once
+
+#include "store/StoreKey.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+
+namespace quillary {
+
+// Where the store lives and what it starts from. Tests inject a temporary
+// directory and a fixed clock; the application uses the defaults.
+struct StoreConfig {
+    // Store directory; empty means GenericDataLocation + bundle identifier.
+    QString directory;
+    // Default settings file copied in at first start.
+    QString defaultSettingsPath = QStringLiteral(":/quillary/settings.plist");
+    // One-page letterhead imported as the default template's start page when the
+    // default settings name none.
+    QString sampleLetterheadPath = QStringLiteral(":/quillary/sample-letterhead.pdf");
+    // Clock for the change labels ("Created dd.MM.yy").
+    std::function<QDateTime()> clock;
+};
+
+// Outcome of importPage: the index of the page in its kind's list, or why the
+// page could not be stored (nothing was written then).
+struct ImportResult {
+    std::optional<int> index;
+    QString error;
+    explicit operator bool() const { return index.has_value(); }
+};
+
+// The template store: the settings file (an XML property list), the stored
+// one-page stationery files and the scratch file names. One instance per
+// process, sharedStore(); every reader and writer of templates goes through it.
+// Main thread only.
+class CustomFileManager {
+public:
+    explicit CustomFileManager(StoreConfig config = {});
+
+    // --- the settings file and the directory ---
+    QString storeDirectory();
+    QString settingsPath() const { return path.value_or(QString()); }
+    // Writes dic whole and atomically; false (and the old file intact) on failure.
+    bool save();
+    const std::optional<QVariantMap>& dictionary() const { return dic; }
+
+    // --- templates ---
+    std::optional<QVariantList> loadTemplateList() const;
+    std::optional<QVariantList> templatesNamed(const QString& name) const;
+    bool templateExists(const QString& name) const;
+    void addTemplate(const QVariantMap& entry);
+    void replaceTemplate(const QString& oldName, const QString& newName, const QVariantMap& entry);
+    void deleteTemplate(const QString& name);
+    void convertLegacyPatterns();
+    void createDefaultTemplate();
+
+    // The save procedure of the assistant, from SharedData and the typed name.
+    // Returns true when something was saved (the caller then installs the
+    // print-service workflow); false when the edited template is gone or a page
+    // could not be imported, in which case error says why and nothing changed.
+    bool saveTemplate(const QString& typedName, QString* error = nullptr);
+
+    // --- stored pages ---
+    ImportResult importPage(StoreKey kind, const QString& source,
+                            const std::optional<QString>& overwritePath = std::nullopt);
+    std::optional<QString> pagePath(StoreKey kind, int index) const;
+    QStringList pagePaths(StoreKey key);
+    void setPagePaths(StoreKey key, const QStringList& paths);
+    void deletePage(StoreKey kind, int index);
+
+    // --- files ---
+    QString scratchPath(StoreKey kind);
+    void deleteFile(const QString& filePath);
+    void removeIfReadable(const QString& itemPath);
+    void copyFile(const QString& source, const QString& destination);
+
+    // "Created dd.MM.yy" / "Updated dd.MM.yy" with the localized prefix.
+    QString changeLabel(bool created) const;
+
+private:
+    StoreConfig config;
+    std::optional<QVariantMap> dic;
+    std::optional<QString> path;
+    int cnt = 0;
+    QVariantList templateProperties;
+};
+
+// The process-wide store, created on first use.
+CustomFileManager& sharedStore();
+// Settings for sharedStore(); only effective before its first use.
+void configureSharedStore(StoreConfig config);
+
+// Page references are "X" or a decimal index, stored as text or as an integer.
+QString referenceText(const QVariant& value);
+std::optional<int> referenceIndex(const QVariant& value);
+
+} // namespace quillary

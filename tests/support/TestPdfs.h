@@ -1,0 +1,52 @@
+#pragma once
+
+// Small PDF files made for tests with qpdf: sizes, text, coloured marks, white
+// page fills, encryption, zero pages.
+
+#include <QColor>
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+namespace testpdfs {
+
+inline const QSizeF A4{595.276, 841.89};
+inline const QSizeF A4Whole{595, 842};
+inline const QSizeF A4Landscape{841.89, 595.276};
+inline const QSizeF Letter{612, 792};
+
+// What one page carries.
+struct PageSpec {
+    QSizeF size = A4Whole;
+    QString text;                 // drawn in Helvetica near the top left (empty: none)
+    QList<QPair<QRectF, QColor>> rects; // filled rectangles in user space
+    bool whiteBackground = false; // a page-sized "1 1 1 sc ... re f" fill first
+    QString rawContent;           // appended verbatim to the content stream
+};
+
+// Writes a PDF with the given pages; returns false when writing failed.
+bool writePdf(const QString& path, const QList<PageSpec>& pages);
+
+// n pages of one size, each labelled "Page k".
+bool writeNumbered(const QString& path, int pages, QSizeF size = A4Whole);
+
+// One page whose whole content stream is rawContent (for scanner tests).
+bool writeRaw(const QString& path, const QByteArray& rawContent, QSizeF size = A4Whole);
+
+// One A4 page, encrypted with AES-256 and the user password.
+bool writeEncrypted(const QString& path, const QString& userPassword, const QString& ownerPassword);
+
+// A structurally valid PDF with no pages.
+bool writeZeroPages(const QString& path);
+
+// Writes bytes to a file as they are.
+bool writeBytes(const QString& path, const QByteArray& bytes);
+
+// Page count through qpdf; -1 when the file cannot be read.
+int pageCount(const QString& path, const QString& password = {});
+
+// Media box of page `index` (0-based) through qpdf; null when unreadable.
+QRectF mediaBox(const QString& path, int index = 0, const QString& password = {});
+
+} // namespace testpdfs
