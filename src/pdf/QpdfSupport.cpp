@@ -64,3 +64,43 @@ QString describePdfError(const std::exception& e)
 }
 
 } // namespace quillary
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <qpdf/QPDFWriter.hh>
+
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+#include <stdexcept>
+
+namespace quillary {
+
+void writePdfAtomically(QPDF& pdf, const QString& destination,
+                        const std::function<void(QPDFWriter&)>& configure)
+{
+    const QFileInfo target(destination);
+    QTemporaryFile temp(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(target.fileName())));
+    if (!temp.open())
+        throw std::runtime_error(QStringLiteral("cannot write in %1: %2")
+                                     .arg(target.absolutePath(), temp.errorString())
+                                     .toStdString());
+    const std::string tempPath = toLocal8(temp.fileName());
+    // On any exception QTemporaryFile removes the partial file.
+    std::FILE* file = ::fdopen(::dup(temp.handle()), "wb");
+    if (!file)
+        throw std::runtime_error("cannot open a temporary file");
+    {
+        QPDFWriter writer(pdf);
+        writer.setOutputFile(tempPath.c_str(), file, true);
+        if (configure)
+            configure(writer);
+        writer.write();
+    }
+    std::filesystem::rename(tempPath, toLocal8(target.absoluteFilePath()));
+    temp.setAutoRemove(false);
+}
+
+} // namespace quillary

@@ -31,3 +31,17 @@ QString describePdfError(const std::exception& e);
 std::string toLocal8(const QString& path);
 
 } // namespace quillary
+
+#include <functional>
+class QPDFWriter;
+
+namespace quillary {
+
+// Writes pdf to destination through a temporary file beside it (mode 0600) and
+// renames it into place, so an existing destination is only ever replaced by a
+// complete file. configure may set up the writer (encryption, ...). Throws on
+// failure and leaves nothing behind.
+void writePdfAtomically(QPDF& pdf, const QString& destination,
+                        const std::function<void(QPDFWriter&)>& configure = {});
+
+} // namespace quillary

@@ -9,7 +9,6 @@ std::unique_ptr<PdfContext> TaskManager::createPdfContext(const QString&, const 
 PdfResult TaskManager::mergeDocument(const MergeRequest&) { return {}; }
 PdfResult TaskManager::mergeSinglePage(const QString&, const QString&, const QString&, bool, double, double) { return {}; }
 std::optional<QString> TaskManager::extractPage(const QString&, int) { return {}; }
-PdfResult TaskManager::writeFirstPage(const QString&, const QString&) { return {}; }
 QList<PageImage> TaskManager::previewImages(const QString&, const std::optional<QString>&, const std::optional<QString>&, const std::optional<QString>&, bool, bool, bool, bool, double, double, double, double) { return {}; }
 bool TaskManager::hasWhiteBackground(const QString&) { return false; }
 }
