@@ -53,8 +53,11 @@ QPDFObjectHandle makePage(QPDF& pdf, const PageSpec& spec)
     QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
     QPDFObjectHandle page = QPDFObjectHandle::parse(
-        "<< /Type /Page /MediaBox [0 0 " + num(spec.size.width()) + " " + num(spec.size.height())
+        "<< /Type /Page /MediaBox [" + num(spec.origin.x()) + " " + num(spec.origin.y()) + " "
+        + num(spec.origin.x() + spec.size.width()) + " " + num(spec.origin.y() + spec.size.height())
         + "] /Resources << /Font << >> >> >>");
+    if (spec.rotate != 0)
+        page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(spec.rotate));
     page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
     page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, contentFor(spec)));
     return pdf.makeIndirectObject(page);

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QPointF>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -23,6 +24,8 @@ struct PageSpec {
     QList<QPair<QRectF, QColor>> rects; // filled rectangles in user space
     bool whiteBackground = false; // a page-sized "1 1 1 sc ... re f" fill first
     QString rawContent;           // appended verbatim to the content stream
+    QPointF origin;               // lower-left corner of the media box
+    int rotate = 0;               // /Rotate of the page (0: none)
 };
 
 // Writes a PDF with the given pages; returns false when writing failed.

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "pdf/TaskManager.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QPdfDocument>
+
+#include <memory>
+
+namespace quillary {
+
+// The bytes of one merged PDF, loaded once and shared by all its page images.
+// Main thread only, like the previews that use it.
+class PageImageSource {
+public:
+    // Null when the bytes are not a readable PDF.
+    static std::shared_ptr<PageImageSource> fromBytes(QByteArray bytes);
+
+    int pageCount() const;
+    // The page scaled to exactly pixelSize; null for a bad index or size.
+    QImage render(int pageIndex, QSize pixelSize);
+
+private:
+    PageImageSource() = default;
+    QByteArray bytes;
+    QBuffer buffer;
+    QPdfDocument document;
+};
+
+} // namespace quillary

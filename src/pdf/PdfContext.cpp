@@ -1,0 +1,244 @@
+#include "pdf/PdfContext.h"
+#include "pdf/QpdfSupport.h"
+
+#include <QFileInfo>
+
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cmath>
+
+namespace quillary {
+
+namespace {
+
+// A number as a content-stream operand: plain decimal, never an exponent.
+std::string operand(double value)
+{
+    if (!std::isfinite(value))
+        value = 0;
+    QByteArray text = QByteArray::number(value, 'f', 6);
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    if (text == "-0" || text.isEmpty())
+        text = "0";
+    return text.toStdString();
+}
+
+QPDFObjectHandle rectangle(const QRectF& r)
+{
+    return QPDFObjectHandle::newFromRectangle(
+        QPDFObjectHandle::Rectangle(r.left(), r.top(), r.right(), r.bottom()));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- PdfSource
+
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, QString* error)
+{
+    try {
+        std::shared_ptr<PdfSource> source(new PdfSource);
+        source->filePath = path;
+        source->pdf = openPdf(path);
+        source->pages = QPDFPageDocumentHelper(*source->pdf).getAllPages();
+        return source;
+    } catch (const std::exception& e) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, describePdfError(e));
+        return nullptr;
+    }
+}
+
+QRectF PdfSource::mediaBox(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return {};
+    return mediaBoxOf(pages[pageIndex].getObjectHandle());
+}
+
+QPDFObjectHandle PdfSource::formXObject(int pageIndex)
+{
+    if (auto it = forms.find(pageIndex); it != forms.end())
+        return it->second;
+
+    QPDFPageObjectHelper& page = pages[pageIndex];
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    if (contents.isArray() && contents.getArrayNItems() == 1)
+        contents = contents.getArrayItem(0);
+
+    QPDFObjectHandle form;
+    if (contents.isStream() && contents.isIndirect()
+        && !convertedStreams.contains(contents.getObjGen())) {
+        // The usual page has one content stream. It becomes the form itself, so
+        // its data is copied as stored (still compressed) instead of being
+        // decoded and compressed again. This source is never written, so
+        // changing its objects harms nobody.
+        form = contents;
+        convertedStreams.emplace(contents.getObjGen(), pageIndex);
+    } else if (contents.isNull()) {
+        form = QPDFObjectHandle::newStream(pdf.get(), std::string());
+    } else {
+        // Several streams, or one that another page uses too: a fresh form
+        // with the concatenated content.
+        form = page.getFormXObjectForPage(false);
+    }
+
+    QPDFObjectHandle dict = form.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+    // Identity matrix: the content keeps the page's own user space. /Rotate and
+    // /UserUnit of the page are not applied, as with a raw content draw.
+    dict.removeKey("/Matrix");
+    QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+    dict.replaceKey("/Resources", resources.isDictionary()
+                                      ? (resources.isIndirect() ? resources : resources.shallowCopy())
+                                      : QPDFObjectHandle::newDictionary());
+    QPDFObjectHandle group = page.getAttribute("/Group", false);
+    if (group.isDictionary())
+        dict.replaceKey("/Group", group.isIndirect() ? group : group.shallowCopy());
+    else
+        dict.removeKey("/Group");
+    dict.replaceKey("/BBox", rectangle(mediaBox(pageIndex)));
+
+    forms.emplace(pageIndex, form);
+    return form;
+}
+
+// --------------------------------------------------------------- PdfContext
+
+PdfContext::PdfContext(QString outputPath, const QRectF& mediaBox)
+    : path(std::move(outputPath)), box(mediaBox.normalized())
+{
+    out.setSuppressWarnings(true);
+    out.emptyPDF();
+}
+
+PdfContext::~PdfContext() = default;
+
+void PdfContext::setInformation(const std::string& key, const QString& value)
+{
+    for (auto& entry : information) {
+        if (entry.first == key) {
+            entry.second = value;
+            return;
+        }
+    }
+    information.emplace_back(key, value);
+}
+
+void PdfContext::beginPage()
+{
+    if (inPage)
+        endPage();
+    inPage = true;
+    pageContent.clear();
+    pageXObjects = QPDFObjectHandle::newDictionary();
+    namesOnPage = 0;
+}
+
+QPDFObjectHandle PdfContext::placedForm(const std::shared_ptr<PdfSource>& source, int pageIndex,
+                                        const QRectF& visible)
+{
+    const auto key = std::make_pair(source.get(), pageIndex);
+    auto it = placed.find(key);
+    if (it == placed.end()) {
+        if (std::find(sources.begin(), sources.end(), source) == sources.end())
+            sources.push_back(source);
+        QPDFObjectHandle form = source->formXObject(pageIndex);
+        // The form's box is the part of the output page it is drawn on: content
+        // is cut off at the output page's edges and nowhere else.
+        form.getDict().replaceKey("/BBox", rectangle(visible));
+        QPDFObjectHandle copy = out.copyForeignObject(form);
+        it = placed.emplace(key, Placed{copy, visible}).first;
+    } else if (!it->second.bbox.contains(visible)) {
+        // Drawn again elsewhere: widen the box so no drawing loses content.
+        it->second.bbox = it->second.bbox.united(visible);
+        it->second.xobject.getDict().replaceKey("/BBox", rectangle(it->second.bbox));
+    }
+    return it->second.xobject;
+}
+
+PdfResult PdfContext::drawPage(const std::shared_ptr<PdfSource>& source, int pageIndex,
+                               QPointF translation)
+{
+    if (!source || pageIndex < 0 || pageIndex >= source->pageCount()) {
+        const QString why = QStringLiteral("%1: no page %2")
+                                .arg(source ? source->path() : QString(), QString::number(pageIndex + 1));
+        if (firstError.isEmpty())
+            firstError = why;
+        return PdfResult::failure(why);
+    }
+    if (!inPage)
+        beginPage();
+    try {
+        // The output page in the source page's coordinates.
+        const QRectF visible = box.translated(-translation);
+        QPDFObjectHandle form = placedForm(source, pageIndex, visible);
+        const std::string name = "/Fx" + std::to_string(namesOnPage++);
+        pageXObjects.replaceKey(name, form);
+        if (translation.isNull()) {
+            pageContent += "q " + name + " Do Q\n";
+        } else {
+            pageContent += "q 1 0 0 1 " + operand(translation.x()) + ' ' + operand(translation.y())
+                + " cm " + name + " Do Q\n";
+        }
+        return PdfResult::success();
+    } catch (const std::exception& e) {
+        const QString why = QStringLiteral("%1: %2").arg(source->path(), describePdfError(e));
+        if (firstError.isEmpty())
+            firstError = why;
+        return PdfResult::failure(why);
+    }
+}
+
+void PdfContext::endPage()
+{
+    if (!inPage)
+        return;
+    inPage = false;
+    QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
+    page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+    page.replaceKey("/MediaBox", rectangle(box));
+    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+    resources.replaceKey("/XObject", pageXObjects);
+    page.replaceKey("/Resources", resources);
+    page.replaceKey("/Contents", out.newStream(pageContent));
+    QPDFPageDocumentHelper(out).addPage(QPDFPageObjectHelper(out.makeIndirectObject(page)), false);
+    ++pagesWritten;
+    pageContent.clear();
+}
+
+PdfResult PdfContext::close()
+{
+    if (closed)
+        return PdfResult::failure(QStringLiteral("%1: already closed").arg(path));
+    if (inPage)
+        endPage();
+    closed = true;
+    if (!firstError.isEmpty())
+        return PdfResult::failure(firstError);
+    try {
+        if (!information.empty()) {
+            QPDFObjectHandle info = QPDFObjectHandle::newDictionary();
+            for (const auto& [key, value] : information)
+                info.replaceKey("/" + key, QPDFObjectHandle::newUnicodeString(value.toStdString()));
+            out.getTrailer().replaceKey("/Info", out.makeIndirectObject(info));
+        }
+        writePdfAtomically(out, path, [this](QPDFWriter& writer) {
+            if (protection.encrypt) {
+                writer.setR6EncryptionParameters(
+                    protection.userPassword.c_str(), protection.ownerPassword.c_str(),
+                    true, protection.allowCopying, true, true, true, true,
+                    protection.allowPrinting ? qpdf_r3p_full : qpdf_r3p_none, true);
+            }
+        });
+        return PdfResult::success();
+    } catch (const std::exception& e) {
+        return PdfResult::failure(QStringLiteral("%1: %2").arg(path, describePdfError(e)));
+    }
+}
+
+} // namespace quillary

@@ -1,0 +1,129 @@
+#pragma once
+
+// A PDF output built page by page from the pages of other PDF files, without
+// rasterising anything. Internal to quillary_core; the engine's operations in
+// TaskManager are built on it.
+
+#include "pdf/TaskManager.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillary {
+
+// An opened input PDF whose pages can be drawn into a PdfContext. Keep it alive
+// for as long as a context that drew from it is open: page content is copied
+// from the file only when the context is closed.
+class PdfSource {
+public:
+    // Opens path; null, with a one-line reason naming the file in *error, when
+    // the file cannot be read as a PDF (or needs a password).
+    static std::shared_ptr<PdfSource> open(const QString& path, QString* error = nullptr);
+
+    const QString& path() const { return filePath; }
+    int pageCount() const { return static_cast<int>(pages.size()); }
+    // Media box of a page (normalised), null for an index out of range.
+    QRectF mediaBox(int pageIndex) const;
+
+private:
+    friend class PdfContext;
+    PdfSource() = default;
+    // The page as a form XObject in this source's own document: its content,
+    // resources and group, in the page's own user space (identity matrix).
+    QPDFObjectHandle formXObject(int pageIndex);
+
+    QString filePath;
+    std::shared_ptr<QPDF> pdf;
+    std::vector<QPDFPageObjectHelper> pages;
+    std::map<int, QPDFObjectHandle> forms;
+    // Content streams already turned into a form, to notice streams that two
+    // pages share.
+    std::map<QPDFObjGen, int> convertedStreams;
+};
+
+// How the written file is protected. Passwords are the bytes the security
+// handler uses (UTF-8 after preparation); the owner password is never empty
+// when encrypt is set.
+struct PdfSecurity {
+    bool encrypt = false;
+    std::string userPassword;
+    std::string ownerPassword;
+    bool allowPrinting = true;
+    bool allowCopying = true;
+};
+
+// An output PDF: begin a page, draw source pages into it (each shifted by a
+// translation), end the page; close writes the file atomically. Every page
+// takes the context's media box. A source page drawn on several output pages
+// is stored once and referenced from each of them.
+class PdfContext {
+public:
+    PdfContext(QString outputPath, const QRectF& mediaBox);
+    ~PdfContext();
+    PdfContext(const PdfContext&) = delete;
+    PdfContext& operator=(const PdfContext&) = delete;
+
+    const QString& outputPath() const { return path; }
+    const QRectF& mediaBox() const { return box; }
+    int pageCount() const { return pagesWritten; }
+
+    // Document information entry ("Creator", "Author", "Title", ...).
+    void setInformation(const std::string& key, const QString& value);
+    void setSecurity(PdfSecurity security) { protection = std::move(security); }
+
+    void beginPage();
+    // Draws the content of page pageIndex (0-based) of source so that the
+    // source page's user-space origin lies at translation on the output page:
+    // no scaling, no rotation, cut off at the output page's edges. Later
+    // drawings cover earlier ones.
+    PdfResult drawPage(const std::shared_ptr<PdfSource>& source, int pageIndex,
+                       QPointF translation = {});
+    void endPage();
+
+    // Writes the file through a temporary file beside it. After a failure
+    // (here or in drawPage) nothing is written and an existing file stays.
+    PdfResult close();
+
+private:
+    struct Placed {
+        QPDFObjectHandle xobject;
+        QRectF bbox;
+    };
+    QPDFObjectHandle placedForm(const std::shared_ptr<PdfSource>& source, int pageIndex,
+                                const QRectF& visible);
+
+    QString path;
+    QRectF box;
+    QPDF out;
+    std::vector<std::shared_ptr<PdfSource>> sources;
+    std::map<std::pair<const PdfSource*, int>, Placed> placed;
+    std::vector<std::pair<std::string, QString>> information;
+    PdfSecurity protection;
+
+    bool inPage = false;
+    bool closed = false;
+    int pagesWritten = 0;
+    std::string pageContent;
+    QPDFObjectHandle pageXObjects;
+    int namesOnPage = 0;
+    QString firstError;
+};
+
+// Turns a password typed by the user into the bytes AES-256 encryption uses:
+// non-ASCII spaces become spaces, characters mapped to nothing are dropped, the
+// text is normalised (NFKC) and encoded as UTF-8. Nothing, with a reason in
+// *error, when it holds characters a password may not contain.
+std::optional<std::string> preparePassword(const QString& password, QString* error = nullptr);
+
+} // namespace quillary

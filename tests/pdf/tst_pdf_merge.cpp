@@ -1,0 +1,485 @@
+// Merging stationery with documents, checked with qpdf, two renderers and
+// pdftotext.
+
+#include "PdfChecks.h"
+#include "pdf/TaskManager.h"
+#include "support/TestPdfs.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <set>
+
+using namespace quillary;
+using testpdfs::PageSpec;
+
+namespace {
+
+// Marks the tests look for: the document's blue square, and one square per
+// stationery kind at the same place so the probe tells which one is there.
+const QRectF DocMark(100, 400, 40, 40);
+const QRectF StationeryMark(300, 600, 40, 40);
+const QPointF Inset(5, 5);
+
+PageSpec stationeryPage(const QColor& colour, const QString& label)
+{
+    PageSpec spec;
+    spec.text = label;
+    spec.rects = {{StationeryMark, colour}};
+    return spec;
+}
+
+} // namespace
+
+class TestMerge : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir{QDir::tempPath() + "/tst_pdf_merge-XXXXXX"};
+    QString startPath, continuationPath, termsPath;
+
+    QString file(const QString& name) const { return dir.filePath(name); }
+
+    QString documentWith(int pages, QSizeF size = testpdfs::A4)
+    {
+        QList<PageSpec> specs;
+        for (int k = 1; k <= pages; ++k) {
+            PageSpec spec;
+            spec.size = size;
+            spec.text = QStringLiteral("Page %1").arg(k);
+            spec.rects = {{DocMark, Qt::blue}};
+            specs.append(spec);
+        }
+        const QString path = file(QStringLiteral("doc%1-%2x%3.pdf").arg(pages).arg(size.width()).arg(size.height()));
+        if (!QFileInfo::exists(path) && !testpdfs::writePdf(path, specs))
+            qFatal("cannot write a test document");
+        return path;
+    }
+
+    MergeRequest request(const QString& document, const QString& output)
+    {
+        MergeRequest r;
+        r.documentPath = document;
+        r.outputPath = output;
+        r.startPagePath = startPath;
+        r.continuationPagePath = continuationPath;
+        r.termsPagePath = termsPath;
+        r.options = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false}};
+        return r;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        dir.setAutoRemove(qEnvironmentVariableIsEmpty("QUILLARY_KEEP_TEST_FILES"));
+        startPath = file("start.pdf");
+        continuationPath = file("continuation.pdf");
+        termsPath = file("terms.pdf");
+        QVERIFY(testpdfs::writePdf(startPath, {stationeryPage(Qt::red, "Start Letterhead")}));
+        QVERIFY(testpdfs::writePdf(continuationPath, {stationeryPage(Qt::green, "Continuation Letterhead")}));
+        QVERIFY(testpdfs::writePdf(termsPath, {stationeryPage(Qt::yellow, "Terms Conditions")}));
+    }
+
+    void init() { TaskManager::documentFormat = FormatA4; }
+
+    // Which stationery lies on each output page and where the document's
+    // content landed: per page "<stationery colour><document colour>" read at
+    // the stationery mark and at the document mark moved by its offset.
+    void composition_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<bool>("useStart");
+        QTest::addColumn<bool>("useContinuation");
+        QTest::addColumn<bool>("useTerms");
+        QTest::addColumn<bool>("withStartPath");
+        QTest::addColumn<bool>("overlay");
+        QTest::addColumn<QPointF>("firstOffset");
+        QTest::addColumn<QPointF>("continuationOffset");
+        QTest::addColumn<QStringList>("expected");
+
+        const QPointF none;
+        QTest::newRow("one page, all three: start then terms alone")
+            << 1 << true << true << true << true << false << none << none << QStringList{"RB", "YW"};
+        QTest::newRow("three pages, continuation only")
+            << 3 << false << true << false << true << true << QPointF(10, 20) << none
+            << QStringList{"WB", "GB", "GB"};
+        QTest::newRow("three pages, all three")
+            << 3 << true << true << true << true << false << none << none << QStringList{"RB", "GB", "GB", "YW"};
+        QTest::newRow("start flag without a start file")
+            << 1 << true << false << false << false << false << QPointF(10, 20) << none << QStringList{"WB"};
+        QTest::newRow("first-page offset moves page 1 only")
+            << 2 << true << true << false << true << false << QPointF(10, 20) << none << QStringList{"RB", "GB"};
+        QTest::newRow("continuation offset, overlay")
+            << 3 << true << true << false << true << true << none << QPointF(-30, 50)
+            << QStringList{"RB", "GB", "GB"};
+        QTest::newRow("terms page ignores offsets")
+            << 1 << false << false << true << true << true << QPointF(60, -70) << QPointF(60, -70)
+            << QStringList{"WB", "YW"};
+        QTest::newRow("nothing enabled")
+            << 2 << false << false << false << true << false << QPointF(-50, -50) << QPointF(15, 0)
+            << QStringList{"WB", "WB"};
+    }
+    void composition()
+    {
+        QFETCH(int, pages);
+        QFETCH(bool, useStart);
+        QFETCH(bool, useContinuation);
+        QFETCH(bool, useTerms);
+        QFETCH(bool, withStartPath);
+        QFETCH(bool, overlay);
+        QFETCH(QPointF, firstOffset);
+        QFETCH(QPointF, continuationOffset);
+        QFETCH(QStringList, expected);
+
+        const QString output = file(QStringLiteral("composition-%1.pdf").arg(QTest::currentDataTag()));
+        MergeRequest r = request(documentWith(pages), output);
+        if (!withStartPath)
+            r.startPagePath.reset();
+        r.useStartPage = useStart;
+        r.useContinuationPage = useContinuation;
+        r.useTermsPage = useTerms;
+        r.stationeryIsOverlay = overlay;
+        r.firstPageOffsetX = firstOffset.x();
+        r.firstPageOffsetY = firstOffset.y();
+        r.continuationOffsetX = continuationOffset.x();
+        r.continuationOffsetY = continuationOffset.y();
+        const PdfResult result = TaskManager::mergeDocument(r);
+        QVERIFY2(result.ok, qPrintable(result.error));
+
+        QCOMPARE(testpdfs::pageCount(output), expected.size());
+        QStringList seen;
+        for (int i = 0; i < expected.size(); ++i) {
+            const QImage image = pdfchecks::render(output, i);
+            QCOMPARE(image.size(), QSize(595, 842));
+            const QPointF offset = i == 0 ? firstOffset : continuationOffset;
+            const QPointF docProbe = DocMark.topLeft() + offset + Inset;
+            const QPointF statProbe = StationeryMark.topLeft() + Inset;
+            seen << QString(pdfchecks::colourName(pdfchecks::at(image, statProbe.x(), statProbe.y())))
+                        + pdfchecks::colourName(pdfchecks::at(image, docProbe.x(), docProbe.y()));
+            // A moved page has left its unmoved place empty.
+            if (i < pages && (offset.x() >= 10 || offset.y() >= 10 || offset.x() <= -10 || offset.y() <= -10)) {
+                const QPointF unmoved = DocMark.topLeft() + Inset;
+                QCOMPARE(pdfchecks::colourName(pdfchecks::at(image, unmoved.x(), unmoved.y())), QLatin1Char('W'));
+            }
+        }
+        QCOMPARE(seen, expected);
+    }
+
+    // What is drawn later covers what was drawn before, in both renderers.
+    void overlayOrder_data()
+    {
+        QTest::addColumn<bool>("overlay");
+        QTest::addColumn<bool>("poppler");
+        QTest::addColumn<bool>("whiteBackground");
+        QTest::addColumn<QChar>("expected");
+        QTest::newRow("overlay, Qt PDF") << true << false << false << QChar('R');
+        QTest::newRow("behind, Qt PDF") << false << false << false << QChar('B');
+        QTest::newRow("overlay, pdftoppm") << true << true << false << QChar('R');
+        QTest::newRow("behind, pdftoppm") << false << true << false << QChar('B');
+        QTest::newRow("white stationery over the document hides it") << true << false << true << QChar('W');
+        QTest::newRow("white stationery behind the document") << false << false << true << QChar('B');
+    }
+    void overlayOrder()
+    {
+        QFETCH(bool, overlay);
+        QFETCH(bool, poppler);
+        QFETCH(bool, whiteBackground);
+        QFETCH(QChar, expected);
+
+        PageSpec cover;
+        if (whiteBackground)
+            cover.whiteBackground = true;
+        else
+            cover.rects = {{DocMark, Qt::red}};
+        const QString stationery = file(QStringLiteral("cover-%1.pdf").arg(whiteBackground));
+        QVERIFY(testpdfs::writePdf(stationery, {cover}));
+
+        const QString output = file(QStringLiteral("order-%1.pdf").arg(QTest::currentDataTag()));
+        MergeRequest r = request(documentWith(1), output);
+        r.startPagePath = stationery;
+        r.useStartPage = true;
+        r.stationeryIsOverlay = overlay;
+        QVERIFY(TaskManager::mergeDocument(r));
+        const QImage image = poppler ? pdfchecks::renderWithPoppler(output, 0) : pdfchecks::render(output, 0);
+        QVERIFY(!image.isNull());
+        const QPointF probe = DocMark.center();
+        QCOMPARE(pdfchecks::colourName(pdfchecks::at(image, probe.x(), probe.y())), expected);
+    }
+
+    // Output pages take the size of the document's format, never the
+    // document's own size, except when the format is neither A4 nor Letter.
+    void pageSizes_data()
+    {
+        QTest::addColumn<QSizeF>("documentSize");
+        QTest::addColumn<QRectF>("expected");
+        QTest::newRow("A4 in fractional points") << testpdfs::A4 << QRectF(0, 0, 595, 842);
+        QTest::newRow("US Letter") << testpdfs::Letter << QRectF(0, 0, 612, 792);
+        QTest::newRow("A4 landscape gives portrait pages") << testpdfs::A4Landscape << QRectF(0, 0, 595, 842);
+        QTest::newRow("other format: the document's own size") << QSizeF(500, 700) << QRectF(0, 0, 500, 700);
+    }
+    void pageSizes()
+    {
+        QFETCH(QSizeF, documentSize);
+        QFETCH(QRectF, expected);
+        const QString document = documentWith(2, documentSize);
+        const PageSize size = TaskManager::pageSize(document);
+        TaskManager::documentFormat = TaskManager::pageFormat(size.width, size.height).formatCode;
+
+        const QString output = file(QStringLiteral("size-%1.pdf").arg(QTest::currentDataTag()));
+        MergeRequest r = request(document, output);
+        r.useStartPage = r.useTermsPage = true;
+        QVERIFY(TaskManager::mergeDocument(r));
+        QCOMPARE(testpdfs::pageCount(output), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(testpdfs::mediaBox(output, i), expected);
+    }
+
+    // Content keeps its user-space coordinates: no scaling, rotation or
+    // centring; what lies beyond the output page is cut off.
+    void placement_data()
+    {
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<QPointF>("origin");
+        QTest::addColumn<int>("rotate");
+        QTest::addColumn<QRectF>("mark");
+        QTest::addColumn<QPointF>("offset");
+        QTest::addColumn<QPointF>("probe");
+        QTest::addColumn<QChar>("expected");
+
+        const QPointF none;
+        QTest::newRow("larger page is not scaled down")
+            << QSizeF(1000, 1000) << none << 0 << QRectF(500, 700, 40, 40) << none << QPointF(505, 705) << QChar('B');
+        QTest::newRow("larger page is cut off at the edge")
+            << QSizeF(1000, 1000) << none << 0 << QRectF(570, 100, 100, 40) << none << QPointF(590, 110) << QChar('B');
+        QTest::newRow("smaller page is not scaled up")
+            << QSizeF(300, 300) << none << 0 << QRectF(100, 100, 40, 40) << none << QPointF(105, 105) << QChar('B');
+        QTest::newRow("smaller page leaves the rest empty")
+            << QSizeF(300, 300) << none << 0 << QRectF(100, 100, 40, 40) << none << QPointF(220, 220) << QChar('W');
+        QTest::newRow("media box origin is not moved to the corner")
+            << QSizeF(595, 842) << QPointF(100, 100) << 0 << QRectF(150, 150, 40, 40) << none << QPointF(155, 155)
+            << QChar('B');
+        QTest::newRow("rotation is not applied")
+            << QSizeF(595, 842) << none << 90 << QRectF(100, 400, 40, 40) << none << QPointF(105, 405) << QChar('B');
+        QTest::newRow("content beyond its own page reappears when shifted in")
+            << QSizeF(300, 300) << none << 0 << QRectF(400, 100, 40, 40) << QPointF(-200, 0) << QPointF(205, 105)
+            << QChar('B');
+        QTest::newRow("negative offset pushes content off the page")
+            << QSizeF(595, 842) << none << 0 << QRectF(10, 400, 40, 40) << QPointF(-60, 0) << QPointF(5, 405)
+            << QChar('W');
+    }
+    void placement()
+    {
+        QFETCH(QSizeF, size);
+        QFETCH(QPointF, origin);
+        QFETCH(int, rotate);
+        QFETCH(QRectF, mark);
+        QFETCH(QPointF, offset);
+        QFETCH(QPointF, probe);
+        QFETCH(QChar, expected);
+
+        PageSpec spec;
+        spec.size = size;
+        spec.origin = origin;
+        spec.rotate = rotate;
+        spec.rects = {{mark, Qt::blue}};
+        const QString document = file(QStringLiteral("placement-%1.pdf").arg(QTest::currentDataTag()));
+        QVERIFY(testpdfs::writePdf(document, {spec}));
+        const QString output = file(QStringLiteral("placed-%1.pdf").arg(QTest::currentDataTag()));
+        MergeRequest r = request(document, output);
+        r.firstPageOffsetX = offset.x();
+        r.firstPageOffsetY = offset.y();
+        QVERIFY(TaskManager::mergeDocument(r));
+        QCOMPARE(testpdfs::mediaBox(output), QRectF(0, 0, 595, 842));
+        const QImage image = pdfchecks::render(output, 0);
+        QCOMPARE(pdfchecks::colourName(pdfchecks::at(image, probe.x(), probe.y())), expected);
+    }
+
+    void textStaysText()
+    {
+        const QString output = file("text.pdf");
+        MergeRequest r = request(documentWith(3), output);
+        r.useStartPage = r.useContinuationPage = r.useTermsPage = true;
+        QVERIFY(TaskManager::mergeDocument(r));
+        const QString words = pdfchecks::text(output);
+        for (const char* expected : {"Page 1", "Page 2", "Page 3", "Start Letterhead", "Continuation Letterhead",
+                                     "Terms Conditions"})
+            QVERIFY2(words.contains(QLatin1String(expected)), expected);
+    }
+
+    // A stationery page is stored once and referenced by every page using it.
+    void stationerySharedOnce()
+    {
+        // A stationery page with a sizeable, incompressible content stream.
+        QByteArray noise;
+        quint32 state = 12345;
+        for (int i = 0; i < 6000; ++i) {
+            state = state * 1664525u + 1013904223u;
+            noise += QByteArray::number(state % 595) + ' ' + QByteArray::number((state >> 10) % 842) + " m ";
+        }
+        const QString heavy = file("heavy.pdf");
+        QVERIFY(testpdfs::writeRaw(heavy, noise + "\n"));
+
+        const int pages = 40;
+        const QString document = documentWith(pages);
+        const QString output = file("shared.pdf");
+        MergeRequest r = request(document, output);
+        r.continuationPagePath = heavy;
+        r.useContinuationPage = true;
+        QVERIFY(TaskManager::mergeDocument(r));
+
+        auto pdf = pdfchecks::open(output);
+        QVERIFY(pdf);
+        std::set<QPDFObjGen> forms;
+        for (auto& page : QPDFPageDocumentHelper(*pdf).getAllPages()) {
+            QPDFObjectHandle xobjects = page.getObjectHandle().getKey("/Resources").getKey("/XObject");
+            for (const auto& key : xobjects.getKeys())
+                forms.insert(xobjects.getKey(key).getObjGen());
+        }
+        // One form per document page plus one for the continuation page.
+        QCOMPARE(forms.size(), size_t(pages + 1));
+        const qint64 growth = QFileInfo(output).size() - QFileInfo(document).size();
+        QVERIFY2(growth < 2 * QFileInfo(heavy).size(),
+                 qPrintable(QStringLiteral("output grew by %1 bytes").arg(growth)));
+    }
+
+    // A merge that cannot be done says why, naming the file, and leaves the
+    // output as it was.
+    void failures_data()
+    {
+        QTest::addColumn<QString>("culprit"); // the file named in the reason
+        QTest::addColumn<QString>("stdoutText");
+
+        QTest::newRow("missing document") << "document" << "File doesnt exists\n";
+        QTest::newRow("document is not a PDF") << "document" << "";
+        QTest::newRow("document without pages") << "document" << "";
+        QTest::newRow("document needs a password") << "document" << "";
+        QTest::newRow("start file unreadable") << "start" << "";
+        QTest::newRow("continuation file without pages") << "continuation" << "";
+        QTest::newRow("terms file missing") << "terms" << "";
+        QTest::newRow("output folder missing") << "output" << "";
+        QTest::newRow("password with a control character") << "output" << "";
+    }
+    void failures()
+    {
+        QFETCH(QString, culprit);
+        QFETCH(QString, stdoutText);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+
+        QTemporaryDir outDir;
+        QString output = outDir.filePath("merged.pdf");
+        QVERIFY(testpdfs::writeBytes(output, "OLD"));
+        QString document = documentWith(2);
+        MergeRequest r = request(document, output);
+        r.useStartPage = r.useContinuationPage = r.useTermsPage = true;
+        QString culpritPath;
+
+        const QString bad = file("bad-" + tag + ".pdf");
+        if (tag == "missing document") {
+            r.documentPath = culpritPath = file("nowhere.pdf");
+        } else if (tag == "document is not a PDF") {
+            QVERIFY(testpdfs::writeBytes(bad, "%PDF-1.4 this is not really a PDF"));
+            r.documentPath = culpritPath = bad;
+        } else if (tag == "document without pages") {
+            QVERIFY(testpdfs::writeZeroPages(bad));
+            r.documentPath = culpritPath = bad;
+        } else if (tag == "document needs a password") {
+            QVERIFY(testpdfs::writeEncrypted(bad, "user", "owner"));
+            r.documentPath = culpritPath = bad;
+        } else if (tag == "start file unreadable") {
+            QVERIFY(testpdfs::writeBytes(bad, "garbage"));
+            r.startPagePath = culpritPath = bad;
+        } else if (tag == "continuation file without pages") {
+            QVERIFY(testpdfs::writeZeroPages(bad));
+            r.continuationPagePath = culpritPath = bad;
+        } else if (tag == "terms file missing") {
+            r.termsPagePath = culpritPath = file("no-terms.pdf");
+        } else if (tag == "output folder missing") {
+            r.outputPath = culpritPath = outDir.filePath("missing/merged.pdf");
+        } else {
+            r.options[SaveOptions::WITH_PASSWORD] = true;
+            r.options[SaveOptions::PASSWORD] = QStringLiteral("tab\there");
+            culpritPath = output;
+        }
+        QVERIFY(!culpritPath.isEmpty());
+        Q_UNUSED(culprit);
+
+        PdfResult result;
+        const QString printed = pdfchecks::captureStdout([&] { result = TaskManager::mergeDocument(r); });
+        QVERIFY(!result.ok);
+        QVERIFY2(result.error.contains(culpritPath), qPrintable(result.error));
+        QVERIFY2(!result.error.contains('\n'), qPrintable(result.error));
+        QCOMPARE(printed, stdoutText);
+
+        QFile old(output);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("OLD"));
+        QCOMPARE(pdfchecks::entries(outDir.path()), QStringList{"merged.pdf"});
+    }
+
+    void replacesExistingOutput()
+    {
+        const QString output = file("replaced.pdf");
+        QVERIFY(testpdfs::writeBytes(output, "OLD"));
+        MergeRequest r = request(documentWith(2), output);
+        QVERIFY(TaskManager::mergeDocument(r));
+        QCOMPARE(testpdfs::pageCount(output), 2);
+    }
+
+    // The editor's one-page merge: stationery optional, offsets move only the
+    // document, no document information.
+    void singlePage_data()
+    {
+        QTest::addColumn<QString>("stationery"); // "", "start", "garbage"
+        QTest::addColumn<bool>("overlay");
+        QTest::addColumn<QPointF>("offset");
+        QTest::addColumn<QString>("expected"); // at the document mark, at the stationery mark
+
+        QTest::newRow("no stationery") << "" << false << QPointF(0, 0) << "BW";
+        QTest::newRow("unreadable stationery is none") << "garbage" << true << QPointF(0, 0) << "BW";
+        QTest::newRow("stationery behind the document") << "start" << false << QPointF(0, 0) << "BR";
+        QTest::newRow("stationery behind the shifted document") << "start" << false << QPointF(200, 200) << "BB";
+        QTest::newRow("stationery over the shifted document") << "start" << true << QPointF(200, 200) << "RR";
+    }
+    void singlePage()
+    {
+        QFETCH(QString, stationery);
+        QFETCH(bool, overlay);
+        QFETCH(QPointF, offset);
+        QFETCH(QString, expected);
+        QString path;
+        if (stationery == "start") {
+            path = startPath;
+        } else if (stationery == "garbage") {
+            path = file("garbage.pdf");
+            QVERIFY(testpdfs::writeBytes(path, "nothing"));
+        }
+        const QString output = file(QStringLiteral("single-%1.pdf").arg(QTest::currentDataTag()));
+        const PdfResult result =
+            TaskManager::mergeSinglePage(documentWith(2), output, path, overlay, offset.y(), offset.x());
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(testpdfs::pageCount(output), 1);
+        QVERIFY(pdfchecks::information(output).isEmpty());
+        const QImage image = pdfchecks::render(output, 0);
+        const QPointF docProbe = DocMark.topLeft() + offset + Inset;
+        const QPointF statProbe = StationeryMark.topLeft() + Inset;
+        // With offset (200, 200) the document mark lands on the stationery mark.
+        QCOMPARE(QString(pdfchecks::colourName(pdfchecks::at(image, docProbe.x(), docProbe.y())))
+                     + pdfchecks::colourName(pdfchecks::at(image, statProbe.x(), statProbe.y())),
+                 expected);
+    }
+
+    void singlePageMissingDocument()
+    {
+        const QString output = file("single-missing.pdf");
+        PdfResult result;
+        const QString printed = pdfchecks::captureStdout([&] {
+            result = TaskManager::mergeSinglePage(file("gone.pdf"), output, startPath, false, 0, 0);
+        });
+        QVERIFY(!result.ok);
+        QVERIFY(printed.isEmpty());
+        QVERIFY(!QFileInfo::exists(output));
+    }
+};
+
+QTEST_MAIN(TestMerge)
+#include "tst_pdf_merge.moc"
