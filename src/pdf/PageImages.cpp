@@ -27,6 +27,11 @@ int PageImageSource::pageCount() const
     return document.pageCount();
 }
 
+QSizeF PageImageSource::pageSize(int pageIndex) const
+{
+    return document.pagePointSize(pageIndex);
+}
+
 QImage PageImageSource::render(int pageIndex, QSize pixelSize)
 {
     if (pageIndex < 0 || pageIndex >= document.pageCount() || pixelSize.isEmpty())
@@ -85,7 +90,9 @@ QList<PageImage> TaskManager::previewImages(const QString& documentPath,
             bytes = file.readAll();
         file.close();
         if (auto source = PageImageSource::fromBytes(std::move(bytes))) {
-            const QSizeF size = outputPageSize(documentPath);
+            // Every merged page has the output page size; reading it from the
+            // merged file spares opening the document once more.
+            const QSizeF size = source->pageSize(0);
             const int count = source->pageCount();
             images.reserve(count);
             for (int i = 0; i < count; ++i)

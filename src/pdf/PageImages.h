@@ -18,6 +18,8 @@ public:
     static std::shared_ptr<PageImageSource> fromBytes(QByteArray bytes);
 
     int pageCount() const;
+    // Size of a page in points.
+    QSizeF pageSize(int pageIndex) const;
     // The page scaled to exactly pixelSize; null for a bad index or size.
     QImage render(int pageIndex, QSize pixelSize);
 

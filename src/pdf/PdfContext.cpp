@@ -205,7 +205,12 @@ void PdfContext::endPage()
     QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
     resources.replaceKey("/XObject", pageXObjects);
     page.replaceKey("/Resources", resources);
-    page.replaceKey("/Contents", out.newStream(pageContent));
+    // Pages drawn alike (every continuation page, say) share one content
+    // stream: their resources differ, their drawing instructions do not.
+    auto stream = contentStreams.find(pageContent);
+    if (stream == contentStreams.end())
+        stream = contentStreams.emplace(pageContent, out.newStream(pageContent)).first;
+    page.replaceKey("/Contents", stream->second);
     QPDFPageDocumentHelper(out).addPage(QPDFPageObjectHelper(out.makeIndirectObject(page)), false);
     ++pagesWritten;
     pageContent.clear();

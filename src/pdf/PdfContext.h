@@ -115,6 +115,7 @@ private:
     bool closed = false;
     int pagesWritten = 0;
     std::string pageContent;
+    std::map<std::string, QPDFObjectHandle> contentStreams;
     QPDFObjectHandle pageXObjects;
     int namesOnPage = 0;
     QString firstError;

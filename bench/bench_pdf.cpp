@@ -1,0 +1,248 @@
+// Benchmarks of the composition engine on a 1000-page A4 document.
+//
+// Inputs are generated once into $QUILLARY_BENCH_DIR (or a temporary folder)
+// and reused when they are already there, so bench/compare_with_qpdf.sh can
+// run the qpdf command line on exactly the same files.
+
+#include "pdf/TaskManager.h"
+#include "store/CustomFileManager.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <sstream>
+
+using namespace quillary;
+
+namespace {
+
+constexpr int DocumentPages = 1000;
+
+struct Inputs {
+    QString dir;
+    QString document, start, continuation, terms, heavyContent;
+};
+
+// A page of a printed letter: a few dozen lines of text and some rules.
+std::string letterContent(int page)
+{
+    std::ostringstream s;
+    s << "BT /F1 11 Tf 14 TL 72 720 Td\n";
+    for (int line = 0; line < 40; ++line)
+        s << "(Page " << page << ", line " << line
+          << ": the quick brown fox jumps over the lazy dog, invoice 4711.) '\n";
+    s << "ET\n0.5 w 72 100 m 523 100 l S 72 760 m 523 760 l S\n";
+    return s.str();
+}
+
+std::string letterheadContent(const char* name, double grey)
+{
+    std::ostringstream s;
+    s << "q " << grey << " g 0 792 595 50 re f Q\n";
+    s << "BT /F1 18 Tf 72 805 Td (" << name << " Letterhead GmbH) Tj ET\n";
+    s << "BT /F1 7 Tf 72 30 Td (Musterstrasse 1, 12345 Musterstadt, Registergericht, Bankverbindung) Tj ET\n";
+    for (int i = 0; i < 200; ++i)
+        s << (i % 595) << ' ' << (i * 7 % 60) << " 2 2 re f\n";
+    return s.str();
+}
+
+void writePdf(const QString& path, const std::vector<std::string>& contents)
+{
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
+    QPDFPageDocumentHelper doc(pdf);
+    for (const std::string& content : contents) {
+        QPDFObjectHandle page = QPDFObjectHandle::parse(
+            "<< /Type /Page /MediaBox [0 0 595.276 841.89] /Resources << /Font << >> >> >>");
+        page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
+        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+        doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+    }
+    QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+    writer.setStaticID(true);
+    writer.write();
+}
+
+const Inputs& inputs()
+{
+    static std::unique_ptr<QTemporaryDir> temporary;
+    static Inputs in = [] {
+        Inputs i;
+        i.dir = qEnvironmentVariable("QUILLARY_BENCH_DIR");
+        if (i.dir.isEmpty()) {
+            temporary = std::make_unique<QTemporaryDir>();
+            i.dir = temporary->path();
+        }
+        QDir().mkpath(i.dir);
+        i.document = i.dir + "/document-1000.pdf";
+        i.start = i.dir + "/start.pdf";
+        i.continuation = i.dir + "/continuation.pdf";
+        i.terms = i.dir + "/terms.pdf";
+        i.heavyContent = i.dir + "/content-10mb.pdf";
+        if (!QFileInfo::exists(i.document)) {
+            std::vector<std::string> pages;
+            for (int k = 1; k <= DocumentPages; ++k)
+                pages.push_back(letterContent(k));
+            writePdf(i.document, pages);
+        }
+        if (!QFileInfo::exists(i.start))
+            writePdf(i.start, {letterheadContent("Start", 0.8)});
+        if (!QFileInfo::exists(i.continuation))
+            writePdf(i.continuation, {letterheadContent("Continuation", 0.9)});
+        if (!QFileInfo::exists(i.terms))
+            writePdf(i.terms, {letterContent(0)});
+        if (!QFileInfo::exists(i.heavyContent)) {
+            // 10 MB of path operators without a white page fill, so the scan
+            // has to read all of it.
+            std::string content;
+            content.reserve(10'500'000);
+            int n = 0;
+            while (content.size() < 10'000'000) {
+                content += "q 0.2 0.3 0.4 rg " + std::to_string(n % 500) + " " + std::to_string(n % 800)
+                    + " 10 10 re f Q 1 1 1 sc " + std::to_string(n % 300) + " 5 m 20 30 l S\n";
+                ++n;
+            }
+            writePdf(i.heavyContent, {content});
+        }
+        TaskManager::documentFormat = FormatA4;
+        return i;
+    }();
+    return in;
+}
+
+MergeRequest fullRequest(const QString& output)
+{
+    const Inputs& in = inputs();
+    MergeRequest r;
+    r.documentPath = in.document;
+    r.outputPath = output;
+    r.startPagePath = in.start;
+    r.continuationPagePath = in.continuation;
+    r.termsPagePath = in.terms;
+    r.useStartPage = r.useContinuationPage = r.useTermsPage = true;
+    r.stationeryIsOverlay = false;
+    r.firstPageOffsetX = 5;
+    r.firstPageOffsetY = -10;
+    r.options = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false},
+                 {SaveOptions::AUTHOR, QString("Bench")}, {SaveOptions::TITLE, QString("Letter")}};
+    return r;
+}
+
+void reportOutput(benchmark::State& state, const QString& output)
+{
+    state.counters["output_bytes"] = static_cast<double>(QFileInfo(output).size());
+    state.counters["pages"] = DocumentPages;
+}
+
+void BM_MergeDocument(benchmark::State& state)
+{
+    const QString output = inputs().dir + "/merged.pdf";
+    const MergeRequest r = fullRequest(output);
+    for (auto _ : state) {
+        if (!TaskManager::mergeDocument(r))
+            state.SkipWithError("merge failed");
+    }
+    reportOutput(state, output);
+}
+BENCHMARK(BM_MergeDocument)->Unit(benchmark::kMillisecond);
+
+void BM_MergeDocumentEncrypted(benchmark::State& state)
+{
+    const QString output = inputs().dir + "/merged-encrypted.pdf";
+    MergeRequest r = fullRequest(output);
+    r.options = {{SaveOptions::ALLOW_PRINT, false}, {SaveOptions::WITH_PASSWORD, true},
+                 {SaveOptions::PASSWORD, QString("user")}, {SaveOptions::OWNER_PASSWORD, QString("owner")}};
+    for (auto _ : state) {
+        if (!TaskManager::mergeDocument(r))
+            state.SkipWithError("merge failed");
+    }
+    reportOutput(state, output);
+}
+BENCHMARK(BM_MergeDocumentEncrypted)->Unit(benchmark::kMillisecond);
+
+QList<PageImage> previewList()
+{
+    const Inputs& in = inputs();
+    return TaskManager::previewImages(in.document, in.start, in.continuation, in.terms, true, true, true, false,
+                                      -10, 5, 0, 0);
+}
+
+// From the call until the first page image is rendered at strip size.
+void BM_PreviewFirstImage(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const QList<PageImage> images = previewList();
+        if (images.isEmpty()) {
+            state.SkipWithError("no images");
+            break;
+        }
+        benchmark::DoNotOptimize(images.first().render(QSize(149, 210)));
+    }
+}
+BENCHMARK(BM_PreviewFirstImage)->Unit(benchmark::kMillisecond);
+
+// The whole list, nothing rendered.
+void BM_PreviewImageList(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const QList<PageImage> images = previewList();
+        if (images.size() != DocumentPages + 1)
+            state.SkipWithError("wrong image count");
+    }
+}
+BENCHMARK(BM_PreviewImageList)->Unit(benchmark::kMillisecond);
+
+// The whole list, every page rendered at strip size.
+void BM_PreviewRenderAll(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const QList<PageImage> images = previewList();
+        for (const PageImage& image : images)
+            benchmark::DoNotOptimize(image.render(QSize(149, 210)));
+    }
+}
+BENCHMARK(BM_PreviewRenderAll)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_HasWhiteBackground10MB(benchmark::State& state)
+{
+    const QString path = inputs().heavyContent;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TaskManager::hasWhiteBackground(path));
+}
+BENCHMARK(BM_HasWhiteBackground10MB)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QGuiApplication app(argc, argv);
+    static QTemporaryDir storeDir;
+    StoreConfig config;
+    config.directory = storeDir.path();
+    config.print = [](const QString&) {};
+    configureSharedStore(config);
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    inputs();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
