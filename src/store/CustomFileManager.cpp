@@ -1,30 +1,901 @@
-// Placeholder so the skeleton links; replaced by the real store.
 #include "store/CustomFileManager.h"
+
+#include "pdf/TaskManager.h"
+#include "store/PropertyList.h"
+#include "store/SharedData.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
 namespace quillary {
-CustomFileManager::CustomFileManager(StoreConfig c) : config(std::move(c)) {}
-QString CustomFileManager::storeDirectory() { return {}; }
-bool CustomFileManager::save() { return false; }
-std::optional<QVariantList> CustomFileManager::loadTemplateList() const { return {}; }
-std::optional<QVariantList> CustomFileManager::templatesNamed(const QString&) const { return {}; }
-bool CustomFileManager::templateExists(const QString&) const { return false; }
-void CustomFileManager::addTemplate(const QVariantMap&) {}
-void CustomFileManager::replaceTemplate(const QString&, const QString&, const QVariantMap&) {}
-void CustomFileManager::deleteTemplate(const QString&) {}
-void CustomFileManager::convertLegacyPatterns() {}
-void CustomFileManager::createDefaultTemplate() {}
-bool CustomFileManager::saveTemplate(const QString&, QString*) { return false; }
-ImportResult CustomFileManager::importPage(StoreKey, const QString&, const std::optional<QString>&) { return {}; }
-std::optional<QString> CustomFileManager::pagePath(StoreKey, int) const { return {}; }
-QStringList CustomFileManager::pagePaths(StoreKey) { return {}; }
-void CustomFileManager::setPagePaths(StoreKey, const QStringList&) {}
-void CustomFileManager::deletePage(StoreKey, int) {}
-QString CustomFileManager::scratchPath(StoreKey) { return {}; }
-void CustomFileManager::deleteFile(const QString&) {}
-void CustomFileManager::removeIfReadable(const QString&) {}
-void CustomFileManager::copyFile(const QString&, const QString&) {}
-QString CustomFileManager::changeLabel(bool) const { return {}; }
-CustomFileManager& sharedStore() { static CustomFileManager s; return s; }
-void configureSharedStore(StoreConfig) {}
-QString referenceText(const QVariant&) { return {}; }
-std::optional<int> referenceIndex(const QVariant&) { return {}; }
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Keys of a template property record.
+const QString kFrontPage = QStringLiteral("frontPage");
+const QString kSecondaryPage = QStringLiteral("secondaryPage");
+const QString kTermsOfConditions = QStringLiteral("termsOfConditions");
+const QString kLastActivityWithDate = QStringLiteral("lastActivityWithDate");
+const QString kIsActive = QStringLiteral("isActive");
+const QString kDocFormat = QStringLiteral("docFormat");
+const QString kIsOverlay = QStringLiteral("isOverlay");
+
+const QString kNoPage = QStringLiteral("X");
+
+fs::path fsPath(const QString& path)
+{
+    return fs::path(QFile::encodeName(path).toStdString());
 }
+
+// True when something (also a dangling symbolic link) is at the path.
+bool itemExists(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// The record key of a page kind's reference.
+QString referenceKey(StoreKey kind)
+{
+    switch (kind) {
+    case StoreKey::TemplateFirst: return kFrontPage;
+    case StoreKey::Template: return kSecondaryPage;
+    case StoreKey::TemplateBack: return kTermsOfConditions;
+    default: return {};
+    }
+}
+
+// One page slot of the save procedure, in the spec's order.
+struct Slot {
+    StoreKey kind;
+    QString key;
+    QString source;
+};
+
+QList<Slot> slotsFromSharedData()
+{
+    return {
+        {StoreKey::TemplateFirst, kFrontPage, SharedData::startPagePath},
+        {StoreKey::Template, kSecondaryPage, SharedData::continualPagePath},
+        {StoreKey::TemplateBack, kTermsOfConditions, SharedData::agbPagePath},
+    };
+}
+
+bool isChosenFile(const QString& source)
+{
+    return !source.isEmpty() && source != SharedData::existing;
+}
+
+// Is the value a list of template entries (dictionaries of name to record)?
+bool isTemplateList(const QVariant& value)
+{
+    if (value.typeId() != QMetaType::QVariantList)
+        return false;
+    for (const QVariant& element : value.toList()) {
+        if (element.typeId() != QMetaType::QVariantMap)
+            return false;
+        const QVariantMap entry = element.toMap();
+        for (auto it = entry.cbegin(); it != entry.cend(); ++it)
+            if (it.value().typeId() != QMetaType::QVariantMap)
+                return false;
+    }
+    return true;
+}
+
+// Description of a stored value on one line, for the "any " line of pagePaths.
+QString describe(const QVariant& value)
+{
+    if (!value.isValid())
+        return QStringLiteral("nil");
+    if (value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QStringList) {
+        QStringList parts;
+        for (const QVariant& item : value.toList())
+            parts << describe(item);
+        return QLatin1Char('(') + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    if (value.typeId() == QMetaType::QVariantMap) {
+        QStringList parts;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            parts << it.key() + QStringLiteral(" = ") + describe(it.value());
+        return QLatin1Char('{') + parts.join(QStringLiteral("; ")) + QLatin1Char('}');
+    }
+    if (value.typeId() == QMetaType::QString)
+        return QLatin1Char('"') + value.toString() + QLatin1Char('"');
+    return referenceText(value);
+}
+
+// Copies a file or a directory tree out of the Qt resources (which
+// std::filesystem cannot see). The copies are writable by the owner.
+bool copyResourceItem(const QString& source, const QString& destination)
+{
+    const QFileInfo info(source);
+    if (!info.isDir()) {
+        if (!QFile::copy(source, destination))
+            return false;
+        QFile::setPermissions(destination, QFile::permissions(destination) | QFile::WriteOwner);
+        return true;
+    }
+    if (!QDir().mkdir(destination))
+        return false;
+    QDirIterator it(source, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    const QDir root(source);
+    while (it.hasNext()) {
+        const QString from = it.next();
+        const QString to = destination + QLatin1Char('/') + root.relativeFilePath(from);
+        if (it.fileInfo().isDir()) {
+            if (!QDir().mkpath(to))
+                return false;
+        } else {
+            QDir().mkpath(QFileInfo(to).absolutePath());
+            if (!QFile::copy(from, to))
+                return false;
+            QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+CustomFileManager::CustomFileManager(StoreConfig c)
+    : config(std::move(c))
+{
+    const QString directory = storeDirectory();
+    if (directory.isEmpty())
+        return; // no place for a store: the store stays empty and writes nothing
+
+    path = directory + QStringLiteral("/settings.plist");
+
+    const auto installDefaults = [this] {
+        if (QFile::copy(config.defaultSettingsPath, *path)) {
+            // Resource files are read-only; the copy is the user's own file.
+            QFile::setPermissions(*path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
+                                             | QFile::WriteUser);
+        }
+    };
+    const auto readSettings = [this]() -> std::optional<QVariantMap> {
+        QFile file(*path);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return readPropertyListDictionary(file.readAll());
+    };
+
+    if (!itemExists(*path))
+        installDefaults();
+    else
+        printLine(QStringLiteral("File exists"));
+
+    dic = readSettings();
+    if (!dic && itemExists(*path)) {
+        // The spec leaves an unreadable settings file open. It is kept, under a
+        // name of its own beside the store, and the store starts afresh; the
+        // stored page files stay where they are.
+        QString aside = *path + QStringLiteral(".unreadable");
+        for (int i = 1; itemExists(aside); ++i)
+            aside = *path + QStringLiteral(".unreadable-%1").arg(i);
+        if (QFile::rename(*path, aside)) {
+            printLine(QStringLiteral("Unreadable settings file moved to ") + aside);
+            installDefaults();
+            dic = readSettings();
+        }
+    }
+
+    if (auto list = loadTemplateList())
+        templateProperties = *list;
+
+    if (!dic)
+        return;
+    const QVariant pattern = dic->value(rawValue(StoreKey::TemplatePattern));
+    if (pattern.typeId() == QMetaType::QVariantMap && !pattern.toMap().isEmpty()) {
+        upgradeLegacyPatterns();
+        convertLegacyPatterns();
+    } else if (templateProperties.isEmpty()) {
+        // No non-empty list of template entries (a value of another shape is
+        // no list either: nothing could ever be added to it).
+        createDefaultTemplate();
+    }
+}
+
+void CustomFileManager::printLine(const QString& line) const
+{
+    if (config.print) {
+        config.print(line);
+        return;
+    }
+    const QByteArray bytes = line.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// ---------------------------------------------------------------------------
+// The settings file and the directory
+
+QString CustomFileManager::storeDirectory()
+{
+    QString directory = config.directory;
+    if (directory.isEmpty()) {
+        const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        if (base.isEmpty())
+            return {};
+        directory = base + QLatin1Char('/') + QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER);
+    }
+    if (!QFileInfo(directory).isDir())
+        QDir().mkpath(directory); // a failure is dropped, as the spec says
+    return directory;
+}
+
+bool CustomFileManager::save()
+{
+    if (!dic || !path)
+        return false;
+    const QByteArray xml = writePropertyListXml(*dic);
+    bool ok = !xml.isEmpty();
+    if (ok) {
+        QSaveFile file(*path);
+        ok = file.open(QIODevice::WriteOnly) && file.write(xml) == xml.size() && file.commit();
+    }
+    if (!ok) {
+        saveFailed = true;
+        printLine(QStringLiteral("Can't save settings ") + *path);
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Templates
+
+std::optional<QVariantList> CustomFileManager::loadTemplateList() const
+{
+    if (!dic)
+        return std::nullopt;
+    const QVariant value = dic->value(rawValue(StoreKey::TemplateProperties));
+    if (!isTemplateList(value))
+        return std::nullopt;
+    return value.toList();
+}
+
+std::optional<QVariantList> CustomFileManager::templatesNamed(const QString& name) const
+{
+    auto list = loadTemplateList();
+    if (!list)
+        return std::nullopt;
+    QVariantList named;
+    for (const QVariant& entry : *list)
+        if (entry.toMap().contains(name))
+            named.append(entry);
+    return named;
+}
+
+bool CustomFileManager::templateExists(const QString& name) const
+{
+    const auto named = templatesNamed(name);
+    return named && !named->isEmpty();
+}
+
+void CustomFileManager::addTemplate(const QVariantMap& entry)
+{
+    if (auto list = loadTemplateList()) {
+        list->prepend(entry);
+        (*dic)[rawValue(StoreKey::TemplateProperties)] = *list;
+    }
+    save();
+}
+
+void CustomFileManager::replaceTemplate(const QString& oldName, const QString& newName,
+                                        const QVariantMap& entry)
+{
+    auto list = loadTemplateList();
+    if (!list)
+        return;
+    const QVariant record = entry.value(oldName);
+    if (record.typeId() != QMetaType::QVariantMap)
+        return;
+    for (qsizetype i = 0; i < list->size(); ++i) {
+        if (!list->at(i).toMap().contains(oldName))
+            continue;
+        (*list)[i] = QVariantMap{{newName, record}};
+        (*dic)[rawValue(StoreKey::TemplateProperties)] = *list;
+        save();
+        SharedData::templateName = newName;
+        return;
+    }
+}
+
+void CustomFileManager::deleteTemplate(const QString& name)
+{
+    auto list = loadTemplateList();
+    if (!list)
+        return;
+    list->removeIf([&](const QVariant& entry) { return entry.toMap().contains(name); });
+    (*dic)[rawValue(StoreKey::TemplateProperties)] = *list;
+    save();
+}
+
+// Brings every legacy pattern to seven fields. The spec tests one pattern and
+// appends to all; the patterns of one file always have the same number of
+// fields, so appending to each pattern that lacks the field is the same there
+// and stays right for a file with mixed patterns.
+void CustomFileManager::upgradeLegacyPatterns()
+{
+    const QString key = rawValue(StoreKey::TemplatePattern);
+    const auto step = [&](const std::function<bool(qsizetype)>& needs, const QString& field) {
+        if (!dic)
+            return;
+        const QVariant value = dic->value(key);
+        if (value.typeId() != QMetaType::QVariantMap)
+            return;
+        QVariantMap patterns = value.toMap();
+        bool changed = false;
+        for (auto it = patterns.begin(); it != patterns.end(); ++it) {
+            if (it.value().typeId() != QMetaType::QString)
+                continue;
+            const QString pattern = it.value().toString();
+            if (needs(pattern.split(QLatin1Char('-')).size())) {
+                it.value() = pattern + field;
+                changed = true;
+            }
+        }
+        if (changed) {
+            (*dic)[key] = patterns;
+            save();
+        }
+    };
+    step([](qsizetype fields) { return fields < 5; }, QStringLiteral("-1")); // isActive true
+    step([](qsizetype fields) { return fields < 6; }, QStringLiteral("-0")); // docFormat A4
+    step([](qsizetype fields) { return fields == 6; }, QStringLiteral("-0")); // isOverlay false
+}
+
+void CustomFileManager::convertLegacyPatterns()
+{
+    if (!dic)
+        return;
+    const QVariant value = dic->value(rawValue(StoreKey::TemplatePattern));
+    if (value.typeId() != QMetaType::QVariantMap)
+        return;
+    const QVariantMap patterns = value.toMap();
+    for (const QVariant& pattern : patterns)
+        if (pattern.typeId() != QMetaType::QString)
+            return; // not a dictionary of string to string
+
+    // The spec appends to the list as read at start-up. The current list is the
+    // same at start-up; later (the preview controller calls this again) it keeps
+    // templates made since then, such as the default template.
+    if (auto current = loadTemplateList())
+        templateProperties = *current;
+
+    for (auto it = patterns.cbegin(); it != patterns.cend(); ++it) {
+        const QStringList fields = it.value().toString().split(QLatin1Char('-'));
+        const auto field = [&](qsizetype i) { return i < fields.size() ? fields.at(i) : QString(); };
+        const QVariantMap record{
+            {kFrontPage, field(0)},
+            {kSecondaryPage, field(1)},
+            {kTermsOfConditions, field(2)},
+            {kLastActivityWithDate, field(3)},
+            {kIsActive, field(4) == QLatin1String("1")},
+            {kDocFormat, field(5)},
+            {kIsOverlay, field(6) == QLatin1String("1")},
+        };
+        templateProperties.append(QVariantMap{{it.key(), record}});
+    }
+    (*dic)[rawValue(StoreKey::TemplateProperties)] = templateProperties;
+    (*dic)[rawValue(StoreKey::TemplatePattern)] = QVariantList{};
+    save();
+}
+
+void CustomFileManager::createDefaultTemplate()
+{
+    if (!dic)
+        return;
+    // The default settings may name a start page; ours name none, so the sample
+    // letterhead becomes start page 0.
+    QString frontPage = QStringLiteral("0");
+    const auto starts = storedPaths(StoreKey::TemplateFirst);
+    if (!starts || starts->isEmpty()) {
+        ImportResult imported;
+        if (!config.sampleLetterheadPath.isEmpty())
+            imported = importPage(StoreKey::TemplateFirst, config.sampleLetterheadPath);
+        frontPage = imported ? QString::number(*imported.index) : kNoPage;
+    }
+    const QVariantMap record{
+        {kFrontPage, frontPage},
+        {kSecondaryPage, kNoPage},
+        {kTermsOfConditions, kNoPage},
+        {kLastActivityWithDate, changeLabel(true)},
+        {kIsActive, true},
+        {kDocFormat, docFormatFor(frontPage)},
+        {kIsOverlay, false},
+    };
+    const QString name =
+        QCoreApplication::translate("CustomFileManager", "Meine Vorlage") + QStringLiteral(" 1");
+    (*dic)[rawValue(StoreKey::TemplateProperties)] = QVariantList{QVariantMap{{name, record}}};
+    save();
+}
+
+QString CustomFileManager::docFormatFor(const QVariant& frontPage) const
+{
+    const auto index = referenceIndex(frontPage);
+    if (!index)
+        return QStringLiteral("99");
+    const PageSize size = TaskManager::pageSize(pagePath(StoreKey::TemplateFirst, *index));
+    switch (TaskManager::pageFormat(size.width, size.height).formatCode) {
+    case FormatA4: return QStringLiteral("0");
+    case FormatUSLetter: return QStringLiteral("1");
+    default: return QStringLiteral("99");
+    }
+}
+
+QString CustomFileManager::changeLabel(bool created) const
+{
+    const QDateTime now = (config.clock ? config.clock() : QDateTime::currentDateTime()).toLocalTime();
+    const QString date = QLocale().toString(now.date(), QStringLiteral("dd.MM.yy"));
+    const QString prefix = created ? QCoreApplication::translate("CustomFileManager", "Created ")
+                                   : QCoreApplication::translate("CustomFileManager", "Updated ");
+    return prefix + date;
+}
+
+// ---------------------------------------------------------------------------
+// The save procedure
+//
+// The spec imports and deletes slot by slot, so a page that cannot be read
+// leaves the store half-changed. Here every chosen file is first copied into a
+// one-page file in a temporary directory; only when all of them could be read
+// does the store change. Deletions come after the imports (each slot is a
+// different page kind, so the order does not change the outcome), and when a
+// write fails on the way the settings and the new page files are rolled back.
+
+namespace {
+
+struct Prepared {
+    QTemporaryDir directory;
+    QMap<StoreKey, QString> files; // page kind -> one-page copy of the chosen file
+};
+
+bool prepareChosenFiles(const QList<Slot>& pageSlots, Prepared& prepared, QString* error)
+{
+    if (!prepared.directory.isValid()) {
+        if (error)
+            *error = QCoreApplication::translate("CustomFileManager", "No temporary directory could be created: %1")
+                    .arg(prepared.directory.errorString());
+        return false;
+    }
+    for (const Slot& slot : pageSlots) {
+        if (!isChosenFile(slot.source))
+            continue;
+        const QString copy = prepared.directory.filePath(
+            QStringLiteral("page%1.pdf").arg(static_cast<int>(slot.kind)));
+        const PdfResult result = TaskManager::writeFirstPage(slot.source, copy);
+        if (!result) {
+            if (error)
+                *error = QCoreApplication::translate("CustomFileManager", "The page could not be read: %1")
+                        .arg(result.error);
+            return false;
+        }
+        prepared.files.insert(slot.kind, copy);
+    }
+    return true;
+}
+
+} // namespace
+
+bool CustomFileManager::saveTemplate(const QString& typedName, QString* error)
+{
+    if (!dic) {
+        if (error)
+            *error = QCoreApplication::translate("CustomFileManager", "The settings file could not be read: %1")
+                    .arg(path.value_or(QString()));
+        return false;
+    }
+    saveFailed = false;
+    return SharedData::isNewTemplate ? saveNewTemplate(typedName, error)
+                                     : saveExistingTemplate(typedName, error);
+}
+
+bool CustomFileManager::saveNewTemplate(const QString& typedName, QString* error)
+{
+    const QList<Slot> pageSlots = slotsFromSharedData();
+    Prepared prepared;
+    if (!prepareChosenFiles(pageSlots, prepared, error))
+        return false;
+
+    const QVariantMap snapshot = *dic;
+    QStringList created;
+    const auto rollBack = [&](const QString& why) {
+        for (const QString& file : created)
+            QFile::remove(file);
+        dic = snapshot;
+        save();
+        if (error)
+            *error = why;
+        return false;
+    };
+
+    QVariantMap record;
+    for (const Slot& slot : pageSlots) {
+        // A new template has no stored page to keep: "existing" means none here.
+        if (!isChosenFile(slot.source)) {
+            record.insert(slot.key, kNoPage);
+            continue;
+        }
+        const ImportResult imported = importPage(slot.kind, prepared.files.value(slot.kind));
+        if (!imported)
+            return rollBack(QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1")
+                    .arg(imported.error));
+        created << *pagePath(slot.kind, *imported.index);
+        record.insert(slot.key, QString::number(*imported.index));
+    }
+    record.insert(kLastActivityWithDate, changeLabel(true));
+    record.insert(kIsActive, true);
+    record.insert(kDocFormat, docFormatFor(record.value(kFrontPage)));
+    record.insert(kIsOverlay, false);
+
+    if (!loadTemplateList())
+        return rollBack(QCoreApplication::translate("CustomFileManager", "The settings file holds no template list: %1")
+                .arg(*path));
+    addTemplate(QVariantMap{{typedName, record}});
+    if (saveFailed)
+        return rollBack(QCoreApplication::translate("CustomFileManager", "The settings file could not be written: %1")
+                .arg(*path));
+    return true;
+}
+
+bool CustomFileManager::saveExistingTemplate(const QString& typedName, QString* error)
+{
+    const QString name = SharedData::templateName;
+    const auto named = templatesNamed(name);
+    if (!named || named->isEmpty()) {
+        if (error)
+            *error = QCoreApplication::translate("CustomFileManager", "The template \"%1\" no longer exists.")
+                    .arg(name);
+        return false;
+    }
+    QVariantMap record = named->first().toMap().value(name).toMap();
+
+    const QList<Slot> pageSlots = slotsFromSharedData();
+    Prepared prepared;
+    if (!prepareChosenFiles(pageSlots, prepared, error))
+        return false;
+
+    const QVariantMap snapshot = *dic;
+    QStringList created;
+    const auto rollBack = [&](const QString& why) {
+        for (const QString& file : created)
+            QFile::remove(file);
+        dic = snapshot;
+        save();
+        SharedData::templateName = name; // replaceTemplate may have set the new name
+        if (error)
+            *error = why;
+        return false;
+    };
+
+    // Chosen files first: new pages and pages replaced in place.
+    for (const Slot& slot : pageSlots) {
+        if (!isChosenFile(slot.source))
+            continue;
+        const QVariant reference = record.value(slot.key);
+        const auto index = referenceIndex(reference);
+        const auto stored = index ? pagePath(slot.kind, *index) : std::nullopt;
+        if (stored) {
+            const ImportResult replaced = importPage(slot.kind, prepared.files.value(slot.kind), *stored);
+            if (!replaced)
+                return rollBack(QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1")
+                        .arg(replaced.error));
+            continue;
+        }
+        // "X" (or a reference to a page that is gone): a new page. The spec stores
+        // this index as an integer; every reader accepts both forms.
+        const ImportResult imported = importPage(slot.kind, prepared.files.value(slot.kind));
+        if (!imported)
+            return rollBack(QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1")
+                    .arg(imported.error));
+        created << *pagePath(slot.kind, *imported.index);
+        record.insert(slot.key, *imported.index);
+    }
+
+    // Emptied slots: the template's page leaves the store.
+    for (const Slot& slot : pageSlots) {
+        if (!slot.source.isEmpty())
+            continue;
+        const QVariant reference = record.value(slot.key);
+        if (referenceText(reference) == kNoPage)
+            continue;
+        if (const auto index = referenceIndex(reference))
+            deletePage(slot.kind, *index);
+        record.insert(slot.key, kNoPage);
+    }
+
+    record.insert(kLastActivityWithDate, changeLabel(false));
+    record.insert(kDocFormat, docFormatFor(record.value(kFrontPage)));
+
+    replaceTemplate(name, typedName, QVariantMap{{name, record}});
+    if (saveFailed)
+        return rollBack(QCoreApplication::translate("CustomFileManager", "The settings file could not be written: %1")
+                .arg(*path));
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Stored pages
+
+std::optional<QStringList> CustomFileManager::storedPaths(StoreKey key) const
+{
+    if (!dic)
+        return std::nullopt;
+    const auto it = dic->constFind(rawValue(key));
+    if (it == dic->cend())
+        return std::nullopt;
+    if (it->typeId() == QMetaType::QStringList)
+        return it->toStringList();
+    if (it->typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    QStringList paths;
+    for (const QVariant& item : it->toList()) {
+        if (item.typeId() != QMetaType::QString)
+            return std::nullopt;
+        paths << item.toString();
+    }
+    return paths;
+}
+
+ImportResult CustomFileManager::importPage(StoreKey kind, const QString& source,
+                                           const std::optional<QString>& overwritePath)
+{
+    if (!isPageKind(kind))
+        return {std::nullopt, QStringLiteral("not a kind of stored page: %1").arg(static_cast<int>(kind))};
+
+    QStringList paths = storedPaths(kind).value_or(QStringList());
+    const int n = static_cast<int>(paths.size());
+
+    QString destination;
+    if (overwritePath) {
+        destination = *overwritePath;
+    } else {
+        const QString prefix = storeDirectory() + pathSuffix(kind);
+        for (int i = 0;; ++i) {
+            destination = prefix + QString::asprintf("%02d.pdf", i);
+            if (!itemExists(destination))
+                break;
+        }
+    }
+    printLine(destination);
+
+    // qpdf reads files only; a page among the Qt resources is taken out first.
+    QString readable = source;
+    std::unique_ptr<QTemporaryFile> extracted;
+    if (source.startsWith(QLatin1Char(':'))) {
+        extracted.reset(QTemporaryFile::createNativeFile(source));
+        if (!extracted)
+            return {std::nullopt, QStringLiteral("%1: no such file").arg(source)};
+        readable = extracted->fileName();
+    }
+
+    const PdfResult written = TaskManager::writeFirstPage(readable, destination);
+    if (!written) {
+        QString why = written.error;
+        if (extracted)
+            why.replace(readable, source);
+        return {std::nullopt, why};
+    }
+
+    if (!overwritePath)
+        paths.append(destination);
+    if (dic) {
+        (*dic)[rawValue(kind)] = paths;
+        save();
+    }
+    if (overwritePath) {
+        const qsizetype at = paths.indexOf(destination);
+        return {at >= 0 ? static_cast<int>(at) : n, {}};
+    }
+    return {n, {}};
+}
+
+std::optional<QString> CustomFileManager::pagePath(StoreKey kind, int index) const
+{
+    const auto paths = storedPaths(kind);
+    if (!paths || index < 0 || index >= paths->size())
+        return std::nullopt;
+    return paths->at(index);
+}
+
+QStringList CustomFileManager::pagePaths(StoreKey key)
+{
+    printLine(QStringLiteral("any ") + describe(dic ? dic->value(rawValue(key)) : QVariant()));
+    return storedPaths(key).value_or(QStringList());
+}
+
+void CustomFileManager::setPagePaths(StoreKey key, const QStringList& paths)
+{
+    if (!dic)
+        return;
+    (*dic)[rawValue(key)] = paths;
+    save();
+}
+
+void CustomFileManager::deletePage(StoreKey kind, int index)
+{
+    if (!isPageKind(kind))
+        return;
+    auto paths = storedPaths(kind);
+    if (!paths)
+        return;
+    if (index < 0 || index >= paths->size()) {
+        printLine(QStringLiteral("The.Row.%1.doesnt.Exist").arg(index));
+        return;
+    }
+    deleteFile(paths->at(index));
+    paths->removeAt(index);
+    (*dic)[rawValue(kind)] = *paths;
+
+    auto templates = loadTemplateList();
+    if (!templates)
+        return;
+    const QString key = referenceKey(kind);
+    for (QVariant& element : *templates) {
+        QVariantMap entry = element.toMap();
+        for (auto it = entry.begin(); it != entry.end(); ++it) {
+            QVariantMap record = it.value().toMap();
+            const auto reference = referenceIndex(record.value(key));
+            if (reference && *reference > index) {
+                record.insert(key, QString::number(*reference - 1));
+                it.value() = record;
+            }
+        }
+        element = entry;
+    }
+    (*dic)[rawValue(StoreKey::TemplateProperties)] = *templates;
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+QString CustomFileManager::scratchPath(StoreKey kind)
+{
+    ++cnt;
+    return storeDirectory() + pathSuffix(kind) + QString::number(cnt) + QStringLiteral(".pdf");
+}
+
+void CustomFileManager::deleteFile(const QString& filePath)
+{
+    const QFileInfo info(filePath);
+    const bool deletable = !filePath.isEmpty() && itemExists(filePath)
+                           && QFileInfo(info.absolutePath()).isWritable();
+    if (!deletable) {
+        printLine(QStringLiteral("No deletable File"));
+        return;
+    }
+    std::error_code ec;
+    if (info.isDir() && !info.isSymLink())
+        fs::remove_all(fsPath(filePath), ec);
+    else
+        fs::remove(fsPath(filePath), ec);
+    if (ec)
+        printLine(QStringLiteral("Can't delete File ") + filePath);
+}
+
+void CustomFileManager::removeIfReadable(const QString& itemPath)
+{
+    if (itemPath.isEmpty() || !QFileInfo(itemPath).isReadable())
+        return;
+    std::error_code ec;
+    fs::remove_all(fsPath(itemPath), ec); // a failure is dropped
+}
+
+void CustomFileManager::copyFile(const QString& source, const QString& destination)
+{
+    const QFileInfo info(source);
+    if (source.isEmpty() || !info.exists() || !info.isReadable()) {
+        printLine(QStringLiteral("No Readable File"));
+        return;
+    }
+    // Never into or over something that is there: the destination stays as it was.
+    bool ok = !destination.isEmpty() && !itemExists(destination);
+    if (ok) {
+        if (source.startsWith(QLatin1Char(':'))) {
+            ok = copyResourceItem(source, destination);
+        } else {
+            std::error_code ec;
+            fs::copy(fsPath(source), fsPath(destination),
+                     fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+            ok = !ec;
+        }
+        if (!ok) {
+            std::error_code ignored;
+            fs::remove_all(fsPath(destination), ignored); // what a failed copy left behind
+        }
+    }
+    if (!ok)
+        printLine(QStringLiteral("cant copy File ") + source);
+}
+
+// ---------------------------------------------------------------------------
+// The process-wide store
+
+namespace {
+
+std::atomic<bool> sharedStoreCreated{false};
+
+StoreConfig& pendingSharedStoreConfig()
+{
+    static StoreConfig config;
+    return config;
+}
+
+} // namespace
+
+CustomFileManager& sharedStore()
+{
+    static CustomFileManager store = [] {
+        sharedStoreCreated = true;
+        return CustomFileManager(pendingSharedStoreConfig());
+    }();
+    return store;
+}
+
+void configureSharedStore(StoreConfig config)
+{
+    if (!sharedStoreCreated)
+        pendingSharedStoreConfig() = std::move(config);
+}
+
+// ---------------------------------------------------------------------------
+// Page references
+
+QString referenceText(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+        return QString::number(value.toLongLong());
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort:
+        return QString::number(value.toULongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(value.toDouble(), 'g', 17);
+    default:
+        return value.toString();
+    }
+}
+
+std::optional<int> referenceIndex(const QVariant& value)
+{
+    const QString text = referenceText(value);
+    if (text == kNoPage)
+        return std::nullopt;
+    bool ok = false;
+    const int index = text.toInt(&ok, 10);
+    if (!ok || index < 0)
+        return std::nullopt;
+    return index;
+}
+
+} // namespace quillary

@@ -22,8 +22,11 @@ struct StoreConfig {
     // One-page letterhead imported as the default template's start page when the
     // default settings name none.
     QString sampleLetterheadPath = QStringLiteral(":/quillary/sample-letterhead.pdf");
-    // Clock for the change labels ("Created dd.MM.yy").
+    // Clock for the change labels ("Created dd.MM.yy"); empty means the system clock.
     std::function<QDateTime()> clock;
+    // Receives the store's plain output lines ("File exists", ...) without the
+    // line end; empty means standard output.
+    std::function<void(const QString&)> print;
 };
 
 // Outcome of importPage: the index of the page in its kind's list, or why the
@@ -83,11 +86,22 @@ public:
     QString changeLabel(bool created) const;
 
 private:
+    void printLine(const QString& line) const;
+    std::optional<QStringList> storedPaths(StoreKey key) const;
+    void upgradeLegacyPatterns();
+    // "docFormat" for a record's "frontPage" reference: "0" A4, "1" US Letter,
+    // "99" otherwise (no page, no file, another size).
+    QString docFormatFor(const QVariant& frontPage) const;
+    bool saveNewTemplate(const QString& typedName, QString* error);
+    bool saveExistingTemplate(const QString& typedName, QString* error);
+
     StoreConfig config;
     std::optional<QVariantMap> dic;
     std::optional<QString> path;
     int cnt = 0;
     QVariantList templateProperties;
+    // Set when a save failed since it was last cleared (saveTemplate reports it).
+    bool saveFailed = false;
 };
 
 // The process-wide store, created on first use.
@@ -96,7 +110,10 @@ CustomFileManager& sharedStore();
 void configureSharedStore(StoreConfig config);
 
 // Page references are "X" or a decimal index, stored as text or as an integer.
+// referenceText gives any value of a record as text, the way the spec's readers
+// see it: text as is, integers in decimal, booleans "1" or "0".
 QString referenceText(const QVariant& value);
+// The index a reference names; nothing for "X", negative or non-numeric values.
 std::optional<int> referenceIndex(const QVariant& value);
 
 } // namespace quillary
