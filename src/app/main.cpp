@@ -2,6 +2,7 @@
 #include "app/ProcessEntry.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -29,7 +30,15 @@ int main(int argc, char* argv[])
     const RunMode mode = prepareProcess(arguments);
 
     PlaceholderWindow window(mode == RunMode::PrintService ? arguments.at(1) : QString());
+    if (mode == RunMode::PrintService)
+        window.setFixedSize(600, 518); // one document, one window: no resizing
     window.show();
+    // Centred on its screen, as the real windows will be.
+    if (QScreen* screen = window.screen()) {
+        const QRect area = screen->geometry();
+        window.move(area.x() + (area.width() - window.frameGeometry().width()) / 2,
+                    area.y() + (area.height() - window.frameGeometry().height()) / 2);
+    }
     QApplication::setQuitOnLastWindowClosed(true);
     app.exec();
     return 0;

@@ -1,0 +1,54 @@
+// The process entry on a fresh machine: the store is created with the default
+// template, whose start page is the bundled letterhead stored as a real file.
+
+#include "app/ProcessEntry.h"
+#include "pdf/TaskManager.h"
+#include "store/CustomFileManager.h"
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quillary;
+
+class TestFirstStart : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstStartCreatesDefaultTemplateWithStoredStartPage();
+
+private:
+    QTemporaryDir home;
+};
+
+void TestFirstStart::firstStartCreatesDefaultTemplateWithStoredStartPage()
+{
+    QVERIFY(home.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath("config"));
+    StoreConfig config;
+    config.directory = home.filePath("store");
+    configureSharedStore(config);
+
+    QCOMPARE(prepareProcess({"quillary"}), RunMode::Management);
+
+    CustomFileManager& store = sharedStore();
+    QVERIFY(QFileInfo(home.filePath("store/settings.plist")).isFile());
+    const auto templates = store.templatesNamed(QStringLiteral("Meine Vorlage 1"));
+    QVERIFY(templates && templates->size() == 1);
+    const QVariantMap record = templates->first().toMap().value(QStringLiteral("Meine Vorlage 1")).toMap();
+    const auto index = referenceIndex(record.value(QStringLiteral("frontPage")));
+    QVERIFY(index.has_value());
+    const auto startPage = store.pagePath(StoreKey::TemplateFirst, *index);
+    QVERIFY(startPage.has_value());
+    QVERIFY(QFileInfo(*startPage).isFile());
+    // A real one-page A4 stationery file, and the record says A4.
+    const PageSize size = TaskManager::pageSize(*startPage);
+    QCOMPARE(TaskManager::pageFormat(size.width, size.height).formatCode, std::uint8_t(FormatA4));
+    QCOMPARE(referenceText(record.value(QStringLiteral("docFormat"))), QStringLiteral("0"));
+    QCOMPARE(referenceText(record.value(QStringLiteral("isActive"))), QStringLiteral("1"));
+    QCOMPARE(referenceText(record.value(QStringLiteral("secondaryPage"))), QStringLiteral("X"));
+}
+
+QTEST_GUILESS_MAIN(TestFirstStart)
+#include "tst_firststart.moc"
