@@ -4,44 +4,125 @@
 <context>
     <name>CustomFileManager</name>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="431"/>
         <source>Meine Vorlage</source>
         <translation>My Template</translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="453"/>
         <source>Created </source>
         <translation>Created </translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="454"/>
         <source>Updated </source>
         <translation>Updated </translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="479"/>
         <source>No temporary directory could be created: %1</source>
         <translation>No temporary directory could be created: %1</translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="491"/>
         <source>The page could not be read: %1</source>
         <translation>The page could not be read: %1</translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="506"/>
         <source>The settings file could not be read: %1</source>
         <translation>The settings file could not be read: %1</translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="543"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="603"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="611"/>
         <source>The page could not be stored: %1</source>
         <translation>The page could not be stored: %1</translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="554"/>
         <source>The settings file holds no template list: %1</source>
         <translation>The settings file holds no template list: %1</translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="558"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="634"/>
         <source>The settings file could not be written: %1</source>
         <translation>The settings file could not be written: %1</translation>
     </message>
     <message>
+        <location filename="../../src/store/CustomFileManager.cpp" line="569"/>
         <source>The template &quot;%1&quot; no longer exists.</source>
         <translation>The template &quot;%1&quot; no longer exists.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::PlaceholderWindow</name>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="16"/>
+        <source>DIN A4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="17"/>
+        <source>US Letter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="18"/>
+        <source>undefined</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="21"/>
+        <source> (landscape)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="21"/>
+        <source> (portrait)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="22"/>
+        <source>%1, %2 × %3 pt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="38"/>
+        <source>Quillary</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="39"/>
+        <source>Management mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="40"/>
+        <source>Your stationery templates will be managed here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="45"/>
+        <source>Quillary – Preview</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="46"/>
+        <source>Print-service mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="47"/>
+        <source>Document: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="51"/>
+        <source>Paper format: %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
