@@ -258,6 +258,15 @@ void writePdfAtomically(QPDF& pdf, const QString& destination,
             configure(writer);
         writer.write();
     }
+    // The temporary file is private (0600); the finished file gets the
+    // permissions of the file it replaces, or the usual ones for a new file.
+    if (target.exists()) {
+        temp.setPermissions(QFile::permissions(target.absoluteFilePath()));
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(temp.handle(), 0666 & ~mask);
+    }
     std::filesystem::rename(tempPath, toLocal8(target.absoluteFilePath()));
     temp.setAutoRemove(false);
 }

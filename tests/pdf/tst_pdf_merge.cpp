@@ -10,6 +10,8 @@
 
 #include <set>
 
+#include <sys/stat.h>
+
 using namespace quillary;
 using testpdfs::PageSpec;
 
@@ -416,13 +418,25 @@ private slots:
         QCOMPARE(pdfchecks::entries(outDir.path()), QStringList{"merged.pdf"});
     }
 
-    void replacesExistingOutput()
+    // A replaced file keeps its permissions; a new one gets the usual ones
+    // rather than those of the private temporary file.
+    void outputPermissions()
     {
-        const QString output = file("replaced.pdf");
-        QVERIFY(testpdfs::writeBytes(output, "OLD"));
-        MergeRequest r = request(documentWith(2), output);
-        QVERIFY(TaskManager::mergeDocument(r));
-        QCOMPARE(testpdfs::pageCount(output), 2);
+        const QFile::Permissions shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        const QString replaced = file("replaced.pdf");
+        QVERIFY(testpdfs::writeBytes(replaced, "OLD"));
+        QVERIFY(QFile::setPermissions(replaced, shared));
+        QVERIFY(TaskManager::mergeDocument(request(documentWith(2), replaced)));
+        QCOMPARE(testpdfs::pageCount(replaced), 2);
+        QCOMPARE(QFile::permissions(replaced) & 0xF0FF, shared);
+
+        const mode_t previous = ::umask(022);
+        const QString fresh = file("fresh.pdf");
+        const PdfResult result = TaskManager::mergeDocument(request(documentWith(2), fresh));
+        ::umask(previous);
+        QVERIFY(result.ok);
+        QCOMPARE(QFile::permissions(fresh) & 0xF0FF,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     }
 
     // The editor's one-page merge: stationery optional, offsets move only the

@@ -104,7 +104,8 @@ private slots:
         xobjects.replaceKey("/Fm0", form);
         page.getKey("/Resources").replaceKey("/XObject", xobjects);
         const QString withForm = next();
-        QPDFWriter writer(pdf, QFile::encodeName(withForm).constData());
+        const QByteArray fileName = QFile::encodeName(withForm); // the writer keeps the pointer
+        QPDFWriter writer(pdf, fileName.constData());
         writer.write();
         QVERIFY(!TaskManager::hasWhiteBackground(withForm));
     }
