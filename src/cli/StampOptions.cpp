@@ -70,6 +70,21 @@ OffsetParse parseOffset(const QString& text)
     return {QPointF(millimetresToPoints(mm[0]), millimetresToPoints(mm[1])), {}};
 }
 
+QString printableLine(const QString& text)
+{
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            line += QLatin1String("\\n");
+        else if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            line += QLatin1Char('?');
+        else
+            line += c;
+    }
+    return line;
+}
+
 namespace {
 
 QString programName()
@@ -125,9 +140,9 @@ std::optional<QString> singleValue(const QCommandLineParser& parser, const QComm
     return values.constFirst();
 }
 
-ParseOutcome usage(QString why)
+ParseOutcome usage(const QString& why)
 {
-    return {std::nullopt, std::move(why)};
+    return {std::nullopt, printableLine(why)};
 }
 
 } // namespace
@@ -352,11 +367,11 @@ bool sameFile(const QString& a, const QString& b)
     return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
 }
 
-Resolution fail(int code, QString why)
+Resolution fail(int code, const QString& why)
 {
     Resolution r;
     r.exitCode = code;
-    r.error = std::move(why);
+    r.error = printableLine(why);
     return r;
 }
 

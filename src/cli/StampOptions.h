@@ -79,6 +79,10 @@ struct ParseOutcome {
 // arguments[0] is the program name, as QCoreApplication::arguments() gives it.
 ParseOutcome parseStampOptions(const QStringList& arguments);
 
+// The text as one printable line: file names and arguments may hold line
+// breaks or control characters, and a message must stay one line.
+QString printableLine(const QString& text);
+
 QString helpText();
 QString versionText();
 

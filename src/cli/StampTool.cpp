@@ -12,7 +12,7 @@ namespace {
 
 void complain(QTextStream& err, const QString& line)
 {
-    err << "quillary-stamp: " << line << '\n';
+    err << "quillary-stamp: " << printableLine(line) << '\n';
     err.flush();
 }
 
@@ -40,7 +40,9 @@ int listTemplates(QTextStream& out, QTextStream& err)
         for (auto it = map.cbegin(); it != map.cend(); ++it) {
             const QVariantMap record = it.value().toMap();
             const bool enabled = referenceText(record.value(QStringLiteral("isActive"))) != QLatin1String("0");
-            out << it.key() << '\t' << formatLabel(referenceText(record.value(QStringLiteral("docFormat")))) << '\t'
+            // Names are the user's own text; a tab or line break in one must not
+            // break the one-line-per-template output.
+            out << printableLine(it.key()) << '\t' << formatLabel(referenceText(record.value(QStringLiteral("docFormat")))) << '\t'
                 << (enabled ? "enabled" : "disabled") << '\n';
         }
     }

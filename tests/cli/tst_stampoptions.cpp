@@ -296,6 +296,10 @@ void StampOptionsTest::exitCodes_data()
                                             << "OUTPUT is the document itself";
     QTest::newRow("output is the stationery") << args({"--continuation", "@/stat.pdf", "@/doc.pdf", "@/stat.pdf"}) << 2
                                               << "" << "OUTPUT is the continuation page file";
+    QTest::newRow("line break in a file name stays one line")
+        << args({"--start", "@/stat.pdf", "@/two\nlines.pdf", "@/out.pdf"}) << 1 << "" << "two\\nlines.pdf: no such file";
+    QTest::newRow("control characters in an option") << args({"--\x1b[2Jclear", "@/doc.pdf", "@/out.pdf"}) << 2 << ""
+                                                     << "?[2Jclear";
     QTest::newRow("output names the document another way")
         << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/sub/../doc.pdf"}) << 2 << "" << "OUTPUT is the document";
 }
