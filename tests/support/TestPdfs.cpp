@@ -66,7 +66,9 @@ QPDFObjectHandle makePage(QPDF& pdf, const PageSpec& spec)
 bool writeDoc(QPDF& pdf, const QString& path, const std::function<void(QPDFWriter&)>& configure = {})
 {
     try {
-        QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+        // QPDFWriter keeps the name pointer until write(): the bytes must outlive it.
+        const QByteArray fileName = QFile::encodeName(path);
+        QPDFWriter writer(pdf, fileName.constData());
         writer.setStaticID(true);
         if (configure)
             configure(writer);
