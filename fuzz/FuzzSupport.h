@@ -1,0 +1,49 @@
+#pragma once
+
+// Shared by the fuzz targets: a scratch folder per process, files written fast.
+
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace fuzz {
+
+// One scratch folder for the whole fuzzing process, removed at exit.
+inline const QString& scratchDir()
+{
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillary-fuzz-XXXXXX"));
+    if (!dir.isValid())
+        std::abort();
+    static const QString path = dir.path();
+    return path;
+}
+
+inline QString scratchFile(const char* name)
+{
+    return scratchDir() + QLatin1Char('/') + QLatin1String(name);
+}
+
+inline void writeFile(const QString& path, const uint8_t* data, size_t size)
+{
+    FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!f)
+        std::abort();
+    if (size && std::fwrite(data, 1, size, f) != size)
+        std::abort();
+    std::fclose(f);
+}
+
+// A finding the sanitizers cannot see: a broken promise of the code under test.
+#define FUZZ_CHECK(condition)                                                                              \
+    do {                                                                                                   \
+        if (!(condition)) {                                                                                \
+            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);           \
+            std::abort();                                                                                  \
+        }                                                                                                  \
+    } while (0)
+
+} // namespace fuzz

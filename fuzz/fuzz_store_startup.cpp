@@ -1,0 +1,98 @@
+// Template store start-up on a store folder whose settings.plist is the input,
+// then everything quillary-stamp reads from it: the template list, the records,
+// the stored page paths and the tool's own resolution of each template.
+
+#include "FuzzSupport.h"
+
+#include "cli/StampOptions.h"
+#include "pdf/TaskManager.h"
+#include "store/CustomFileManager.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+using namespace quillary;
+
+namespace {
+
+void writeOnePage(const QString& path)
+{
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>");
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, "0 0 1 rg 10 10 50 50 re f\n"));
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+    // QPDFWriter keeps the name pointer until write().
+    const QByteArray fileName = QFile::encodeName(path);
+    QPDFWriter writer(pdf, fileName.constData());
+    writer.write();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_store_startup";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static const QString document = [] {
+        const QString path = fuzz::scratchFile("doc.pdf");
+        writeOnePage(path);
+        return path;
+    }();
+    static const QString storeDir = fuzz::scratchFile("store");
+
+    QDir(storeDir).removeRecursively();
+    QDir().mkpath(storeDir);
+    fuzz::writeFile(storeDir + QStringLiteral("/settings.plist"), data, size);
+
+    StoreConfig config;
+    config.directory = storeDir;
+    config.print = [](const QString&) {};
+    CustomFileManager store(config);
+
+    const auto list = store.loadTemplateList();
+    if (!list)
+        return 0;
+    TaskManager::documentFormat = FormatA4;
+    int seen = 0;
+    for (const QVariant& entry : *list) {
+        if (++seen > 16)
+            break;
+        const QVariantMap map = entry.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            const QString& templateName = it.key();
+            FUZZ_CHECK(store.templateExists(templateName));
+            const QVariantMap record = it.value().toMap();
+            for (const char* key : {"frontPage", "secondaryPage", "termsOfConditions", "isOverlay", "docFormat"})
+                (void)referenceText(record.value(QLatin1String(key)));
+            if (const auto index = referenceIndex(record.value(QStringLiteral("frontPage"))))
+                (void)store.pagePath(StoreKey::TemplateFirst, *index);
+
+            cli::StampOptions options;
+            options.documentPath = document;
+            options.outputPath = fuzz::scratchFile("out.pdf");
+            options.templateName = templateName;
+            options.saveOptions = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false},
+                                   {SaveOptions::PASSWORD, QString()}};
+            const cli::Resolution r = cli::resolveMergeRequest(options, &store);
+            if (!r.request) {
+                FUZZ_CHECK(!r.error.isEmpty());
+                FUZZ_CHECK(r.exitCode == cli::ExitFailure || r.exitCode == cli::ExitUsage);
+                continue;
+            }
+            // A page in use is a file that exists.
+            for (const auto* path : {&r.request->startPagePath, &r.request->continuationPagePath,
+                                     &r.request->termsPagePath}) {
+                if (*path)
+                    FUZZ_CHECK(QFileInfo(**path).isFile());
+            }
+        }
+    }
+    return 0;
+}
