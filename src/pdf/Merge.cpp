@@ -48,6 +48,11 @@ std::shared_ptr<PdfSource> openStationery(const QString& path, QString* error)
 
 PdfResult TaskManager::mergeDocument(const MergeRequest& request)
 {
+    return mergeDocument(request, true);
+}
+
+PdfResult TaskManager::mergeDocument(const MergeRequest& request, bool compact)
+{
     if (!QFileInfo::exists(request.documentPath)) {
         std::fputs("File doesnt exists\n", stdout);
         std::fflush(stdout);
@@ -78,6 +83,7 @@ PdfResult TaskManager::mergeDocument(const MergeRequest& request)
     auto context = createPdfContext(request.outputPath, request.options, outputBox(*document), &error);
     if (!context)
         return PdfResult::failure(error);
+    context->setCompact(compact);
 
     // One document page with its stationery: the overlay flag only decides
     // which is drawn last and so covers the other.

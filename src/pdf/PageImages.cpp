@@ -83,7 +83,7 @@ QList<PageImage> TaskManager::previewImages(const QString& documentPath,
     request.continuationOffsetX = continuationOffsetX;
 
     QList<PageImage> images;
-    if (mergeDocument(request)) {
+    if (mergeDocument(request, false)) {
         QFile file(scratch);
         QByteArray bytes;
         if (file.open(QIODevice::ReadOnly))

@@ -233,6 +233,8 @@ PdfResult PdfContext::close()
             out.getTrailer().replaceKey("/Info", out.makeIndirectObject(info));
         }
         writePdfAtomically(out, path, [this](QPDFWriter& writer) {
+            if (compact)
+                writer.setObjectStreamMode(qpdf_o_generate);
             if (protection.encrypt) {
                 writer.setR6EncryptionParameters(
                     protection.userPassword.c_str(), protection.ownerPassword.c_str(),

@@ -91,6 +91,9 @@ public:
 
     // ---- merging ----
     static PdfResult mergeDocument(const MergeRequest& request);
+    // compact false writes faster and larger (no object streams), for scratch
+    // files that are read back at once.
+    static PdfResult mergeDocument(const MergeRequest& request, bool compact);
     static PdfResult mergeSinglePage(const QString& documentPath, const QString& outputPath,
                                      const QString& stationeryPath, bool stationeryIsOverlay,
                                      double offsetY, double offsetX);
