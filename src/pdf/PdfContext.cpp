@@ -27,10 +27,20 @@ std::string operand(double value)
     return text.toStdString();
 }
 
+// Whole numbers as integers: smaller in memory and in the file than reals.
+QPDFObjectHandle coordinate(double value)
+{
+    const double whole = std::round(value);
+    if (whole == value && std::abs(whole) < 1e9)
+        return QPDFObjectHandle::newInteger(static_cast<long long>(whole));
+    return QPDFObjectHandle::newReal(value, 4, true);
+}
+
 QPDFObjectHandle rectangle(const QRectF& r)
 {
-    return QPDFObjectHandle::newFromRectangle(
-        QPDFObjectHandle::Rectangle(r.left(), r.top(), r.right(), r.bottom()));
+    return QPDFObjectHandle::newArray(
+        std::vector<QPDFObjectHandle>{coordinate(r.left()), coordinate(r.top()), coordinate(r.right()),
+                                      coordinate(r.bottom())});
 }
 
 } // namespace
@@ -101,7 +111,7 @@ QPDFObjectHandle PdfSource::formXObject(int pageIndex)
         dict.replaceKey("/Group", group.isIndirect() ? group : group.shallowCopy());
     else
         dict.removeKey("/Group");
-    dict.replaceKey("/BBox", rectangle(mediaBox(pageIndex)));
+    // The box is set by the context that draws the form.
 
     forms.emplace(pageIndex, form);
     return form;

@@ -6,6 +6,8 @@
 #include "support/TestPdfs.h"
 
 #include <QTemporaryDir>
+
+#include <qpdf/QPDFWriter.hh>
 #include <QtTest>
 
 #include <set>
@@ -294,6 +296,51 @@ private slots:
         QCOMPARE(testpdfs::mediaBox(output), QRectF(0, 0, 595, 842));
         const QImage image = pdfchecks::render(output, 0);
         QCOMPARE(pdfchecks::colourName(pdfchecks::at(image, probe.x(), probe.y())), expected);
+    }
+
+    // Pages whose content is split over several streams, or who share one
+    // stream, are drawn whole and each in its place.
+    void unusualContentStreams_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("content split over two streams") << false;
+        QTest::newRow("two pages sharing one content stream") << true;
+    }
+    void unusualContentStreams()
+    {
+        QFETCH(bool, shared);
+        const QString plain = file(QStringLiteral("streams-%1.pdf").arg(shared));
+        QVERIFY(testpdfs::writeNumbered(plain, 2));
+        const QString document = file(QStringLiteral("streams-%1-edited.pdf").arg(shared));
+        {
+            QPDF pdf;
+            pdf.processFile(QFile::encodeName(plain).constData());
+            auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+            QPDFObjectHandle colour = pdf.newStream("0 0 1 rg");
+            QPDFObjectHandle square = pdf.newStream("100 400 40 40 re f");
+            QPDFObjectHandle both = pdf.newStream("0 0 1 rg 100 400 40 40 re f");
+            for (auto& page : pages) {
+                QPDFObjectHandle contents = QPDFObjectHandle::newArray();
+                if (shared) {
+                    contents.appendItem(both);
+                } else {
+                    contents.appendItem(colour);
+                    contents.appendItem(square);
+                }
+                page.getObjectHandle().replaceKey("/Contents", contents);
+            }
+            const QByteArray name = QFile::encodeName(document); // the writer keeps the pointer
+            QPDFWriter writer(pdf, name.constData());
+            writer.write();
+        }
+        const QString output = file(QStringLiteral("streams-%1-merged.pdf").arg(shared));
+        MergeRequest r = request(document, output);
+        r.firstPageOffsetX = 100;
+        QVERIFY(TaskManager::mergeDocument(r));
+        QCOMPARE(testpdfs::pageCount(output), 2);
+        QCOMPARE(pdfchecks::colourName(pdfchecks::at(pdfchecks::render(output, 0), 205, 405)), QLatin1Char('B'));
+        QCOMPARE(pdfchecks::colourName(pdfchecks::at(pdfchecks::render(output, 1), 105, 405)), QLatin1Char('B'));
+        QCOMPARE(pdfchecks::colourName(pdfchecks::at(pdfchecks::render(output, 1), 205, 405)), QLatin1Char('W'));
     }
 
     void textStaysText()
