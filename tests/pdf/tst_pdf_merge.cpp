@@ -343,6 +343,24 @@ private slots:
         QCOMPARE(pdfchecks::colourName(pdfchecks::at(pdfchecks::render(output, 1), 205, 405)), QLatin1Char('W'));
     }
 
+    // A document encrypted with an owner password only opens without one; its
+    // content reaches the output decrypted, and the output is not encrypted.
+    void documentWithOwnerPasswordOnly()
+    {
+        const QString document = file("owner-only.pdf");
+        QVERIFY(testpdfs::writeEncrypted(document, "", "owner"));
+        const QString output = file("owner-only-merged.pdf");
+        MergeRequest r = request(document, output);
+        r.useStartPage = true;
+        const PdfResult result = TaskManager::mergeDocument(r);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        auto pdf = pdfchecks::open(output);
+        QVERIFY(pdf);
+        QVERIFY(!pdf->isEncrypted());
+        const QString words = pdfchecks::text(output);
+        QVERIFY2(words.contains("Secret") && words.contains("Start Letterhead"), qPrintable(words));
+    }
+
     void textStaysText()
     {
         const QString output = file("text.pdf");
