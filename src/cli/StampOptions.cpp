@@ -474,9 +474,27 @@ Resolution resolveMergeRequest(const StampOptions& options, CustomFileManager* s
 
     // The output must not replace what it is made from: a stamped copy over the
     // document loses the original, one over a stored page spoils the template.
-    const QFileInfo output(options.outputPath);
+    // The engine renames a finished file into place. Over a symbolic link that
+    // would replace the link, so write to the file it names instead; over a
+    // device or a pipe it would replace the node itself.
+    const QFileInfo link(options.outputPath);
+    if (link.isSymLink()) {
+        if (!link.exists())
+            return fail(ExitFailure, QStringLiteral("%1: a symbolic link to nothing").arg(options.outputPath));
+        request.outputPath = link.canonicalFilePath();
+    }
+    const QFileInfo output(request.outputPath);
     if (output.isDir())
         return fail(ExitFailure, QStringLiteral("%1: is a directory").arg(options.outputPath));
+    {
+        std::error_code ec;
+        const auto type =
+            std::filesystem::symlink_status(std::filesystem::path(QFile::encodeName(request.outputPath).toStdString()), ec)
+                .type();
+        if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)
+            return fail(ExitFailure, QStringLiteral("%1: not a regular file; OUTPUT must be a new or an ordinary file")
+                                         .arg(options.outputPath));
+    }
     if (!output.absoluteDir().exists())
         return fail(ExitFailure, QStringLiteral("%1: the folder %2 does not exist")
                                      .arg(options.outputPath, QDir::toNativeSeparators(output.absolutePath())));

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quillary;
@@ -292,6 +293,12 @@ void StampOptionsTest::exitCodes_data()
                                            << "does not exist";
     QTest::newRow("output is a folder") << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/sub"}) << 1 << ""
                                         << "is a directory";
+    QTest::newRow("output is a device") << args({"--start", "@/stat.pdf", "@/doc.pdf", "/dev/null"}) << 1 << ""
+                                        << "/dev/null: not a regular file";
+    QTest::newRow("output is a pipe") << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/fifo"}) << 1 << ""
+                                      << "fifo: not a regular file";
+    QTest::newRow("output is a dangling link") << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/dangling"}) << 1
+                                               << "" << "dangling: a symbolic link to nothing";
     QTest::newRow("output is the document") << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/doc.pdf"}) << 2 << ""
                                             << "OUTPUT is the document itself";
     QTest::newRow("output is the stationery") << args({"--continuation", "@/stat.pdf", "@/doc.pdf", "@/stat.pdf"}) << 2
@@ -316,6 +323,8 @@ void StampOptionsTest::exitCodes()
     QVERIFY(clitest::writeDocument(dir.filePath(QStringLiteral("doc.pdf")), 1));
     QVERIFY(clitest::writeStationery(dir.filePath(QStringLiteral("stat.pdf")), Qt::red));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere.pdf")), dir.filePath(QStringLiteral("dangling"))));
     const QByteArray documentBefore = [&] {
         QFile f(dir.filePath(QStringLiteral("doc.pdf")));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -341,6 +350,8 @@ void StampOptionsTest::exitCodes()
     }
     // None of these runs may leave an output behind or touch the document.
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.pdf"))));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("fifo"))).exists());
+    QVERIFY(!QFileInfo(dir.filePath(QStringLiteral("fifo"))).isFile());
     QFile document(dir.filePath(QStringLiteral("doc.pdf")));
     QVERIFY(document.open(QIODevice::ReadOnly));
     QCOMPARE(document.readAll(), documentBefore);

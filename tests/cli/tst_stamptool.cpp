@@ -120,6 +120,7 @@ private slots:
     void failuresKeepTheOldOutput_data();
     void failuresKeepTheOldOutput();
     void outputOverTheDocumentIsRefused();
+    void outputThroughALinkKeepsTheLink();
     void offsetsMoveTheContent_data();
     void offsetsMoveTheContent();
     void offsetsMatchTheApplication_data();
@@ -474,6 +475,20 @@ void StampToolTest::outputOverTheDocumentIsRefused()
                        QStringLiteral("red.pdf")});
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.err.contains(QLatin1String("OUTPUT is the start page file")), qPrintable(r.err));
+}
+
+void StampToolTest::outputThroughALinkKeepsTheLink()
+{
+    QVERIFY(clitest::writeDocument(path(QStringLiteral("doc.pdf")), 2));
+    QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("archive")));
+    const QString target = path(QStringLiteral("archive/letter.pdf"));
+    QVERIFY(testpdfs::writeBytes(target, "old"));
+    QVERIFY(QFile::link(target, path(QStringLiteral("latest.pdf"))));
+    const Run r = run({QStringLiteral("--start"), QStringLiteral("red.pdf"), QStringLiteral("doc.pdf"),
+                       QStringLiteral("latest.pdf")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(QFileInfo(path(QStringLiteral("latest.pdf"))).isSymLink());
+    QCOMPARE(testpdfs::pageCount(target), 2);
 }
 
 void StampToolTest::offsetsMoveTheContent_data()
