@@ -122,6 +122,7 @@ QPDFObjectHandle PdfSource::formXObject(int pageIndex)
 PdfContext::PdfContext(QString outputPath, const QRectF& mediaBox)
     : path(std::move(outputPath)), box(mediaBox.normalized())
 {
+    keepHeapTopForQpdf();
     out.setSuppressWarnings(true);
     out.emptyPDF();
 }

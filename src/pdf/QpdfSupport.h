@@ -18,6 +18,9 @@ namespace quillary {
 // the exception is a readable reason. Files that need a password are refused.
 std::shared_ptr<QPDF> openPdf(const QString& path);
 
+// Tunes the allocator once for qpdf's pattern of large short-lived blocks.
+void keepHeapTopForQpdf();
+
 // Media box of page 1, normalised (positive width and height, origin at the
 // lower-left corner); nothing when the file cannot be read or has no page.
 std::optional<QRectF> firstPageMediaBox(const QString& path);
