@@ -1,6 +1,6 @@
 #pragma once
 
-// Apple property lists (XML or binary) <-> QVariant, through libplist.
+// Property lists (XML or binary) <-> QVariant, through libplist.
 // Internal to quillary_core; the store is its only user.
 
 #include <QByteArray>

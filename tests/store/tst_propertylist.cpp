@@ -3,6 +3,7 @@
 #include "store/PropertyList.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QtTest>
 
 using namespace quillary;
@@ -45,9 +46,9 @@ private slots:
         QCOMPARE(back->value("nested").toMap().value("k").toMap().value("x").toString(), QStringLiteral("X"));
     }
 
-    void readsAnAppleWrittenFile()
+    void readsAFileFromAnotherWriter()
     {
-        // As the Mac application writes it: tabs, <true/>, <integer>, string references.
+        // As other property-list writers lay it out: tabs, <true/>, <integer> references.
         const QByteArray xml =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
@@ -78,6 +79,27 @@ private slots:
         QCOMPARE(record.value("isActive").typeId(), QMetaType::Bool);
         QCOMPARE(record.value("isActive").toBool(), true);
         QCOMPARE(record.value("docFormat").toString(), QStringLiteral("0"));
+    }
+
+    void readsABinaryPropertyList()
+    {
+        QFile file(QStringLiteral(QUILLARY_TEST_DATA_DIR "/settings-binary.plist"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("bplist00"));
+        const auto dict = readPropertyListDictionary(bytes);
+        QVERIFY(dict.has_value());
+        QCOMPARE(dict->value("launchCount"), QVariant(qlonglong(42)));
+        QCOMPARE(dict->value("showRulers"), QVariant(true));
+        QCOMPARE(dict->value("zoom"), QVariant(1.25));
+        QCOMPARE(dict->value("windowState"), QVariant(QByteArray("\x00\x01\x02\xfe\xff", 5)));
+        QCOMPARE(dict->value("lastLaunch").toDateTime(), QDateTime(QDate(2024, 2, 1), QTime(9, 30, 15), Qt::UTC));
+        const QVariantList templates = dict->value("templateproperties").toList();
+        QCOMPARE(templates.size(), 2);
+        QCOMPARE(templates.first().toMap().value("Briefpapier").toMap().value("frontPage"), QVariant(qlonglong(0)));
+        // Truncated anywhere, it is no dictionary.
+        for (qsizetype cut : {qsizetype(9), bytes.size() / 2, bytes.size() - 1})
+            QVERIFY2(!readPropertyListDictionary(bytes.left(cut)).has_value(), qPrintable(QString::number(cut)));
     }
 
     void refusesWhatIsNoDictionary_data()
