@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -37,6 +38,9 @@ const QString kDocFormat = QStringLiteral("docFormat");
 const QString kIsOverlay = QStringLiteral("isOverlay");
 
 const QString kNoPage = QStringLiteral("X");
+
+constexpr QFile::Permissions ownerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
+constexpr QFile::Permissions ownerOnlyDirectory = ownerOnlyFile | QFile::ExeOwner;
 
 fs::path fsPath(const QString& path)
 {
@@ -61,7 +65,8 @@ QString referenceKey(StoreKey kind)
     }
 }
 
-// One page slot of the save procedure, in the spec's order.
+// One page slot of the save procedure. Start, continuation, terms: the order
+// in which the assistant shows them and the save procedure handles them.
 struct Slot {
     StoreKey kind;
     QString key;
@@ -82,20 +87,32 @@ bool isChosenFile(const QString& source)
     return !source.isEmpty() && source != SharedData::existing;
 }
 
-// Is the value a list of template entries (dictionaries of name to record)?
-bool isTemplateList(const QVariant& value)
+// The template entries of a "templateproperties" value: one one-key entry
+// (name -> record) per template. Nothing when the value is no list at all.
+// An element holding several templates yields each of them, in key order, so
+// that renaming or deleting one of them cannot drop the others; an element that
+// holds no record (text, a name with a value that is no record) is skipped and
+// *dropped is set.
+std::optional<QVariantList> templateEntries(const QVariant& value, bool* dropped = nullptr)
 {
     if (value.typeId() != QMetaType::QVariantList)
-        return false;
+        return std::nullopt;
+    QVariantList entries;
     for (const QVariant& element : value.toList()) {
-        if (element.typeId() != QMetaType::QVariantMap)
-            return false;
+        if (element.typeId() != QMetaType::QVariantMap) {
+            if (dropped)
+                *dropped = true;
+            continue;
+        }
         const QVariantMap entry = element.toMap();
-        for (auto it = entry.cbegin(); it != entry.cend(); ++it)
-            if (it.value().typeId() != QMetaType::QVariantMap)
-                return false;
+        for (auto it = entry.cbegin(); it != entry.cend(); ++it) {
+            if (it.value().typeId() == QMetaType::QVariantMap)
+                entries.append(QVariantMap{{it.key(), it.value()}});
+            else if (dropped)
+                *dropped = true;
+        }
     }
-    return true;
+    return entries;
 }
 
 // Description of a stored value on one line, for the "any " line of pagePaths.
@@ -164,21 +181,15 @@ CustomFileManager::CustomFileManager(StoreConfig c)
     const QString directory = storeDirectory();
     if (directory.isEmpty())
         return; // no place for a store: the store stays empty and writes nothing
+    // Printed documents and their stationery can be confidential: the store is
+    // the user's alone, also when an older version created it with a looser mode.
+    QFile::setPermissions(directory, ownerOnlyDirectory);
 
     path = directory + QStringLiteral("/settings.plist");
 
     const auto installDefaults = [this] {
-        if (QFile::copy(config.defaultSettingsPath, *path)) {
-            // Resource files are read-only; the copy is the user's own file.
-            QFile::setPermissions(*path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
-                                             | QFile::WriteUser);
-        }
-    };
-    const auto readSettings = [this]() -> std::optional<QVariantMap> {
-        QFile file(*path);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        return readPropertyListDictionary(file.readAll());
+        if (QFile::copy(config.defaultSettingsPath, *path))
+            QFile::setPermissions(*path, ownerOnlyFile); // resource copies arrive read-only
     };
 
     if (!itemExists(*path))
@@ -186,35 +197,77 @@ CustomFileManager::CustomFileManager(StoreConfig c)
     else
         printLine(QStringLiteral("File exists"));
 
-    dic = readSettings();
-    if (!dic && itemExists(*path)) {
-        // The spec leaves an unreadable settings file open. It is kept, under a
-        // name of its own beside the store, and the store starts afresh; the
-        // stored page files stay where they are.
-        QString aside = *path + QStringLiteral(".unreadable");
-        for (int i = 1; itemExists(aside); ++i)
-            aside = *path + QStringLiteral(".unreadable-%1").arg(i);
-        if (QFile::rename(*path, aside)) {
-            printLine(QStringLiteral("Unreadable settings file moved to ") + aside);
-            installDefaults();
-            dic = readSettings();
+    QFile file(*path);
+    if (file.open(QIODevice::ReadOnly)) {
+        dic = readPropertyListDictionary(file.readAll());
+        file.close();
+        if (!dic) {
+            // Truncated, garbage, or a property list of another shape: the user's
+            // templates may still be recoverable from it by hand, so it is never
+            // overwritten. It moves aside and the store starts from the defaults;
+            // the stored page files stay where they are.
+            const QString aside = corruptCopyPath();
+            if (QFile::rename(*path, aside)) {
+                printLine(QStringLiteral("Unreadable settings file moved to ") + aside);
+                installDefaults();
+                QFile defaults(*path);
+                if (defaults.open(QIODevice::ReadOnly))
+                    dic = readPropertyListDictionary(defaults.readAll());
+                if (!dic)
+                    dic = QVariantMap(); // no usable defaults: an empty store
+            } else {
+                printLine(QStringLiteral("Unreadable settings file left in place: ") + *path);
+            }
+        }
+    } else if (itemExists(*path)) {
+        // There, but not ours to read (permissions, a directory of that name):
+        // probably intact, so the store leaves it alone and writes nothing.
+        printLine(QStringLiteral("Can't read settings file ") + *path);
+    }
+    if (!dic)
+        return;
+
+    // A template list that is not a list, or holds elements that are no
+    // templates, is replaced or cleaned by the next save; keep the file as it
+    // was, beside the store, before that happens.
+    const auto stored = dic->constFind(rawValue(StoreKey::TemplateProperties));
+    bool dropped = false;
+    if (stored != dic->cend() && (!templateEntries(*stored, &dropped) || dropped)) {
+        const QString copy = corruptCopyPath();
+        if (QFile::copy(*path, copy)) {
+            QFile::setPermissions(copy, ownerOnlyFile);
+            printLine(QStringLiteral("Unreadable template list, settings file kept as ") + copy);
         }
     }
 
     if (auto list = loadTemplateList())
         templateProperties = *list;
 
-    if (!dic)
-        return;
     const QVariant pattern = dic->value(rawValue(StoreKey::TemplatePattern));
     if (pattern.typeId() == QMetaType::QVariantMap && !pattern.toMap().isEmpty()) {
         upgradeLegacyPatterns();
         convertLegacyPatterns();
-    } else if (templateProperties.isEmpty()) {
-        // No non-empty list of template entries (a value of another shape is
-        // no list either: nothing could ever be added to it).
-        createDefaultTemplate();
     }
+    // No template at all (also when legacy patterns could not be converted):
+    // the default template, so that there is always one to print with.
+    const auto list = loadTemplateList();
+    if (!list || list->isEmpty())
+        createDefaultTemplate();
+}
+
+QDateTime CustomFileManager::now() const
+{
+    return (config.clock ? config.clock() : QDateTime::currentDateTime()).toLocalTime();
+}
+
+QString CustomFileManager::corruptCopyPath() const
+{
+    const QString base = *path + QStringLiteral(".corrupt-")
+                         + now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString candidate = base;
+    for (int i = 1; itemExists(candidate); ++i)
+        candidate = base + QStringLiteral("-%1").arg(i);
+    return candidate;
 }
 
 void CustomFileManager::printLine(const QString& line) const
@@ -241,8 +294,9 @@ QString CustomFileManager::storeDirectory()
             return {};
         directory = base + QLatin1Char('/') + QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER);
     }
-    if (!QFileInfo(directory).isDir())
-        QDir().mkpath(directory); // a failure is dropped, as the spec says
+    if (!QFileInfo(directory).isDir() && QDir().mkpath(directory))
+        QFile::setPermissions(directory, ownerOnlyDirectory);
+    // A directory that cannot be made shows later, when a write into it fails.
     return directory;
 }
 
@@ -253,8 +307,15 @@ bool CustomFileManager::save()
     const QByteArray xml = writePropertyListXml(*dic);
     bool ok = !xml.isEmpty();
     if (ok) {
+        // Written beside the old file and renamed over it: a failed write leaves
+        // the previous settings whole. The new file is the user's alone.
+        // commit() alone renames a short file into place when the disk is full
+        // (its own flush does not report the failed write), so the bytes are
+        // flushed and counted first.
         QSaveFile file(*path);
-        ok = file.open(QIODevice::WriteOnly) && file.write(xml) == xml.size() && file.commit();
+        ok = file.open(QIODevice::WriteOnly) && file.setPermissions(ownerOnlyFile)
+             && file.write(xml) == xml.size() && file.flush() && file.size() == xml.size()
+             && file.commit();
     }
     if (!ok) {
         saveFailed = true;
@@ -270,10 +331,7 @@ std::optional<QVariantList> CustomFileManager::loadTemplateList() const
 {
     if (!dic)
         return std::nullopt;
-    const QVariant value = dic->value(rawValue(StoreKey::TemplateProperties));
-    if (!isTemplateList(value))
-        return std::nullopt;
-    return value.toList();
+    return templateEntries(dic->value(rawValue(StoreKey::TemplateProperties)));
 }
 
 std::optional<QVariantList> CustomFileManager::templatesNamed(const QString& name) const
@@ -333,10 +391,9 @@ void CustomFileManager::deleteTemplate(const QString& name)
     save();
 }
 
-// Brings every legacy pattern to seven fields. The spec tests one pattern and
-// appends to all; the patterns of one file always have the same number of
-// fields, so appending to each pattern that lacks the field is the same there
-// and stays right for a file with mixed patterns.
+// Brings every legacy pattern to seven fields. Each pattern that lacks a field
+// gets it: the patterns an older version wrote all have the same number of
+// fields, and a hand-edited file with mixed lengths still ends with seven each.
 void CustomFileManager::upgradeLegacyPatterns()
 {
     const QString key = rawValue(StoreKey::TemplatePattern);
@@ -379,9 +436,9 @@ void CustomFileManager::convertLegacyPatterns()
         if (pattern.typeId() != QMetaType::QString)
             return; // not a dictionary of string to string
 
-    // The spec appends to the list as read at start-up. The current list is the
-    // same at start-up; later (the preview controller calls this again) it keeps
-    // templates made since then, such as the default template.
+    // Append to the current list, not the one read at start-up: the preview
+    // controller calls this again later, and templates made since then (the
+    // default template, for one) must stay.
     if (auto current = loadTemplateList())
         templateProperties = *current;
 
@@ -448,8 +505,7 @@ QString CustomFileManager::docFormatFor(const QVariant& frontPage) const
 
 QString CustomFileManager::changeLabel(bool created) const
 {
-    const QDateTime now = (config.clock ? config.clock() : QDateTime::currentDateTime()).toLocalTime();
-    const QString date = QLocale().toString(now.date(), QStringLiteral("dd.MM.yy"));
+    const QString date = QLocale().toString(now().date(), QStringLiteral("dd.MM.yy"));
     const QString prefix = created ? QCoreApplication::translate("CustomFileManager", "Created ")
                                    : QCoreApplication::translate("CustomFileManager", "Updated ");
     return prefix + date;
@@ -458,10 +514,10 @@ QString CustomFileManager::changeLabel(bool created) const
 // ---------------------------------------------------------------------------
 // The save procedure
 //
-// The spec imports and deletes slot by slot, so a page that cannot be read
-// leaves the store half-changed. Here every chosen file is first copied into a
-// one-page file in a temporary directory; only when all of them could be read
-// does the store change. Deletions come after the imports (each slot is a
+// Importing and deleting slot by slot would leave the store half-changed when
+// the second of two chosen files cannot be read. So every chosen file is first
+// copied into a one-page file in a temporary directory; only when all of them
+// could be read does the store change. Deletions come after the imports (each slot is a
 // different page kind, so the order does not change the outcome), and when a
 // write fails on the way the settings and the new page files are rolled back.
 
@@ -604,8 +660,9 @@ bool CustomFileManager::saveExistingTemplate(const QString& typedName, QString* 
                         .arg(replaced.error));
             continue;
         }
-        // "X" (or a reference to a page that is gone): a new page. The spec stores
-        // this index as an integer; every reader accepts both forms.
+        // "X" (or a reference to a page that is gone): a new page. Its index is
+        // stored as an integer, as older versions wrote it; every reader
+        // accepts both forms.
         const ImportResult imported = importPage(slot.kind, prepared.files.value(slot.kind));
         if (!imported)
             return rollBack(QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1")
@@ -662,10 +719,19 @@ std::optional<QStringList> CustomFileManager::storedPaths(StoreKey key) const
 ImportResult CustomFileManager::importPage(StoreKey kind, const QString& source,
                                            const std::optional<QString>& overwritePath)
 {
+    const auto fail = [](const QString& why) { return ImportResult{std::nullopt, why}; };
     if (!isPageKind(kind))
-        return {std::nullopt, QStringLiteral("not a kind of stored page: %1").arg(static_cast<int>(kind))};
-
-    QStringList paths = storedPaths(kind).value_or(QStringList());
+        return fail(QStringLiteral("not a kind of stored page: %1").arg(static_cast<int>(kind)));
+    // A page that no list records would be lost to the user: no settings, no page.
+    if (!dic)
+        return fail(QStringLiteral("%1: the settings file could not be read").arg(settingsPath()));
+    const QString key = rawValue(kind);
+    const auto stored = storedPaths(kind);
+    if (!stored && dic->contains(key) && !overwritePath) {
+        // Rewriting it would lose the pages the templates refer to by index.
+        return fail(QStringLiteral("%1: \"%2\" holds no list of page files").arg(settingsPath(), key));
+    }
+    QStringList paths = stored.value_or(QStringList());
     const int n = static_cast<int>(paths.size());
 
     QString destination;
@@ -679,7 +745,6 @@ ImportResult CustomFileManager::importPage(StoreKey kind, const QString& source,
                 break;
         }
     }
-    printLine(destination);
 
     // qpdf reads files only; a page among the Qt resources is taken out first.
     QString readable = source;
@@ -687,27 +752,40 @@ ImportResult CustomFileManager::importPage(StoreKey kind, const QString& source,
     if (source.startsWith(QLatin1Char(':'))) {
         extracted.reset(QTemporaryFile::createNativeFile(source));
         if (!extracted)
-            return {std::nullopt, QStringLiteral("%1: no such file").arg(source)};
+            return fail(QStringLiteral("%1: no such file").arg(source));
         readable = extracted->fileName();
     }
 
+    // Written to a scratch name and renamed into place: a source that cannot
+    // be read (not a PDF, a password, no page 1) leaves no file behind.
     const PdfResult written = TaskManager::writeFirstPage(readable, destination);
     if (!written) {
         QString why = written.error;
         if (extracted)
             why.replace(readable, source);
-        return {std::nullopt, why};
+        return fail(why);
     }
-
-    if (!overwritePath)
-        paths.append(destination);
-    if (dic) {
-        (*dic)[rawValue(kind)] = paths;
-        save();
-    }
+    // Stationery is as private as the documents it is printed on.
+    QFile::setPermissions(destination, ownerOnlyFile);
+    printLine(destination);
     if (overwritePath) {
+        // The list is as it was; only the file changed.
         const qsizetype at = paths.indexOf(destination);
         return {at >= 0 ? static_cast<int>(at) : n, {}};
+    }
+
+    const QVariant before = dic->value(key);
+    paths.append(destination);
+    (*dic)[key] = paths;
+    if (!save()) {
+        // Unrecorded on disk: take the page back out so that memory, settings
+        // file and directory agree.
+        QFile::remove(destination);
+        if (before.isValid())
+            (*dic)[key] = before;
+        else
+            dic->remove(key);
+        return fail(QStringLiteral("%1: the settings file could not be written").arg(settingsPath()));
     }
     return {n, {}};
 }
@@ -889,8 +967,10 @@ QString referenceText(const QVariant& value)
 std::optional<int> referenceIndex(const QVariant& value)
 {
     const QString text = referenceText(value);
-    if (text == kNoPage)
-        return std::nullopt;
+    if (text.isEmpty() || !std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        }))
+        return std::nullopt; // also "X"
     bool ok = false;
     const int index = text.toInt(&ok, 10);
     if (!ok || index < 0)

@@ -87,6 +87,9 @@ public:
 
 private:
     void printLine(const QString& line) const;
+    QDateTime now() const;
+    // A free name beside the settings file: settings.plist.corrupt-<yyyyMMdd-HHmmss>.
+    QString corruptCopyPath() const;
     std::optional<QStringList> storedPaths(StoreKey key) const;
     void upgradeLegacyPatterns();
     // "docFormat" for a record's "frontPage" reference: "0" A4, "1" US Letter,
@@ -110,10 +113,11 @@ CustomFileManager& sharedStore();
 void configureSharedStore(StoreConfig config);
 
 // Page references are "X" or a decimal index, stored as text or as an integer.
-// referenceText gives any value of a record as text, the way the spec's readers
-// see it: text as is, integers in decimal, booleans "1" or "0".
+// referenceText gives any value of a record as text, the way every reader of a
+// record compares it: text as is, integers in decimal, booleans "1" or "0".
 QString referenceText(const QVariant& value);
-// The index a reference names; nothing for "X", negative or non-numeric values.
+// The index a reference names: decimal digits only (or an integer that is not
+// negative); nothing for "X", "-1", " 1", "1.5", "abc" and the like.
 std::optional<int> referenceIndex(const QVariant& value);
 
 } // namespace quillary

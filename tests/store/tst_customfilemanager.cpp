@@ -1,4 +1,4 @@
-// The template store (spec Part 2.1) and the shared editing state (Part 2.2).
+// The template store and the shared editing state.
 // Every case runs in its own temporary store directory with a fixed clock and
 // records the store's output lines instead of printing them.
 
@@ -10,10 +10,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace quillary;
 
@@ -30,6 +35,18 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QFile::Permissions ownerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
+const QFile::Permissions ownerOnlyDirectory = ownerOnlyFile | QFile::ExeOwner;
+
+// The permission bits of owner, group and others (the "user" bits of Qt only
+// repeat the owner's).
+QFile::Permissions mode(const QString& path)
+{
+    return QFileInfo(path).permissions()
+           & (ownerOnlyDirectory | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+              | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
 }
 
 QVariantMap entry(const QString& name, const QVariantMap& record)
@@ -190,14 +207,103 @@ private slots:
         QCOMPARE(namesOf(again->loadTemplateList()), QStringList{"Meine Vorlage 1"});
     }
 
-    void unreadableSettingsAreSetAsideAndTheStoreStartsAfresh()
+    void corruptSettingsAreMovedAside_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray binary = readAll(QStringLiteral(QUILLARY_TEST_DATA_DIR "/settings-binary.plist"));
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("truncated XML") << writePropertyListXml({{"templateproperties", QVariantList{}}}).left(120);
+        QTest::newRow("binary garbage") << QByteArray("\x00\xff\x13\x37garbage\x00\x01", 14);
+        QTest::newRow("binary header only") << QByteArray("bplist00");
+        QTest::newRow("truncated binary list") << binary.left(binary.size() / 2);
+        QTest::newRow("array root") << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>a</string></array></plist>");
+        QTest::newRow("string root") << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><string>a</string></plist>");
+    }
+
+    void corruptSettingsAreMovedAside()
+    {
+        QFETCH(QByteArray, bytes);
+        QDir().mkpath(dir);
+        QVERIFY(testpdfs::writeBytes(dir + "/settings.plist", bytes));
+        auto store = open();
+        const QString aside = dir + "/settings.plist.corrupt-20261205-120000";
+        QVERIFY(QFileInfo(aside).isFile());
+        QCOMPARE(readAll(aside), bytes);
+        QVERIFY(lines.contains("Unreadable settings file moved to " + aside));
+        // The store starts from the defaults, and they are on disk.
+        QCOMPARE(namesOf(store->loadTemplateList()), QStringList{"Meine Vorlage 1"});
+        QCOMPARE(namesOf(onDisk().value(kTemplates).toList()), QStringList{"Meine Vorlage 1"});
+    }
+
+    void corruptCopiesNeverOverwriteEachOther()
     {
         QDir().mkpath(dir);
-        QVERIFY(testpdfs::writeBytes(dir + "/settings.plist", "this is not a property list"));
+        const QString base = dir + "/settings.plist.corrupt-20261205-120000";
+        QVERIFY(testpdfs::writeBytes(base, "first"));
+        QVERIFY(testpdfs::writeBytes(dir + "/settings.plist", "second"));
+        open();
+        QCOMPARE(readAll(base), QByteArray("first"));
+        QCOMPARE(readAll(base + "-1"), QByteArray("second"));
+        QVERIFY(lines.contains("Unreadable settings file moved to " + base + "-1"));
+    }
+
+    void settingsWeCannotOpenAreLeftAlone()
+    {
+        // A directory where the file belongs: there, but not readable as a file.
+        QDir().mkpath(dir + "/settings.plist/inside");
         auto store = open();
-        QVERIFY(store->dictionary().has_value());
-        QCOMPARE(readAll(dir + "/settings.plist.unreadable"), QByteArray("this is not a property list"));
-        QCOMPARE(namesOf(store->loadTemplateList()), QStringList{"Meine Vorlage 1"});
+        QVERIFY(lines.contains("Can't read settings file " + dir + "/settings.plist"));
+        QVERIFY(!store->loadTemplateList());
+        QVERIFY(QFileInfo(dir + "/settings.plist/inside").isDir());
+        const ImportResult page = store->importPage(StoreKey::TemplateFirst, pdf("a.pdf"));
+        QVERIFY(!page);
+        QVERIFY(!page.error.isEmpty());
+        SharedData::startPagePath = pdf("b.pdf");
+        QString error;
+        QVERIFY(!store->saveTemplate("New", &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(QDir(dir).entryList({"tempf*"}, QDir::Files), QStringList());
+    }
+
+    void settingsFromAnotherWriter_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::newRow("XML") << "settings-foreign.plist";
+        QTest::newRow("binary") << "settings-binary.plist";
+    }
+
+    // Another property-list writer: <true/>, <integer>, dates, data and keys this
+    // version does not use. Values and types survive a save.
+    void settingsFromAnotherWriter()
+    {
+        QFETCH(QString, fixture);
+        QDir().mkpath(dir);
+        QVERIFY(QFile::copy(QStringLiteral(QUILLARY_TEST_DATA_DIR "/") + fixture, dir + "/settings.plist"));
+        auto store = open();
+        QCOMPARE(lines.first(), QStringLiteral("File exists"));
+        QCOMPARE(QDir(dir).entryList({"*corrupt*"}), QStringList());
+        QCOMPARE(namesOf(store->loadTemplateList()), (QStringList{"Briefpapier", "Rechnung"}));
+        const QVariantMap brief = recordOf(*store, "Briefpapier");
+        QCOMPARE(referenceIndex(brief.value("frontPage")), std::optional<int>(0));
+        QCOMPARE(brief.value("isActive"), QVariant(true));
+        QCOMPARE(referenceText(recordOf(*store, "Rechnung").value("isActive")), QStringLiteral("0"));
+        QCOMPARE(recordOf(*store, "Rechnung").value("isOverlay"), QVariant(true));
+        QCOMPARE(store->pagePath(StoreKey::TemplateFirst, 0), std::optional<QString>("/nonexistent/store/tempf00.pdf"));
+
+        store->addTemplate(entry("Neu", record("X")));
+        const QVariantMap saved = onDisk();
+        QCOMPARE(namesOf(saved.value(kTemplates).toList()), (QStringList{"Neu", "Briefpapier", "Rechnung"}));
+        QCOMPARE(saved.value("lastLaunch").typeId(), QMetaType::QDateTime);
+        QCOMPARE(saved.value("lastLaunch").toDateTime(), QDateTime(QDate(2024, 2, 1), QTime(9, 30, 15), Qt::UTC));
+        QCOMPARE(saved.value("windowState"), QVariant(QByteArray("\x00\x01\x02\xfe\xff", 5)));
+        QCOMPARE(saved.value("launchCount"), QVariant(qlonglong(42)));
+        QCOMPARE(saved.value("zoom"), QVariant(1.25));
+        QCOMPARE(saved.value("showRulers"), QVariant(true));
+        QCOMPARE(saved.value("recentDocuments").toList(), (QVariantList{"/a.pdf", "/b.pdf"}));
+        QCOMPARE(saved.value("printer").toMap(), (QVariantMap{{"name", "Office"}, {"copies", qlonglong(2)}}));
+        const QVariantMap savedBrief = saved.value(kTemplates).toList().at(1).toMap().value("Briefpapier").toMap();
+        QCOMPARE(savedBrief.value("frontPage"), QVariant(qlonglong(0))); // still an integer
+        QCOMPARE(savedBrief.value("colour"), QVariant(QStringLiteral("blue")));
     }
 
     // ---- legacy patterns ----
@@ -323,21 +429,127 @@ private slots:
         QCOMPARE(store->pagePath(StoreKey::TemplateFirst, 0), std::optional<QString>(dir + "/tempf00.pdf"));
     }
 
-    void aTemplateListOfTheWrongShapeCountsAsNone_data()
+    void wrongTypesUnderEveryKey_data()
     {
-        QTest::addColumn<QVariant>("value");
-        QTest::newRow("list of text") << QVariant(QVariantList{QStringLiteral("not an entry")});
-        QTest::newRow("entry without record") << QVariant(QVariantList{QVariantMap{{"A", "B"}}});
-        QTest::newRow("dictionary") << QVariant(QVariantMap{{"A", QVariantMap{}}});
-        QTest::newRow("text") << QVariant(QStringLiteral("templates"));
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<QStringList>("names");   // the template list as read
+        QTest::addColumn<bool>("copyKept");        // the file was kept beside the store
+        QTest::addColumn<bool>("importWorks");     // a start page can be added
+        const QVariantMap rec = record("X");
+        const QString byDefault = QStringLiteral("Meine Vorlage 1");
+        QTest::newRow("template list is text")
+            << QVariantMap{{kTemplates, "templates"}} << QStringList{byDefault} << true << true;
+        QTest::newRow("template list is a dictionary")
+            << QVariantMap{{kTemplates, QVariantMap{{"A", rec}}}} << QStringList{byDefault} << true << true;
+        QTest::newRow("an element is text")
+            << QVariantMap{{kTemplates, QVariantList{"not an entry", entry("Good", rec)}}}
+            << QStringList{"Good"} << true << true;
+        QTest::newRow("a name without a record")
+            << QVariantMap{{kTemplates, QVariantList{QVariantMap{{"A", "B"}}}}} << QStringList{byDefault} << true << true;
+        QTest::newRow("an entry with two keys")
+            << QVariantMap{{kTemplates, QVariantList{QVariantMap{{"A", rec}, {"B", rec}}, entry("C", rec)}}}
+            << QStringList{"A", "B", "C"} << false << true;
+        QTest::newRow("start pages are text")
+            << QVariantMap{{kTemplates, QVariantList{entry("A", rec)}}, {"templatefirst", "tempf00.pdf"}}
+            << QStringList{"A"} << false << false;
+        QTest::newRow("start pages hold a number")
+            << QVariantMap{{kTemplates, QVariantList{entry("A", rec)}}, {"templatefirst", QVariantList{"/x/tempf00.pdf", 7}}}
+            << QStringList{"A"} << false << false;
+        QTest::newRow("legacy patterns are text")
+            << QVariantMap{{"templatepattern", "0-X-X-L"}} << QStringList{byDefault} << false << true;
+        QTest::newRow("a legacy pattern is a number")
+            << QVariantMap{{"templatepattern", QVariantMap{{"A", 5}}}} << QStringList{byDefault} << false << true;
     }
 
-    void aTemplateListOfTheWrongShapeCountsAsNone()
+    void wrongTypesUnderEveryKey()
     {
-        QFETCH(QVariant, value);
-        writeSettings(QVariantMap{{kTemplates, value}});
+        QFETCH(QVariantMap, settings);
+        QFETCH(QStringList, names);
+        QFETCH(bool, copyKept);
+        QFETCH(bool, importWorks);
+        writeSettings(settings);
+        const QByteArray original = readAll(dir + "/settings.plist");
         auto store = open();
-        QCOMPARE(namesOf(store->loadTemplateList()), QStringList{"Meine Vorlage 1"});
+
+        QCOMPARE(namesOf(store->loadTemplateList()), names);
+        for (const QString& name : names)
+            QVERIFY(store->templateExists(name));
+        const QStringList copies = QDir(dir).entryList({"settings.plist.corrupt-*"});
+        QCOMPARE(copies.size(), copyKept ? 1 : 0);
+        if (copyKept) {
+            QCOMPARE(readAll(dir + "/" + copies.first()), original);
+            QVERIFY(lines.contains("Unreadable template list, settings file kept as " + dir + "/" + copies.first()));
+        }
+
+        const QVariant startPages = store->dictionary()->value("templatefirst");
+        const QByteArray before = readAll(dir + "/settings.plist");
+        const QStringList filesBefore = QDir(dir).entryList({"tempf*"});
+        const ImportResult page = store->importPage(StoreKey::TemplateFirst, pdf("a.pdf"));
+        QCOMPARE(bool(page), importWorks);
+        if (!importWorks) {
+            QVERIFY(page.error.contains("templatefirst"));
+            QCOMPARE(store->dictionary()->value("templatefirst"), startPages);
+            QCOMPARE(readAll(dir + "/settings.plist"), before);
+            QCOMPARE(QDir(dir).entryList({"tempf*"}), filesBefore);
+        }
+        store->deletePage(StoreKey::TemplateFirst, 5);
+
+        // Deleting one template never takes another one with it.
+        store->deleteTemplate(names.first());
+        QCOMPARE(namesOf(store->loadTemplateList()), names.mid(1));
+        QCOMPARE(namesOf(onDisk().value(kTemplates).toList()), names.mid(1));
+    }
+
+    void pageReferencesThatNameNoPage_data()
+    {
+        QTest::addColumn<QVariant>("reference");
+        QTest::addColumn<QString>("line"); // printed when the emptied slot is cleared
+        QTest::newRow("letters") << QVariant("abc") << QString();
+        QTest::newRow("empty text") << QVariant("") << QString();
+        QTest::newRow("negative text") << QVariant("-1") << QString();
+        QTest::newRow("negative integer") << QVariant(qlonglong(-1)) << QString();
+        QTest::newRow("fraction") << QVariant("1.5") << QString();
+        QTest::newRow("blank before") << QVariant(" 1") << QString();
+        QTest::newRow("plus sign") << QVariant("+1") << QString();
+        QTest::newRow("lower-case x") << QVariant("x") << QString();
+        QTest::newRow("a list") << QVariant(QVariantList{1}) << QString();
+        QTest::newRow("past the list") << QVariant("7") << "The.Row.7.doesnt.Exist";
+        QTest::newRow("past the list, integer") << QVariant(qlonglong(2)) << "The.Row.2.doesnt.Exist";
+    }
+
+    void pageReferencesThatNameNoPage()
+    {
+        QFETCH(QVariant, reference);
+        QFETCH(QString, line);
+        auto store = storeWith({});
+        QVERIFY(store->importPage(StoreKey::TemplateFirst, pdf("s0.pdf")));
+        QVERIFY(store->importPage(StoreKey::TemplateFirst, pdf("s1.pdf")));
+        const QByteArray s0 = readAll(dir + "/tempf00.pdf"), s1 = readAll(dir + "/tempf01.pdf");
+        QVariantMap bad = record("X");
+        bad.insert("frontPage", reference);
+        store->addTemplate(entry("Other", record("1")));
+        store->addTemplate(entry("Edited", bad));
+
+        // Emptying the slot: the reference becomes "X" and no stored page goes.
+        SharedData::isNewTemplate = false;
+        SharedData::templateName = "Edited";
+        SharedData::startPagePath = "";
+        lines.clear();
+        QVERIFY(store->saveTemplate("Edited"));
+        QCOMPARE(recordOf(*store, "Edited").value("frontPage"), QVariant("X"));
+        QCOMPARE(recordOf(*store, "Edited").value("docFormat"), QVariant("99"));
+        QCOMPARE(lines.contains(line), !line.isEmpty());
+        QCOMPARE(store->pagePaths(StoreKey::TemplateFirst).size(), 2);
+        QCOMPARE(recordOf(*store, "Other").value("frontPage"), QVariant("1"));
+
+        // A chosen file for it: a new page; the stored ones stay as they are.
+        store->replaceTemplate("Edited", "Edited", entry("Edited", bad));
+        SharedData::startPagePath = pdf("new.pdf", testpdfs::Letter);
+        QVERIFY(store->saveTemplate("Edited"));
+        QCOMPARE(referenceIndex(recordOf(*store, "Edited").value("frontPage")), std::optional<int>(2));
+        QCOMPARE(recordOf(*store, "Edited").value("docFormat"), QVariant("1"));
+        QCOMPARE(readAll(dir + "/tempf00.pdf"), s0);
+        QCOMPARE(readAll(dir + "/tempf01.pdf"), s1);
     }
 
     // ---- stored pages ----
@@ -361,6 +573,7 @@ private slots:
         QVariantMap intRecord = record("X");
         intRecord.insert("frontPage", 2);
         store->addTemplate(entry("IntRefers2", intRecord));
+        store->addTemplate(entry("NamesNoPage", record("abc")));
 
         store->deletePage(StoreKey::TemplateFirst, 1);
         QVERIFY(!QFileInfo::exists(dir + "/tempf01.pdf"));
@@ -369,6 +582,7 @@ private slots:
         QCOMPARE(recordOf(*store, "Refers2").value("frontPage"), QVariant(QStringLiteral("1")));
         QCOMPARE(recordOf(*store, "IntRefers2").value("frontPage"), QVariant(QStringLiteral("1")));
         QCOMPARE(recordOf(*store, "Refers0").value("frontPage"), QVariant(QStringLiteral("0")));
+        QCOMPARE(recordOf(*store, "NamesNoPage").value("frontPage"), QVariant(QStringLiteral("abc")));
 
         // The next import fills the free file name and goes to the end of the list.
         QCOMPARE(*store->importPage(StoreKey::TemplateFirst, a).index, 2);
@@ -406,23 +620,87 @@ private slots:
         QCOMPARE(testpdfs::pageCount(dir + "/temp00.pdf"), 1);
     }
 
-    void importOfAnUnreadableSourceChangesNothing()
+    void importOfABadSource_data()
     {
-        auto store = storeWith({});
-        const QString bad = files + "/bad.pdf";
-        QVERIFY(testpdfs::writeBytes(bad, "%PDF-1.4 nonsense"));
-        const QByteArray before = readAll(dir + "/settings.plist");
-        const ImportResult result = store->importPage(StoreKey::TemplateFirst, bad);
-        QVERIFY(!result);
-        QVERIFY(!result.error.isEmpty());
-        QVERIFY(!QFileInfo::exists(dir + "/tempf00.pdf"));
-        QCOMPARE(readAll(dir + "/settings.plist"), before);
+        QTest::addColumn<QString>("kind");     // how the source is made
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("text, not a PDF") << "text" << "letter.pdf";
+        QTest::newRow("broken PDF") << "broken" << "letter.pdf";
+        QTest::newRow("user password") << "encrypted" << "letter.pdf";
+        QTest::newRow("no pages") << "zero" << "letter.pdf";
+        QTest::newRow("missing") << "missing" << "letter.pdf";
+        QTest::newRow("a directory") << "directory" << "letter.pdf";
+    }
 
-        const QString none = files + "/none.pdf";
-        QVERIFY(testpdfs::writeZeroPages(none));
-        QVERIFY(!store->importPage(StoreKey::TemplateFirst, none));
-        QVERIFY(!store->importPage(StoreKey::TemplateFirst, files + "/missing.pdf"));
-        QCOMPARE(QDir(dir).entryList({"tempf*"}, QDir::Files), QStringList());
+    // No file, no list change, no settings change, and a reason to show.
+    void importOfABadSource()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, fileName);
+        auto store = storeWith({entry("A", record("X"))});
+        const QString source = files + "/" + fileName;
+        if (kind == "text")
+            QVERIFY(testpdfs::writeBytes(source, "Dear Sir or Madam,\n"));
+        else if (kind == "broken")
+            QVERIFY(testpdfs::writeBytes(source, "%PDF-1.4 nonsense"));
+        else if (kind == "encrypted")
+            QVERIFY(testpdfs::writeEncrypted(source, "user", "owner"));
+        else if (kind == "zero")
+            QVERIFY(testpdfs::writeZeroPages(source));
+        else if (kind == "directory")
+            QVERIFY(QDir().mkpath(source));
+
+        const QByteArray before = readAll(dir + "/settings.plist");
+        const QVariantMap dictBefore = *store->dictionary();
+        for (StoreKey page : {StoreKey::TemplateFirst, StoreKey::Template, StoreKey::TemplateBack}) {
+            const ImportResult result = store->importPage(page, source);
+            QVERIFY(!result);
+            QVERIFY2(result.error.contains(source), qPrintable(result.error));
+        }
+        QCOMPARE(*store->dictionary(), dictBefore);
+        QCOMPARE(readAll(dir + "/settings.plist"), before);
+        QCOMPARE(QDir(dir).entryList({"temp*"}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(dir).entryList({".*part*"}, QDir::Files | QDir::Hidden), QStringList());
+
+        // The save procedure stops before it changes anything.
+        SharedData::isNewTemplate = true;
+        SharedData::startPagePath = pdf("fine.pdf");
+        SharedData::agbPagePath = source;
+        QString error;
+        QVERIFY(!store->saveTemplate("New", &error));
+        QVERIFY(error.contains(source));
+        QCOMPARE(readAll(dir + "/settings.plist"), before);
+        QCOMPARE(namesOf(store->loadTemplateList()), QStringList{"A"});
+        QCOMPARE(QDir(dir).entryList({"temp*"}, QDir::Files), QStringList());
+    }
+
+    void importOfUnusualButReadableSources_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<bool>("ownerPasswordOnly");
+        // The name's case does not matter to the store: the stored copy is a .pdf.
+        QTest::newRow("upper-case name") << "LETTER.PDF" << false;
+        // Opens without a password, like in any viewer.
+        QTest::newRow("owner password only") << "letter.pdf" << true;
+    }
+
+    void importOfUnusualButReadableSources()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(bool, ownerPasswordOnly);
+        auto store = storeWith({});
+        const QString source = files + "/" + fileName;
+        if (ownerPasswordOnly)
+            QVERIFY(testpdfs::writeEncrypted(source, "", "owner"));
+        else
+            QVERIFY(QFile::copy(pdf("letter.pdf", testpdfs::Letter), source));
+        const ImportResult result = store->importPage(StoreKey::TemplateFirst, source);
+        QVERIFY2(result, qPrintable(result.error));
+        QCOMPARE(store->pagePath(StoreKey::TemplateFirst, *result.index), std::optional<QString>(dir + "/tempf00.pdf"));
+        QCOMPARE(testpdfs::pageCount(dir + "/tempf00.pdf"), 1);
+        SharedData::startPagePath = source;
+        QVERIFY(store->saveTemplate("Unusual"));
+        QCOMPARE(recordOf(*store, "Unusual").value("docFormat"), QVariant(ownerPasswordOnly ? "0" : "1"));
     }
 
     void pagePathOutOfRange()
@@ -620,7 +898,7 @@ private slots:
         const QVariantMap r = recordOf(*store, "Renamed");
         QCOMPARE(referenceText(r.value("frontPage")), QStringLiteral("1")); // replaced in place
         QCOMPARE(testpdfs::mediaBox(dir + "/tempf01.pdf").size().toSize(), QSize(612, 792));
-        QVERIFY(r.value("secondaryPage").typeId() != QMetaType::QString); // an integer, as the spec writes it
+        QVERIFY(r.value("secondaryPage").typeId() != QMetaType::QString); // an integer, as older versions read it
         QCOMPARE(referenceIndex(r.value("secondaryPage")), std::optional<int>(0));
         QCOMPARE(r.value("termsOfConditions"), QVariant(QStringLiteral("X")));
         QVERIFY(!QFileInfo::exists(dir + "/tempb00.pdf"));
@@ -692,6 +970,98 @@ private slots:
         QCOMPARE(readAll(dir + "/settings.plist"), before);
         QVERIFY(QFileInfo::exists(dir + "/tempb00.pdf"));
         QVERIFY(!QFileInfo::exists(dir + "/tempf00.pdf"));
+    }
+
+    // ---- a store that cannot be written ----
+
+    void aStoreThatRefusesWrites_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("file size limit") << "limit";
+        QTest::newRow("read-only directory") << "read-only";
+    }
+
+    // Every write fails; the previous settings file stays byte for byte, and the
+    // store reports it instead of pretending.
+    void aStoreThatRefusesWrites()
+    {
+        QFETCH(QString, how);
+        if (how == "read-only" && ::geteuid() == 0)
+            QSKIP("root writes into read-only directories");
+        auto store = storeWith({entry("A", record("X"))});
+        const QString settings = dir + "/settings.plist";
+        const QByteArray before = readAll(settings);
+        const QString source = pdf("start.pdf");
+
+        rlimit saved{};
+        const auto restore = qScopeGuard([&] {
+            if (how == "limit")
+                ::setrlimit(RLIMIT_FSIZE, &saved);
+            else
+                QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        if (how == "limit") {
+            std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a dead process
+            QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+            rlimit small = saved;
+            small.rlim_cur = 16;
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        } else {
+            QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
+        }
+
+        store->addTemplate(entry("B", record("X")));
+        QVERIFY(lines.contains("Can't save settings " + settings));
+        QCOMPARE(readAll(settings), before);
+        QVERIFY(!store->importPage(StoreKey::TemplateFirst, source));
+        SharedData::startPagePath = source;
+        QString error;
+        QVERIFY(!store->saveTemplate("C", &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readAll(settings), before);
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.plist"});
+    }
+
+    void aStoreDirectoryThatVanishes()
+    {
+        auto store = storeWith({entry("A", record("X"))});
+        QVERIFY(QDir(dir).removeRecursively());
+        // In memory the store is whole; the next write puts everything back.
+        const ImportResult page = store->importPage(StoreKey::TemplateFirst, pdf("a.pdf"));
+        QVERIFY2(page, qPrintable(page.error));
+        QCOMPARE(namesOf(onDisk().value(kTemplates).toList()), QStringList{"A"});
+        QCOMPARE(mode(dir), ownerOnlyDirectory);
+
+        // Something else in its place: every write fails, nothing crashes.
+        QVERIFY(QDir(dir).removeRecursively());
+        QVERIFY(testpdfs::writeBytes(dir, "not a directory"));
+        QVERIFY(!store->importPage(StoreKey::TemplateFirst, pdf("b.pdf")));
+        SharedData::startPagePath = pdf("c.pdf");
+        QVERIFY(!store->saveTemplate("New"));
+        QCOMPARE(namesOf(store->loadTemplateList()), QStringList{"A"});
+        QCOMPARE(readAll(dir), QByteArray("not a directory"));
+    }
+
+    void theStoreIsTheUsersAlone()
+    {
+        const QFile::Permissions file = ownerOnlyFile;
+        const QFile::Permissions directory = ownerOnlyDirectory;
+        auto store = open(); // first start: directory, settings, sample start page
+        QCOMPARE(mode(dir), directory);
+        QCOMPARE(mode(dir + "/settings.plist"), file);
+        QCOMPARE(mode(dir + "/tempf00.pdf"), file);
+        QVERIFY(store->importPage(StoreKey::TemplateBack, pdf("terms.pdf")));
+        QCOMPARE(mode(dir + "/tempb00.pdf"), file);
+        QCOMPARE(mode(dir + "/settings.plist"), file);
+
+        // A store left open to others by an earlier version is closed again.
+        const QFile::Permissions open644 = file | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(QFile::setPermissions(dir, directory | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(dir + "/settings.plist", open644));
+        auto again = open();
+        QCOMPARE(mode(dir), directory);
+        again->addTemplate(entry("B", record("X")));
+        QCOMPARE(mode(dir + "/settings.plist"), file);
     }
 
     // ---- shared state ----
