@@ -22,9 +22,13 @@ double millimetresToPoints(float millimetres)
 
 std::optional<float> parseMillimetres(QStringView text)
 {
-    const QByteArray bytes = text.toLatin1();
-    if (bytes.isEmpty() || text.size() != bytes.size())
+    if (text.isEmpty())
         return std::nullopt;
+    for (const QChar c : text) {
+        if (c.unicode() > 0x7f) // other digits, other blanks: not a C-locale number
+            return std::nullopt;
+    }
+    const QByteArray bytes = text.toLatin1();
     const char* first = bytes.constData();
     const char* last = first + bytes.size();
     // from_chars takes no leading '+'; the offset editor does.

@@ -54,10 +54,8 @@ int stamp(const StampOptions& options, QTextStream& err)
 {
     // The output size follows the document's paper format, set as the preview
     // window sets it, so both write the same file.
-    TaskManager::documentFormat =
-        TaskManager::pageFormat(TaskManager::pageSize(options.documentPath).width,
-                                TaskManager::pageSize(options.documentPath).height)
-            .formatCode;
+    const PageSize size = TaskManager::pageSize(options.documentPath);
+    TaskManager::documentFormat = TaskManager::pageFormat(size.width, size.height).formatCode;
 
     const Resolution resolution =
         resolveMergeRequest(options, options.templateName ? &store() : nullptr);

@@ -77,6 +77,8 @@ void StampOptionsTest::millimetres_data()
     QTest::newRow("beyond float") << "1e50" << false << 0.0f;
     QTest::newRow("two signs") << "+-1" << false << 0.0f;
     QTest::newRow("non-latin digits") << QString::fromUtf8("\u0661") << false << 0.0f;
+    QTest::newRow("no-break space after number") << QString::fromUtf8("1\u00a0") << false << 0.0f;
+    QTest::newRow("fullwidth digit") << QString::fromUtf8("\uff11") << false << 0.0f;
 }
 
 void StampOptionsTest::millimetres()
