@@ -254,6 +254,19 @@ QString describePdfError(const std::exception& e)
 
 namespace quillary {
 
+namespace {
+
+// True when nobody but the owner may enter the folder.
+bool folderIsPrivate(const QString& folder)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0)
+        return false;
+    return (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+} // namespace
+
 void writePdfAtomically(QPDF& pdf, const QString& destination,
                         const std::function<void(QPDFWriter&)>& configure)
 {
@@ -277,9 +290,11 @@ void writePdfAtomically(QPDF& pdf, const QString& destination,
     }
     // The temporary file is private (0600); the finished file gets the
     // permissions of the file it replaces, or the usual ones for a new file.
+    // A new file in a private folder (the store's scratch and page files) stays
+    // private: printed documents can be confidential.
     if (target.exists()) {
         temp.setPermissions(QFile::permissions(target.absoluteFilePath()));
-    } else {
+    } else if (!folderIsPrivate(target.absolutePath())) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         ::fchmod(temp.handle(), 0666 & ~mask);

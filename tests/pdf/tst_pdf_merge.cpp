@@ -484,24 +484,42 @@ private slots:
     }
 
     // A replaced file keeps its permissions; a new one gets the usual ones
-    // rather than those of the private temporary file.
+    // rather than those of the private temporary file, except in a private
+    // folder (the store), where it stays private.
+    void outputPermissions_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("replace");
+        QTest::addColumn<int>("expected");
+
+        QTest::newRow("replaced file keeps its mode") << 0755 << true << 0640;
+        QTest::newRow("new file in a shared folder") << 0755 << false << 0644;
+        QTest::newRow("new file in a private folder") << 0700 << false << 0600;
+        QTest::newRow("replaced file in a private folder keeps its mode") << 0700 << true << 0640;
+    }
+
     void outputPermissions()
     {
-        const QFile::Permissions shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
-        const QString replaced = file("replaced.pdf");
-        QVERIFY(testpdfs::writeBytes(replaced, "OLD"));
-        QVERIFY(QFile::setPermissions(replaced, shared));
-        QVERIFY(TaskManager::mergeDocument(request(documentWith(2), replaced)));
-        QCOMPARE(testpdfs::pageCount(replaced), 2);
-        QCOMPARE(QFile::permissions(replaced) & 0xF0FF, shared);
+        QFETCH(int, folderMode);
+        QFETCH(bool, replace);
+        QFETCH(int, expected);
 
+        const QString folder = file(QStringLiteral("perm-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), folderMode) == 0);
+        const QString output = folder + QStringLiteral("/merged.pdf");
+        if (replace) {
+            QVERIFY(testpdfs::writeBytes(output, "OLD"));
+            QVERIFY(::chmod(QFile::encodeName(output).constData(), 0640) == 0);
+        }
         const mode_t previous = ::umask(022);
-        const QString fresh = file("fresh.pdf");
-        const PdfResult result = TaskManager::mergeDocument(request(documentWith(2), fresh));
+        const PdfResult result = TaskManager::mergeDocument(request(documentWith(2), output));
         ::umask(previous);
-        QVERIFY(result.ok);
-        QCOMPARE(QFile::permissions(fresh) & 0xF0FF,
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(testpdfs::pageCount(output), 2);
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(output).constData(), &info) == 0);
+        QCOMPARE(int(info.st_mode & 0777), expected);
     }
 
     // The editor's one-page merge: stationery optional, offsets move only the
