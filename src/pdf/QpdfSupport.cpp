@@ -265,12 +265,34 @@ bool folderIsPrivate(const QString& folder)
     return (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
+// Where a write to path really lands: through symbolic links to the file they
+// name, so a link is written through rather than replaced by a plain file.
+// Anything there that is not a regular file (a device, a pipe, a folder) is
+// refused: renaming over it would destroy it.
+QString resolveOutputPath(const QString& path)
+{
+    QString resolved = QFileInfo(path).absoluteFilePath();
+    for (int depth = 0; depth < 40; ++depth) {
+        const QFileInfo info(resolved);
+        if (!info.isSymLink())
+            break;
+        const QString next = info.symLinkTarget();
+        if (next.isEmpty())
+            break;
+        resolved = QFileInfo(next).absoluteFilePath();
+    }
+    struct stat info {};
+    if (::lstat(QFile::encodeName(resolved).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        throw std::runtime_error(QStringLiteral("%1 is not a regular file").arg(path).toStdString());
+    return resolved;
+}
+
 } // namespace
 
 void writePdfAtomically(QPDF& pdf, const QString& destination,
                         const std::function<void(QPDFWriter&)>& configure)
 {
-    const QFileInfo target(destination);
+    const QFileInfo target(resolveOutputPath(destination));
     QTemporaryFile temp(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(target.fileName())));
     if (!temp.open())
         throw std::runtime_error(QStringLiteral("cannot write in %1: %2")

@@ -522,6 +522,57 @@ private slots:
         QCOMPARE(int(info.st_mode & 0777), expected);
     }
 
+    // Writing goes through symbolic links to the file they name; what is not a
+    // regular file is refused and left as it was.
+    void unusualOutputs_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("link to an existing file") << "link" << true;
+        QTest::newRow("dangling link") << "dangling" << true;
+        QTest::newRow("named pipe") << "fifo" << false;
+        QTest::newRow("folder") << "folder" << false;
+    }
+
+    void unusualOutputs()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, ok);
+        const QString folder = file(QStringLiteral("unusual-%1").arg(kind));
+        QVERIFY(QDir().mkpath(folder));
+        const QString output = folder + QStringLiteral("/out.pdf");
+        const QString real = folder + QStringLiteral("/real.pdf");
+        const QByteArray out = QFile::encodeName(output);
+        if (kind == "link") {
+            QVERIFY(testpdfs::writeBytes(real, "OLD"));
+            QVERIFY(QFile::link(real, output));
+        } else if (kind == "dangling") {
+            QVERIFY(QFile::link(real, output));
+        } else if (kind == "fifo") {
+            QVERIFY(::mkfifo(out.constData(), 0600) == 0);
+        } else {
+            QVERIFY(QDir().mkpath(output));
+        }
+
+        const PdfResult result = TaskManager::mergeDocument(request(documentWith(2), output));
+        QCOMPARE(result.ok, ok);
+        struct stat info {};
+        QVERIFY(::lstat(out.constData(), &info) == 0);
+        if (ok) {
+            QVERIFY(S_ISLNK(info.st_mode));
+            QCOMPARE(testpdfs::pageCount(real), 2);
+        } else {
+            QVERIFY2(result.error.contains(QStringLiteral("not a regular file")), qPrintable(result.error));
+            QVERIFY(kind == "fifo" ? S_ISFIFO(info.st_mode) : S_ISDIR(info.st_mode));
+        }
+        // Nothing left beside the target.
+        QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                     | QDir::NoDotAndDotDot);
+        entries.sort();
+        const QStringList expected = ok ? QStringList{"out.pdf", "real.pdf"} : QStringList{"out.pdf"};
+        QCOMPARE(entries, expected);
+    }
+
     // The editor's one-page merge: stationery optional, offsets move only the
     // document, no document information.
     void singlePage_data()
