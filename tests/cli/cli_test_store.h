@@ -16,25 +16,25 @@ namespace clitest {
 // from (50, 50) to (350, 350) points.
 inline bool writeStationery(const QString& path, const QColor& colour, QSizeF size = testpdfs::A4Whole)
 {
-    testpdfs::PageSpec spec;
-    spec.size = size;
-    spec.rects.append({QRectF(50, 50, 300, 300), colour});
-    return testpdfs::writePdf(path, {spec});
+    testpdfs::TestPage page;
+    page.size = size;
+    page.rects.append({QRectF(50, 50, 300, 300), colour});
+    return testpdfs::writePdf(path, {page});
 }
 
 // A document of n pages, each with a blue square from (100, 100) to (200, 200),
 // inside the stationery's square, so the layer decides the colour there.
 inline bool writeDocument(const QString& path, int pages, QSizeF size = testpdfs::A4Whole)
 {
-    QList<testpdfs::PageSpec> specs;
+    QList<testpdfs::TestPage> pageList;
     for (int k = 1; k <= pages; ++k) {
-        testpdfs::PageSpec spec;
-        spec.size = size;
-        spec.rects.append({QRectF(100, 100, 100, 100), QColor(Qt::blue)});
-        spec.text = QStringLiteral("Page %1").arg(k);
-        specs.append(spec);
+        testpdfs::TestPage page;
+        page.size = size;
+        page.rects.append({QRectF(100, 100, 100, 100), QColor(Qt::blue)});
+        page.text = QStringLiteral("Page %1").arg(k);
+        pageList.append(page);
     }
-    return testpdfs::writePdf(path, specs);
+    return testpdfs::writePdf(path, pageList);
 }
 
 struct TemplateRecord {

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 
 using namespace quillary;
-using testpdfs::PageSpec;
+using testpdfs::TestPage;
 
 namespace {
 
@@ -25,12 +25,12 @@ const QRectF DocMark(100, 400, 40, 40);
 const QRectF StationeryMark(300, 600, 40, 40);
 const QPointF Inset(5, 5);
 
-PageSpec stationeryPage(const QColor& colour, const QString& label)
+TestPage stationeryPage(const QColor& colour, const QString& label)
 {
-    PageSpec spec;
-    spec.text = label;
-    spec.rects = {{StationeryMark, colour}};
-    return spec;
+    TestPage page;
+    page.text = label;
+    page.rects = {{StationeryMark, colour}};
+    return page;
 }
 
 } // namespace
@@ -45,16 +45,16 @@ class TestMerge : public QObject {
 
     QString documentWith(int pages, QSizeF size = testpdfs::A4)
     {
-        QList<PageSpec> specs;
+        QList<TestPage> pageList;
         for (int k = 1; k <= pages; ++k) {
-            PageSpec spec;
-            spec.size = size;
-            spec.text = QStringLiteral("Page %1").arg(k);
-            spec.rects = {{DocMark, Qt::blue}};
-            specs.append(spec);
+            TestPage page;
+            page.size = size;
+            page.text = QStringLiteral("Page %1").arg(k);
+            page.rects = {{DocMark, Qt::blue}};
+            pageList.append(page);
         }
         const QString path = file(QStringLiteral("doc%1-%2x%3.pdf").arg(pages).arg(size.width()).arg(size.height()));
-        if (!QFileInfo::exists(path) && !testpdfs::writePdf(path, specs))
+        if (!QFileInfo::exists(path) && !testpdfs::writePdf(path, pageList))
             qFatal("cannot write a test document");
         return path;
     }
@@ -190,7 +190,7 @@ private slots:
         QFETCH(bool, whiteBackground);
         QFETCH(QChar, expected);
 
-        PageSpec cover;
+        TestPage cover;
         if (whiteBackground)
             cover.whiteBackground = true;
         else
@@ -281,13 +281,13 @@ private slots:
         QFETCH(QPointF, probe);
         QFETCH(QChar, expected);
 
-        PageSpec spec;
-        spec.size = size;
-        spec.origin = origin;
-        spec.rotate = rotate;
-        spec.rects = {{mark, Qt::blue}};
+        TestPage page;
+        page.size = size;
+        page.origin = origin;
+        page.rotate = rotate;
+        page.rects = {{mark, Qt::blue}};
         const QString document = file(QStringLiteral("placement-%1.pdf").arg(QTest::currentDataTag()));
-        QVERIFY(testpdfs::writePdf(document, {spec}));
+        QVERIFY(testpdfs::writePdf(document, {page}));
         const QString output = file(QStringLiteral("placed-%1.pdf").arg(QTest::currentDataTag()));
         MergeRequest r = request(document, output);
         r.firstPageOffsetX = offset.x();

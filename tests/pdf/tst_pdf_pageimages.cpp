@@ -51,7 +51,7 @@ private slots:
         startPath = dir.filePath("start.pdf");
         continuationPath = dir.filePath("continuation.pdf");
         termsPath = dir.filePath("terms.pdf");
-        testpdfs::PageSpec start, continuation, terms;
+        testpdfs::TestPage start, continuation, terms;
         start.rects = {{QRectF(300, 600, 40, 40), Qt::red}};
         continuation.rects = {{QRectF(300, 600, 40, 40), Qt::green}};
         terms.rects = {{QRectF(300, 600, 40, 40), Qt::yellow}};

@@ -77,7 +77,7 @@ private slots:
 
     void onlyPageOneCounts()
     {
-        testpdfs::PageSpec plain, white;
+        testpdfs::TestPage plain, white;
         white.whiteBackground = true;
         const QString second = next();
         QVERIFY(testpdfs::writePdf(second, {plain, white}));

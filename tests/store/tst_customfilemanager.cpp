@@ -137,7 +137,7 @@ private:
     QString pdf(const QString& name, QSizeF size = testpdfs::A4Whole)
     {
         const QString path = files + "/" + name;
-        testpdfs::PageSpec page;
+        testpdfs::TestPage page;
         page.size = size;
         page.text = name;
         if (!testpdfs::writePdf(path, {page}))

@@ -109,7 +109,7 @@ private slots:
         QVERIFY(temp.isValid());
         const QString path = fileName.isEmpty() ? QString() : temp.filePath(fileName);
         if (make == "page") {
-            testpdfs::PageSpec page;
+            testpdfs::TestPage page;
             page.size = mediaBox;
             QVERIFY(testpdfs::writePdf(path, {page}));
         } else if (make == "text") {

@@ -24,42 +24,42 @@ std::string num(double v)
     return out.str();
 }
 
-std::string contentFor(const PageSpec& spec)
+std::string contentFor(const TestPage& page)
 {
     std::ostringstream s;
-    if (spec.whiteBackground)
-        s << "/DeviceRGB cs 1 1 1 sc 0 0 " << num(spec.size.width()) << ' ' << num(spec.size.height()) << " re f\n";
-    for (const auto& [rect, color] : spec.rects) {
+    if (page.whiteBackground)
+        s << "/DeviceRGB cs 1 1 1 sc 0 0 " << num(page.size.width()) << ' ' << num(page.size.height()) << " re f\n";
+    for (const auto& [rect, color] : page.rects) {
         s << "q " << num(color.redF()) << ' ' << num(color.greenF()) << ' ' << num(color.blueF()) << " rg "
           << num(rect.x()) << ' ' << num(rect.y()) << ' ' << num(rect.width()) << ' ' << num(rect.height())
           << " re f Q\n";
     }
-    if (!spec.text.isEmpty()) {
-        std::string text = spec.text.toStdString();
+    if (!page.text.isEmpty()) {
+        std::string text = page.text.toStdString();
         std::string escaped;
         for (char c : text) {
             if (c == '(' || c == ')' || c == '\\')
                 escaped += '\\';
             escaped += c;
         }
-        s << "BT /F1 24 Tf 72 " << num(spec.size.height() - 100) << " Td (" << escaped << ") Tj ET\n";
+        s << "BT /F1 24 Tf 72 " << num(page.size.height() - 100) << " Td (" << escaped << ") Tj ET\n";
     }
-    s << spec.rawContent.toStdString();
+    s << page.rawContent.toStdString();
     return s.str();
 }
 
-QPDFObjectHandle makePage(QPDF& pdf, const PageSpec& spec)
+QPDFObjectHandle makePage(QPDF& pdf, const TestPage& wanted)
 {
     QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
     QPDFObjectHandle page = QPDFObjectHandle::parse(
-        "<< /Type /Page /MediaBox [" + num(spec.origin.x()) + " " + num(spec.origin.y()) + " "
-        + num(spec.origin.x() + spec.size.width()) + " " + num(spec.origin.y() + spec.size.height())
+        "<< /Type /Page /MediaBox [" + num(wanted.origin.x()) + " " + num(wanted.origin.y()) + " "
+        + num(wanted.origin.x() + wanted.size.width()) + " " + num(wanted.origin.y() + wanted.size.height())
         + "] /Resources << /Font << >> >> >>");
-    if (spec.rotate != 0)
-        page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(spec.rotate));
+    if (wanted.rotate != 0)
+        page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(wanted.rotate));
     page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
-    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, contentFor(spec)));
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, contentFor(wanted)));
     return pdf.makeIndirectObject(page);
 }
 
@@ -81,43 +81,43 @@ bool writeDoc(QPDF& pdf, const QString& path, const std::function<void(QPDFWrite
 
 } // namespace
 
-bool writePdf(const QString& path, const QList<PageSpec>& pages)
+bool writePdf(const QString& path, const QList<TestPage>& pages)
 {
     QPDF pdf;
     pdf.emptyPDF();
     QPDFPageDocumentHelper doc(pdf);
-    for (const PageSpec& spec : pages)
-        doc.addPage(QPDFPageObjectHelper(makePage(pdf, spec)), false);
+    for (const TestPage& page : pages)
+        doc.addPage(QPDFPageObjectHelper(makePage(pdf, page)), false);
     return writeDoc(pdf, path);
 }
 
 bool writeNumbered(const QString& path, int pages, QSizeF size)
 {
-    QList<PageSpec> specs;
+    QList<TestPage> pageList;
     for (int k = 1; k <= pages; ++k) {
-        PageSpec spec;
-        spec.size = size;
-        spec.text = QStringLiteral("Page %1").arg(k);
-        specs.append(spec);
+        TestPage page;
+        page.size = size;
+        page.text = QStringLiteral("Page %1").arg(k);
+        pageList.append(page);
     }
-    return writePdf(path, specs);
+    return writePdf(path, pageList);
 }
 
 bool writeRaw(const QString& path, const QByteArray& rawContent, QSizeF size)
 {
-    PageSpec spec;
-    spec.size = size;
-    spec.rawContent = QString::fromLatin1(rawContent);
-    return writePdf(path, {spec});
+    TestPage page;
+    page.size = size;
+    page.rawContent = QString::fromLatin1(rawContent);
+    return writePdf(path, {page});
 }
 
 bool writeEncrypted(const QString& path, const QString& userPassword, const QString& ownerPassword)
 {
     QPDF pdf;
     pdf.emptyPDF();
-    PageSpec spec;
-    spec.text = QStringLiteral("Secret");
-    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(makePage(pdf, spec)), false);
+    TestPage page;
+    page.text = QStringLiteral("Secret");
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(makePage(pdf, page)), false);
     return writeDoc(pdf, path, [&](QPDFWriter& w) {
         w.setR6EncryptionParameters(userPassword.toStdString().c_str(), ownerPassword.toStdString().c_str(),
                                     true, true, true, true, true, true, qpdf_r3p_full, true);

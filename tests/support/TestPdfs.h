@@ -18,7 +18,7 @@ inline const QSizeF A4Landscape{841.89, 595.276};
 inline const QSizeF Letter{612, 792};
 
 // What one page carries.
-struct PageSpec {
+struct TestPage {
     QSizeF size = A4Whole;
     QString text;                 // drawn in Helvetica near the top left (empty: none)
     QList<QPair<QRectF, QColor>> rects; // filled rectangles in user space
@@ -29,7 +29,7 @@ struct PageSpec {
 };
 
 // Writes a PDF with the given pages; returns false when writing failed.
-bool writePdf(const QString& path, const QList<PageSpec>& pages);
+bool writePdf(const QString& path, const QList<TestPage>& pages);
 
 // n pages of one size, each labelled "Page k".
 bool writeNumbered(const QString& path, int pages, QSizeF size = A4Whole);
