@@ -4,55 +4,55 @@
 <context>
     <name>CustomFileManager</name>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="431"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="488"/>
         <source>Meine Vorlage</source>
         <translation>Meine Vorlage</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="453"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="509"/>
         <source>Created </source>
         <translation>Erstellt </translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="454"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="510"/>
         <source>Updated </source>
         <translation>Aktualisiert </translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="479"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="535"/>
         <source>No temporary directory could be created: %1</source>
         <translation>Es konnte kein temporäres Verzeichnis angelegt werden: %1</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="491"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="547"/>
         <source>The page could not be read: %1</source>
         <translation>Die Seite konnte nicht gelesen werden: %1</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="506"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="562"/>
         <source>The settings file could not be read: %1</source>
         <translation>Die Einstellungsdatei konnte nicht gelesen werden: %1</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="543"/>
-        <location filename="../../src/store/CustomFileManager.cpp" line="603"/>
-        <location filename="../../src/store/CustomFileManager.cpp" line="611"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="599"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="659"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="668"/>
         <source>The page could not be stored: %1</source>
         <translation>Die Seite konnte nicht gespeichert werden: %1</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="554"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="610"/>
         <source>The settings file holds no template list: %1</source>
         <translation>Die Einstellungsdatei enthält keine Vorlagenliste: %1</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="558"/>
-        <location filename="../../src/store/CustomFileManager.cpp" line="634"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="614"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="691"/>
         <source>The settings file could not be written: %1</source>
         <translation>Die Einstellungsdatei konnte nicht geschrieben werden: %1</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="569"/>
+        <location filename="../../src/store/CustomFileManager.cpp" line="625"/>
         <source>The template &quot;%1&quot; no longer exists.</source>
         <translation>Die Vorlage „%1“ existiert nicht mehr.</translation>
     </message>
@@ -60,67 +60,90 @@
 <context>
     <name>quillary::PlaceholderWindow</name>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="16"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="17"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="53"/>
         <source>DIN A4</source>
         <translation>DIN A4</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="17"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="18"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="54"/>
         <source>US Letter</source>
         <translation>US Letter</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="18"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="19"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="55"/>
         <source>undefined</source>
         <translation>undefiniert</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="21"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="22"/>
         <source> (landscape)</source>
         <translation> (quer)</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="21"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="22"/>
         <source> (portrait)</source>
         <translation> (hoch)</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="22"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="23"/>
         <source>%1, %2 × %3 pt</source>
         <translation>%1, %2 × %3 pt</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="38"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="39"/>
         <source>Quillary</source>
         <translation>Quillary</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="39"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="40"/>
         <source>Management mode</source>
         <translation>Verwaltungsmodus</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="40"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="41"/>
         <source>Your stationery templates will be managed here.</source>
         <translation>Hier verwalten Sie Ihre Briefpapier-Vorlagen.</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="45"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="51"/>
+        <source>%1 — %2 — %3</source>
+        <translation>%1 — %2 — %3</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="57"/>
+        <source>enabled</source>
+        <translation>aktiv</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="58"/>
+        <source>disabled</source>
+        <translation>inaktiv</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="62"/>
+        <source>Templates</source>
+        <translation>Vorlagen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="69"/>
         <source>Quillary – Preview</source>
         <translation>Quillary – Vorschau</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="46"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="70"/>
         <source>Print-service mode</source>
         <translation>Druckdienst-Modus</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="47"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="71"/>
         <source>Document: %1</source>
         <translation>Dokument: %1</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="51"/>
+        <location filename="../../src/app/PlaceholderWindow.cpp" line="75"/>
         <source>Paper format: %1</source>
         <translation>Papierformat: %1</translation>
     </message>
