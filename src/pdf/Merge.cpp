@@ -80,7 +80,7 @@ PdfResult TaskManager::mergeDocument(const MergeRequest& request, bool compact)
         && !(terms = openStationery(*request.termsPagePath, &error)))
         return PdfResult::failure(error);
 
-    auto context = createPdfContext(request.outputPath, request.options, outputBox(*document), &error);
+    auto context = createPdfContext(request.outputPath, request.options, outputBox(*document), &error, document);
     if (!context)
         return PdfResult::failure(error);
     context->setCompact(compact);
@@ -130,7 +130,7 @@ PdfResult TaskManager::mergeSinglePage(const QString& documentPath, const QStrin
             stationery.reset();
     }
 
-    PdfContext context(outputPath, outputBox(*document));
+    PdfContext context(outputPath, outputBox(*document), document);
     context.beginPage();
     if (stationery && !stationeryIsOverlay)
         context.drawPage(stationery, 0);
@@ -149,7 +149,7 @@ std::optional<QString> TaskManager::extractPage(const QString& documentPath, int
     auto document = PdfSource::open(documentPath);
     if (!document || pageIndex < 0 || pageIndex >= document->pageCount())
         return std::nullopt;
-    PdfContext context(scratch, outputBox(*document));
+    PdfContext context(scratch, outputBox(*document), document);
     context.beginPage();
     context.drawPage(document, pageIndex);
     context.endPage();

@@ -78,7 +78,8 @@ std::optional<std::string> preparePassword(const QString& password, QString* err
 
 std::unique_ptr<PdfContext> TaskManager::createPdfContext(const QString& outputPath,
                                                           const SaveOptionsMap& options,
-                                                          const QRectF& mediaBox, QString* error)
+                                                          const QRectF& mediaBox, QString* error,
+                                                          std::shared_ptr<PdfSource> base)
 {
     auto fail = [&](const QString& why) -> std::unique_ptr<PdfContext> {
         if (error)
@@ -86,7 +87,7 @@ std::unique_ptr<PdfContext> TaskManager::createPdfContext(const QString& outputP
         return nullptr;
     };
 
-    auto context = std::make_unique<PdfContext>(outputPath, mediaBox);
+    auto context = std::make_unique<PdfContext>(outputPath, mediaBox, std::move(base));
     context->setInformation("Creator", QStringLiteral("Quillary"));
     // Present keys give entries even when empty; absent keys give none.
     if (options.contains(SaveOptions::AUTHOR))

@@ -119,12 +119,18 @@ QPDFObjectHandle PdfSource::formXObject(int pageIndex)
 
 // --------------------------------------------------------------- PdfContext
 
-PdfContext::PdfContext(QString outputPath, const QRectF& mediaBox)
-    : path(std::move(outputPath)), box(mediaBox.normalized())
+PdfContext::PdfContext(QString outputPath, const QRectF& mediaBox, std::shared_ptr<PdfSource> baseSource)
+    : path(std::move(outputPath)), box(mediaBox.normalized()), base(std::move(baseSource))
 {
     keepHeapTopForQpdf();
-    out.setSuppressWarnings(true);
-    out.emptyPDF();
+    if (base) {
+        out = base->pdf;
+        sources.push_back(base);
+    } else {
+        out = std::make_shared<QPDF>();
+        out->setSuppressWarnings(true);
+        out->emptyPDF();
+    }
 }
 
 PdfContext::~PdfContext() = default;
@@ -162,7 +168,7 @@ QPDFObjectHandle PdfContext::placedForm(const std::shared_ptr<PdfSource>& source
         // The form's box is the part of the output page it is drawn on: content
         // is cut off at the output page's edges and nowhere else.
         form.getDict().replaceKey("/BBox", rectangle(visible));
-        QPDFObjectHandle copy = out.copyForeignObject(form);
+        QPDFObjectHandle copy = source == base ? form : out->copyForeignObject(form);
         it = placed.emplace(key, Placed{copy, visible}).first;
     } else if (!it->second.bbox.contains(visible)) {
         // Drawn again elsewhere: widen the box so no drawing loses content.
@@ -220,9 +226,9 @@ void PdfContext::endPage()
     // stream: their resources differ, their drawing instructions do not.
     auto stream = contentStreams.find(pageContent);
     if (stream == contentStreams.end())
-        stream = contentStreams.emplace(pageContent, out.newStream(pageContent)).first;
+        stream = contentStreams.emplace(pageContent, out->newStream(pageContent)).first;
     page.replaceKey("/Contents", stream->second);
-    QPDFPageDocumentHelper(out).addPage(QPDFPageObjectHelper(out.makeIndirectObject(page)), false);
+    pageObjects.push_back(out->makeIndirectObject(page));
     ++pagesWritten;
     pageContent.clear();
 }
@@ -237,15 +243,36 @@ PdfResult PdfContext::close()
     if (!firstError.isEmpty())
         return PdfResult::failure(firstError);
     try {
+        // A fresh page tree, catalog and trailer: with a base document, its
+        // outlines, forms, names, metadata and information stay behind.
+        QPDFObjectHandle tree = out->makeIndirectObject(QPDFObjectHandle::newDictionary());
+        for (QPDFObjectHandle& page : pageObjects)
+            page.replaceKey("/Parent", tree);
+        tree.replaceKey("/Type", QPDFObjectHandle::newName("/Pages"));
+        tree.replaceKey("/Kids", QPDFObjectHandle::newArray(pageObjects));
+        tree.replaceKey("/Count", QPDFObjectHandle::newInteger(static_cast<long long>(pageObjects.size())));
+        QPDFObjectHandle catalog = QPDFObjectHandle::newDictionary();
+        catalog.replaceKey("/Type", QPDFObjectHandle::newName("/Catalog"));
+        catalog.replaceKey("/Pages", tree);
+        QPDFObjectHandle trailer = out->getTrailer();
+        // The writer fills in /Size, but only when the trailer has one.
+        for (const std::string& key : trailer.getKeys())
+            trailer.removeKey(key);
+        trailer.replaceKey("/Size", QPDFObjectHandle::newInteger(0));
+        trailer.replaceKey("/Root", out->makeIndirectObject(catalog));
         if (!information.empty()) {
             QPDFObjectHandle info = QPDFObjectHandle::newDictionary();
             for (const auto& [key, value] : information)
                 info.replaceKey("/" + key, QPDFObjectHandle::newUnicodeString(value.toStdString()));
-            out.getTrailer().replaceKey("/Info", out.makeIndirectObject(info));
+            trailer.replaceKey("/Info", out->makeIndirectObject(info));
         }
-        writePdfAtomically(out, path, [this](QPDFWriter& writer) {
-            if (compact)
-                writer.setObjectStreamMode(qpdf_o_generate);
+        out->updateAllPagesCache();
+        writePdfAtomically(*out, path, [this](QPDFWriter& writer) {
+            // A base document opened without its owner password keeps no
+            // protection in the output; the output's own is set below.
+            writer.setPreserveEncryption(false);
+            // Never the base's own object streams: only those asked for.
+            writer.setObjectStreamMode(compact ? qpdf_o_generate : qpdf_o_disable);
             if (protection.encrypt) {
                 writer.setR6EncryptionParameters(
                     protection.userPassword.c_str(), protection.ownerPassword.c_str(),

@@ -67,9 +67,15 @@ struct PdfSecurity {
 // translation), end the page; close writes the file atomically. Every page
 // takes the context's media box. A source page drawn on several output pages
 // is stored once and referenced from each of them.
+//
+// Given a base source, the output is built inside the base's own document:
+// its pages are drawn without being copied, which halves the memory of a
+// merge of a long document. Only the new pages reach the file (with a fresh
+// catalog and trailer), so nothing else of the base document is written. The
+// base is changed for good: draw from it with this context only.
 class PdfContext {
 public:
-    PdfContext(QString outputPath, const QRectF& mediaBox);
+    PdfContext(QString outputPath, const QRectF& mediaBox, std::shared_ptr<PdfSource> base = {});
     ~PdfContext();
     PdfContext(const PdfContext&) = delete;
     PdfContext& operator=(const PdfContext&) = delete;
@@ -109,7 +115,9 @@ private:
 
     QString path;
     QRectF box;
-    QPDF out;
+    std::shared_ptr<PdfSource> base;
+    std::shared_ptr<QPDF> out;
+    std::vector<QPDFObjectHandle> pageObjects;
     std::vector<std::shared_ptr<PdfSource>> sources;
     std::map<std::pair<const PdfSource*, int>, Placed> placed;
     std::vector<std::pair<std::string, QString>> information;

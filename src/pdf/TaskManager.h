@@ -16,6 +16,7 @@
 namespace quillary {
 
 class PdfContext;
+class PdfSource;
 class PageImageSource;
 
 // Everything one merge needs, with named fields so that no caller can swap
@@ -82,12 +83,14 @@ public:
     static QSizeF outputPageSize(const QString& documentPath);
 
     // ---- output ----
-    // Opens an output PDF with document information and security from options.
-    // Returns null (and sets *error) when the options cannot be honoured.
+    // Opens an output PDF with document information and security from options,
+    // built inside base when given (see PdfContext). Returns null (and sets
+    // *error) when the options cannot be honoured.
     static std::unique_ptr<PdfContext> createPdfContext(const QString& outputPath,
                                                         const SaveOptionsMap& options,
                                                         const QRectF& mediaBox,
-                                                        QString* error = nullptr);
+                                                        QString* error = nullptr,
+                                                        std::shared_ptr<PdfSource> base = {});
 
     // ---- merging ----
     static PdfResult mergeDocument(const MergeRequest& request);

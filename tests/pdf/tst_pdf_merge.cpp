@@ -361,6 +361,72 @@ private slots:
         QVERIFY2(words.contains("Secret") && words.contains("Start Letterhead"), qPrintable(words));
     }
 
+    // The output is built inside the document's own file: what belonged to
+    // the document as a whole, or to its old page objects, must stay behind.
+    void documentLevelDataStaysBehind_data()
+    {
+        QTest::addColumn<QString>("where"); // catalog key, "/Info" or "/Annots"
+        QTest::addColumn<QByteArray>("value"); // carries the word Leftover
+
+        QTest::newRow("outlines") << "/Outlines"
+            << QByteArray("<< /Type /Outlines /Count 1 /First << /Title (Leftover) >> >>");
+        QTest::newRow("interactive form") << "/AcroForm"
+            << QByteArray("<< /Fields [ << /FT /Tx /T (Leftover) /V (Leftover) >> ] >>");
+        QTest::newRow("named destinations") << "/Names"
+            << QByteArray("<< /Dests << /Names [ (Leftover) null ] >> >>");
+        QTest::newRow("document actions") << "/OpenAction"
+            << QByteArray("<< /S /JavaScript /JS (Leftover) >>");
+        QTest::newRow("old information") << "/Info"
+            << QByteArray("<< /Title (Leftover) /Producer (Leftover) >>");
+        QTest::newRow("annotations of the old pages") << "/Annots"
+            << QByteArray("[ << /Type /Annot /Subtype /Text /Rect [0 0 10 10] /Contents (Leftover) >> ]");
+    }
+    void documentLevelDataStaysBehind()
+    {
+        QFETCH(QString, where);
+        QFETCH(QByteArray, value);
+        const QString document = file(QStringLiteral("busy-%1.pdf").arg(QTest::currentDataTag()));
+        {
+            auto pdf = pdfchecks::open(documentWith(3));
+            QVERIFY(pdf);
+            QPDFObjectHandle object = pdf->makeIndirectObject(QPDFObjectHandle::parse(value.toStdString()));
+            if (where == "/Info") {
+                pdf->getTrailer().replaceKey("/Info", object);
+            } else if (where == "/Annots") {
+                for (auto& page : QPDFPageDocumentHelper(*pdf).getAllPages())
+                    page.getObjectHandle().replaceKey("/Annots", object);
+            } else {
+                pdf->getRoot().replaceKey(where.toStdString(), object);
+            }
+            pdf->getRoot().replaceKey("/Metadata", pdf->newStream("<x:xmpmeta>Leftover</x:xmpmeta>"));
+            QPDFWriter writer(*pdf, QFile::encodeName(document).constData());
+            writer.write();
+        }
+        const QString output = file(QStringLiteral("busy-%1-merged.pdf").arg(QTest::currentDataTag()));
+        MergeRequest r = request(document, output);
+        r.useStartPage = r.useContinuationPage = true;
+        r.options.insert(SaveOptions::TITLE, QStringLiteral("New"));
+        const PdfResult result = TaskManager::mergeDocument(r);
+        QVERIFY2(result.ok, qPrintable(result.error));
+
+        auto pdf = pdfchecks::open(output);
+        QVERIFY(pdf);
+        QCOMPARE(pdf->getRoot().getKeys(), (std::set<std::string>{"/Pages", "/Type"}));
+        QCOMPARE(pdfchecks::information(output).value("Title"), QStringLiteral("New"));
+        QVERIFY(!pdfchecks::information(output).contains("Producer"));
+        for (auto& page : QPDFPageDocumentHelper(*pdf).getAllPages())
+            QVERIFY(!page.getObjectHandle().hasKey("/Annots"));
+        for (QPDFObjectHandle object : pdf->getAllObjects()) {
+            std::string seen = object.isStream() ? object.getDict().unparse() : object.unparse();
+            if (object.isStream()) {
+                const auto data = object.getStreamData(qpdf_dl_all);
+                seen.append(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+            }
+            QVERIFY2(seen.find("Leftover") == std::string::npos, seen.c_str());
+        }
+        QCOMPARE(testpdfs::pageCount(output), 3);
+    }
+
     void textStaysText()
     {
         const QString output = file("text.pdf");
