@@ -43,6 +43,16 @@ QPDFObjectHandle rectangle(const QRectF& r)
                                       coordinate(r.bottom())});
 }
 
+// One name object per document for names set on every page: a thousand
+// copies of /XObject cost more memory than the page's own data.
+QPDFObjectHandle sharedName(std::map<std::string, QPDFObjectHandle>& names, const std::string& name)
+{
+    auto it = names.find(name);
+    if (it == names.end())
+        it = names.emplace(name, QPDFObjectHandle::newName(name)).first;
+    return it->second;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- PdfSource
@@ -97,18 +107,18 @@ QPDFObjectHandle PdfSource::formXObject(int pageIndex)
     }
 
     QPDFObjectHandle dict = form.getDict();
-    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+    dict.replaceKey("/Type", sharedName(names, "/XObject"));
+    dict.replaceKey("/Subtype", sharedName(names, "/Form"));
     // Identity matrix: the content keeps the page's own user space. /Rotate and
     // /UserUnit of the page are not applied, as with a raw content draw.
     dict.removeKey("/Matrix");
+    // The page's own resources and group, not copies: the old page object is
+    // never written, so nothing writes them twice, and nothing changes them.
     QPDFObjectHandle resources = page.getAttribute("/Resources", false);
-    dict.replaceKey("/Resources", resources.isDictionary()
-                                      ? (resources.isIndirect() ? resources : resources.shallowCopy())
-                                      : QPDFObjectHandle::newDictionary());
+    dict.replaceKey("/Resources", resources.isDictionary() ? resources : QPDFObjectHandle::newDictionary());
     QPDFObjectHandle group = page.getAttribute("/Group", false);
     if (group.isDictionary())
-        dict.replaceKey("/Group", group.isIndirect() ? group : group.shallowCopy());
+        dict.replaceKey("/Group", group);
     else
         dict.removeKey("/Group");
     // The box is set by the context that draws the form.
@@ -146,6 +156,18 @@ void PdfContext::setInformation(const std::string& key, const QString& value)
     information.emplace_back(key, value);
 }
 
+QPDFObjectHandle PdfContext::sharedRectangle(const QRectF& r)
+{
+    // Every page has the same media box, and most forms the same box too. One
+    // direct array serves them all: the writer writes it out in each place,
+    // and boxes are only ever replaced, never changed in place.
+    const auto key = std::make_tuple(r.left(), r.top(), r.right(), r.bottom());
+    auto it = rectangles.find(key);
+    if (it == rectangles.end())
+        it = rectangles.emplace(key, rectangle(r)).first;
+    return it->second;
+}
+
 void PdfContext::beginPage()
 {
     if (inPage)
@@ -167,13 +189,13 @@ QPDFObjectHandle PdfContext::placedForm(const std::shared_ptr<PdfSource>& source
         QPDFObjectHandle form = source->formXObject(pageIndex);
         // The form's box is the part of the output page it is drawn on: content
         // is cut off at the output page's edges and nowhere else.
-        form.getDict().replaceKey("/BBox", rectangle(visible));
+        form.getDict().replaceKey("/BBox", sharedRectangle(visible));
         QPDFObjectHandle copy = source == base ? form : out->copyForeignObject(form);
         it = placed.emplace(key, Placed{copy, visible}).first;
     } else if (!it->second.bbox.contains(visible)) {
         // Drawn again elsewhere: widen the box so no drawing loses content.
         it->second.bbox = it->second.bbox.united(visible);
-        it->second.xobject.getDict().replaceKey("/BBox", rectangle(it->second.bbox));
+        it->second.xobject.getDict().replaceKey("/BBox", sharedRectangle(it->second.bbox));
     }
     return it->second.xobject;
 }
@@ -217,8 +239,8 @@ void PdfContext::endPage()
         return;
     inPage = false;
     QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
-    page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-    page.replaceKey("/MediaBox", rectangle(box));
+    page.replaceKey("/Type", sharedName(names, "/Page"));
+    page.replaceKey("/MediaBox", sharedRectangle(box));
     QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
     resources.replaceKey("/XObject", pageXObjects);
     page.replaceKey("/Resources", resources);

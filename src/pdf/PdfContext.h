@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -50,6 +51,7 @@ private:
     // Content streams already turned into a form, to notice streams that two
     // pages share.
     std::map<QPDFObjGen, int> convertedStreams;
+    std::map<std::string, QPDFObjectHandle> names;
 };
 
 // How the written file is protected. Passwords are the bytes the security
@@ -112,12 +114,15 @@ private:
     };
     QPDFObjectHandle placedForm(const std::shared_ptr<PdfSource>& source, int pageIndex,
                                 const QRectF& visible);
+    QPDFObjectHandle sharedRectangle(const QRectF& r);
 
     QString path;
     QRectF box;
     std::shared_ptr<PdfSource> base;
     std::shared_ptr<QPDF> out;
     std::vector<QPDFObjectHandle> pageObjects;
+    std::map<std::string, QPDFObjectHandle> names;
+    std::map<std::tuple<double, double, double, double>, QPDFObjectHandle> rectangles;
     std::vector<std::shared_ptr<PdfSource>> sources;
     std::map<std::pair<const PdfSource*, int>, Placed> placed;
     std::vector<std::pair<std::string, QString>> information;
