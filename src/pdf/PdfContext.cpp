@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/Pl_Concatenate.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <cmath>
@@ -52,6 +53,26 @@ QPDFObjectHandle sharedName(std::map<std::string, QPDFObjectHandle>& names, cons
         it = names.emplace(name, QPDFObjectHandle::newName(name)).first;
     return it->second;
 }
+
+// The content streams of a page, concatenated and decoded, as the data of
+// one stream.
+class ContentsProvider : public QPDFObjectHandle::StreamDataProvider {
+public:
+    ContentsProvider(QPDFObjectHandle contents, QPDFObjGen page)
+        : contents(std::move(contents)), page(page) {}
+    void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override
+    {
+        // Each stream finishes its pipeline; the whole must finish once.
+        Pl_Concatenate whole("page contents", pipeline);
+        std::string described;
+        contents.pipeContentStreams(&whole, "contents of page object " + page.unparse(' '), described);
+        whole.manualFinish();
+    }
+
+private:
+    QPDFObjectHandle contents;
+    QPDFObjGen page;
+};
 
 } // namespace
 
@@ -102,8 +123,11 @@ QPDFObjectHandle PdfSource::formXObject(int pageIndex)
         form = QPDFObjectHandle::newStream(pdf.get(), std::string());
     } else {
         // Several streams, or one that another page uses too: a fresh form
-        // with the concatenated content.
-        form = page.getFormXObjectForPage(false);
+        // with the concatenated content, read from the streams themselves
+        // because the page object may become an output page.
+        form = QPDFObjectHandle::newStream(pdf.get());
+        form.replaceStreamData(std::make_shared<ContentsProvider>(contents, page.getObjectHandle().getObjGen()),
+                               QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
     }
 
     QPDFObjectHandle dict = form.getDict();
@@ -176,6 +200,30 @@ void PdfContext::beginPage()
     pageContent.clear();
     pageXObjects = QPDFObjectHandle::newDictionary();
     namesOnPage = 0;
+    basePage = -1;
+}
+
+QPDFObjectHandle PdfContext::recycledPage()
+{
+    // The base page drawn here has given its content, resources and group to
+    // its form and is never written as it is. Its object becomes the output
+    // page, so the old page's box, annotations and other entries are freed
+    // instead of a new page being added beside them.
+    if (!base || basePage < 0)
+        return QPDFObjectHandle::newNull();
+    if (recycled.empty())
+        recycled.resize(base->pages.size());
+    if (recycled[basePage])
+        return QPDFObjectHandle::newNull();
+    recycled[basePage] = true;
+    QPDFObjectHandle page = base->pages[basePage].getObjectHandle();
+    if (!page.isDictionary() || !page.isIndirect())
+        return QPDFObjectHandle::newNull();
+    for (const std::string& key : page.getKeys()) {
+        if (key != "/Type" && key != "/MediaBox" && key != "/Resources" && key != "/Contents" && key != "/Parent")
+            page.removeKey(key);
+    }
+    return page;
 }
 
 QPDFObjectHandle PdfContext::placedForm(const std::shared_ptr<PdfSource>& source, int pageIndex,
@@ -216,6 +264,8 @@ PdfResult PdfContext::drawPage(const std::shared_ptr<PdfSource>& source, int pag
         // The output page in the source page's coordinates.
         const QRectF visible = box.translated(-translation);
         QPDFObjectHandle form = placedForm(source, pageIndex, visible);
+        if (source == base && basePage < 0)
+            basePage = pageIndex;
         const std::string name = "/Fx" + std::to_string(namesOnPage++);
         pageXObjects.replaceKey(name, form);
         if (translation.isNull()) {
@@ -238,7 +288,9 @@ void PdfContext::endPage()
     if (!inPage)
         return;
     inPage = false;
-    QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
+    QPDFObjectHandle page = recycledPage();
+    if (page.isNull())
+        page = out->makeIndirectObject(QPDFObjectHandle::newDictionary());
     page.replaceKey("/Type", sharedName(names, "/Page"));
     page.replaceKey("/MediaBox", sharedRectangle(box));
     QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
@@ -250,7 +302,7 @@ void PdfContext::endPage()
     if (stream == contentStreams.end())
         stream = contentStreams.emplace(pageContent, out->newStream(pageContent)).first;
     page.replaceKey("/Contents", stream->second);
-    pageObjects.push_back(out->makeIndirectObject(page));
+    pageObjects.push_back(page);
     ++pagesWritten;
     pageContent.clear();
 }

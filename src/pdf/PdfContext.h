@@ -115,6 +115,7 @@ private:
     QPDFObjectHandle placedForm(const std::shared_ptr<PdfSource>& source, int pageIndex,
                                 const QRectF& visible);
     QPDFObjectHandle sharedRectangle(const QRectF& r);
+    QPDFObjectHandle recycledPage();
 
     QString path;
     QRectF box;
@@ -136,6 +137,10 @@ private:
     std::map<std::string, QPDFObjectHandle> contentStreams;
     QPDFObjectHandle pageXObjects;
     int namesOnPage = 0;
+    // The first page of the base drawn on the current page, and the base pages
+    // whose objects became output pages.
+    int basePage = -1;
+    std::vector<bool> recycled;
     QString firstError;
 };
 
