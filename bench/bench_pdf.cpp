@@ -1,15 +1,14 @@
 // Benchmarks of the composition engine on a 1000-page A4 document.
 //
 // Inputs are generated once into $QUILLARY_BENCH_DIR (or a temporary folder)
-// and reused when they are already there, so bench/compare_with_qpdf.sh can
-// run the qpdf command line on exactly the same files.
+// and reused when they are already there. bench/compare-peers times the
+// command-line tool against other tools.
 
 #include "pdf/TaskManager.h"
 #include "store/CustomFileManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -24,11 +23,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <sstream>
 
-#include <sys/resource.h>
 
 using namespace quillary;
 
@@ -234,38 +231,8 @@ BENCHMARK(BM_HasWhiteBackground10MB)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-// One merge in a bare process, for comparing time and peak memory with the
-// qpdf command line: bench_pdf --merge-once DOC STATIONERY OUT lays page 1 of
-// STATIONERY under every page of DOC, the work of
-// "qpdf DOC --underlay STATIONERY --repeat=1 -- OUT".
-int mergeOnce(const char* document, const char* stationery, const char* output)
-{
-    QCoreApplication::setApplicationName("bench_pdf");
-    const QString documentPath = QString::fromLocal8Bit(document);
-    const PageSize size = TaskManager::pageSize(documentPath);
-    TaskManager::documentFormat = TaskManager::pageFormat(size.width, size.height).formatCode;
-    MergeRequest r;
-    r.documentPath = documentPath;
-    r.outputPath = QString::fromLocal8Bit(output);
-    r.startPagePath = r.continuationPagePath = QString::fromLocal8Bit(stationery);
-    r.useStartPage = r.useContinuationPage = true;
-    r.options = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false}};
-    QElapsedTimer timer;
-    timer.start();
-    const PdfResult result = TaskManager::mergeDocument(r);
-    const qint64 elapsed = timer.elapsed();
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("merge %s: %lld ms, peak %ld KB\n", result.ok ? "ok" : qPrintable(result.error), elapsed,
-                usage.ru_maxrss);
-    return result.ok ? 0 : 1;
-}
-
 int main(int argc, char** argv)
 {
-    if (argc == 5 && std::strcmp(argv[1], "--merge-once") == 0)
-        return mergeOnce(argv[2], argv[3], argv[4]);
-
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     static QTemporaryDir storeDir;
