@@ -8,6 +8,7 @@
 #include "support/TestPdfs.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,12 +48,8 @@ private slots:
     void saveOptions();
     void exitCodes_data();
     void exitCodes();
-    void outputMustNotReplaceAnInput_data();
-    void outputMustNotReplaceAnInput();
     void templateResolution_data();
     void templateResolution();
-    void templateLayer_data();
-    void templateLayer();
 };
 
 void StampOptionsTest::millimetres_data()
@@ -66,26 +63,14 @@ void StampOptionsTest::millimetres_data()
     QTest::newRow("plus sign") << "+2.5" << true << 2.5f;
     QTest::newRow("leading point") << ".5" << true << 0.5f;
     QTest::newRow("exponent") << "1e1" << true << 10.0f;
-    QTest::newRow("empty") << "" << false << 0.0f;
-    QTest::newRow("leading blank") << " 1" << false << 0.0f;
-    QTest::newRow("trailing blank") << "1 " << false << 0.0f;
-    QTest::newRow("trailing letters") << "10mm" << false << 0.0f;
-    QTest::newRow("decimal comma") << "10,5" << false << 0.0f;
-    QTest::newRow("hexadecimal") << "0x10" << false << 0.0f;
-    QTest::newRow("infinity") << "inf" << false << 0.0f;
-    QTest::newRow("not a number") << "nan" << false << 0.0f;
-    QTest::newRow("beyond float") << "1e50" << false << 0.0f;
-    QTest::newRow("two signs") << "+-1" << false << 0.0f;
-    QTest::newRow("non-latin digits") << QString::fromUtf8("\u0661") << false << 0.0f;
-    QTest::newRow("no-break space after number") << QString::fromUtf8("1\u00a0") << false << 0.0f;
-    QTest::newRow("fullwidth digit") << QString::fromUtf8("\uff11") << false << 0.0f;
+    for (const char* bad : {"", " 1", "1 ", "10mm", "10,5", "0x10", "inf", "nan", "1e50", "+-1", "\u0661" /* non-latin */,
+                            "1\u00a0" /* no-break space */, "\uff11" /* fullwidth */})
+        QTest::addRow("invalid \"%s\"", bad) << QString::fromUtf8(bad) << false << 0.0f;
 }
 
 void StampOptionsTest::millimetres()
 {
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QFETCH(float, value);
+    QFETCH(QString, text); QFETCH(bool, valid); QFETCH(float, value);
     const auto parsed = parseMillimetres(text);
     QCOMPARE(parsed.has_value(), valid);
     if (valid)
@@ -117,24 +102,13 @@ void StampOptionsTest::offsets_data()
     QTest::newRow("semicolon with decimal commas") << "10,5;-3,25" << true << 10.5f << -3.25f;
     QTest::newRow("semicolon with points") << "0.1;2" << true << 0.1f << 2.0f;
     QTest::newRow("zero") << "0,0" << true << 0.0f << 0.0f;
-    QTest::newRow("one number") << "10" << false << 0.0f << 0.0f;
-    QTest::newRow("decimal commas without semicolon") << "10,5,3,25" << false << 0.0f << 0.0f;
-    QTest::newRow("three numbers") << "1,2,3" << false << 0.0f << 0.0f;
-    QTest::newRow("missing x") << ",5" << false << 0.0f << 0.0f;
-    QTest::newRow("missing y") << "5," << false << 0.0f << 0.0f;
-    QTest::newRow("semicolon missing y") << "1,5;" << false << 0.0f << 0.0f;
-    QTest::newRow("two semicolons") << "1;2;3" << false << 0.0f << 0.0f;
-    QTest::newRow("blank after comma") << "1, 2" << false << 0.0f << 0.0f;
-    QTest::newRow("unit") << "1mm,2mm" << false << 0.0f << 0.0f;
-    QTest::newRow("empty") << "" << false << 0.0f << 0.0f;
+    for (const char* bad : {"10", "10,5,3,25", "1,2,3", ",5", "5,", "1,5;", "1;2;3", "1, 2", "1mm,2mm", ""})
+        QTest::addRow("invalid \"%s\"", bad) << QString(bad) << false << 0.0f << 0.0f;
 }
 
 void StampOptionsTest::offsets()
 {
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QFETCH(float, xMm);
-    QFETCH(float, yMm);
+    QFETCH(QString, text); QFETCH(bool, valid); QFETCH(float, xMm); QFETCH(float, yMm);
     const OffsetParse parsed = parseOffset(text);
     QCOMPARE(parsed.points.has_value(), valid);
     if (!valid) {
@@ -188,8 +162,7 @@ void StampOptionsTest::commandLine_data()
 
 void StampOptionsTest::commandLine()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, error);
+    QFETCH(QStringList, arguments); QFETCH(QString, error);
     const ParseOutcome outcome = parseStampOptions(arguments);
     if (error.isEmpty()) {
         QVERIFY2(outcome.options.has_value(), qPrintable(outcome.error));
@@ -248,13 +221,7 @@ void StampOptionsTest::saveOptions_data()
 
 void StampOptionsTest::saveOptions()
 {
-    QFETCH(QStringList, extra);
-    QFETCH(bool, allowPrint);
-    QFETCH(bool, withPassword);
-    QFETCH(QString, password);
-    QFETCH(QVariant, ownerPassword);
-    QFETCH(QVariant, title);
-    QFETCH(QVariant, author);
+    QFETCH(QStringList, extra); QFETCH(bool, allowPrint); QFETCH(bool, withPassword); QFETCH(QString, password); QFETCH(QVariant, ownerPassword); QFETCH(QVariant, title); QFETCH(QVariant, author);
 
     QStringList arguments = args({"--start", "s.pdf"});
     arguments << extra << QStringLiteral("d.pdf") << QStringLiteral("o.pdf");
@@ -310,15 +277,20 @@ void StampOptionsTest::exitCodes_data()
     QTest::newRow("control characters in an option") << args({"--\x1b[2Jclear", "@/doc.pdf", "@/out.pdf"}) << 2 << ""
                                                      << "?[2Jclear";
     QTest::newRow("output names the document another way")
-        << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/sub/../doc.pdf"}) << 2 << "" << "OUTPUT is the document";
+        << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/sub/../doc.pdf"}) << 2 << "" << "OUTPUT is the document itself";
+    QTest::newRow("output is ./document") << args({"--start", "stat.pdf", "doc.pdf", "./doc.pdf"}) << 2 << ""
+                                          << "OUTPUT is the document itself";
+    QTest::newRow("output is a symbolic link to the document") << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/alias.pdf"})
+                                                               << 2 << "" << "OUTPUT is the document itself";
+    QTest::newRow("output is a hard link to the document") << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/hard.pdf"})
+                                                           << 2 << "" << "OUTPUT is the document itself";
+    QTest::newRow("output is the start page") << args({"--start", "@/stat.pdf", "@/doc.pdf", "@/stat.pdf"}) << 2 << ""
+                                              << "OUTPUT is the start page file";
 }
 
 void StampOptionsTest::exitCodes()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, stdoutStart);
-    QFETCH(QString, stderrPart);
+    QFETCH(QStringList, arguments); QFETCH(int, exitCode); QFETCH(QString, stdoutStart); QFETCH(QString, stderrPart);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -327,6 +299,12 @@ void StampOptionsTest::exitCodes()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere.pdf")), dir.filePath(QStringLiteral("dangling"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("doc.pdf")), dir.filePath(QStringLiteral("alias.pdf"))));
+    QCOMPARE(::link(QFile::encodeName(dir.filePath(QStringLiteral("doc.pdf"))).constData(),
+                    QFile::encodeName(dir.filePath(QStringLiteral("hard.pdf"))).constData()), 0);
+    const QString cwd = QDir::currentPath();
+    const auto back = qScopeGuard([&] { QDir::setCurrent(cwd); });
+    QVERIFY(QDir::setCurrent(dir.path())); // for the relative names
     const QByteArray documentBefore = [&] {
         QFile f(dir.filePath(QStringLiteral("doc.pdf")));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -357,36 +335,6 @@ void StampOptionsTest::exitCodes()
     QFile document(dir.filePath(QStringLiteral("doc.pdf")));
     QVERIFY(document.open(QIODevice::ReadOnly));
     QCOMPARE(document.readAll(), documentBefore);
-}
-
-void StampOptionsTest::outputMustNotReplaceAnInput_data()
-{
-    QTest::addColumn<QString>("link"); // "symlink" or "hardlink" to the document
-
-    QTest::newRow("symbolic link") << "symlink";
-    QTest::newRow("hard link") << "hardlink";
-}
-
-void StampOptionsTest::outputMustNotReplaceAnInput()
-{
-    QFETCH(QString, link);
-    QTemporaryDir dir;
-    const QString document = dir.filePath(QStringLiteral("doc.pdf"));
-    const QString other = dir.filePath(QStringLiteral("other.pdf"));
-    QVERIFY(clitest::writeDocument(document, 1));
-    if (link == QLatin1String("symlink"))
-        QVERIFY(QFile::link(document, other));
-    else
-        QCOMPARE(::link(QFile::encodeName(document).constData(), QFile::encodeName(other).constData()), 0);
-
-    StampOptions options;
-    options.documentPath = document;
-    options.outputPath = other;
-    options.start = {PageSource::File, document};
-    options.saveOptions = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false}};
-    const Resolution r = resolveMergeRequest(options, nullptr);
-    QVERIFY(!r.request);
-    QCOMPARE(r.exitCode, int(ExitUsage));
 }
 
 namespace {
@@ -433,55 +381,80 @@ struct StoreFixture {
 
 void StampOptionsTest::templateResolution_data()
 {
-    QTest::addColumn<QStringList>("switches");
-    QTest::addColumn<QString>("templateName");
-    QTest::addColumn<QString>("start");        // file name in the store, "" none, "@x" a file given
+    QTest::addColumn<QStringList>("switches"); // "@x": a file given on the command line
+    QTest::addColumn<QString>("templateName"); // empty: no template
+    QTest::addColumn<QString>("start");        // file name in the store, "" none, "@x" the file given
     QTest::addColumn<QString>("continuation");
     QTest::addColumn<QString>("terms");
     QTest::addColumn<QString>("error");        // part of the error; empty: resolves
+    QTest::addColumn<bool>("overlay");         // stationery over the content
+    QTest::addColumn<bool>("formatWarning");   // the document is A4
 
-    QTest::newRow("all pages, integer reference, first of equal names") << QStringList{} << "Full" << "tempf01.pdf" << "temp00.pdf"
-                                                   << "tempb00.pdf" << "";
-    QTest::newRow("pages switched off") << QStringList{"--no-start", "--no-terms"} << "Full" << "" << "temp00.pdf"
-                                        << "" << "";
+    // "isOverlay" true in the store = stationery behind = overlay false.
+    QTest::newRow("all pages, integer reference, first of equal names, behind")
+        << QStringList{} << "Full" << "tempf01.pdf" << "temp00.pdf" << "tempb00.pdf" << "" << false << false;
+    QTest::newRow("pages switched off, forced over") << QStringList{"--no-start", "--no-terms", "--over"} << "Full" << ""
+                                                     << "temp00.pdf" << "" << "" << true << false;
     QTest::newRow("file replaces the stored page") << QStringList{"--continuation", "@x"} << "Full" << "tempf01.pdf"
-                                                   << "@x" << "tempb00.pdf" << "";
-    QTest::newRow("X means none, disabled template usable") << QStringList{} << "Start only" << "tempf00.pdf" << ""
-                                                            << "" << "";
-    QTest::newRow("file fills a page the template lacks") << QStringList{"--terms", "@x"} << "Start only"
-                                                          << "tempf00.pdf" << "" << "@x" << "";
-    QTest::newRow("unknown template") << QStringList{} << "full" << "" << "" << "" << "no template named \"full\"";
+                                                   << "@x" << "tempb00.pdf" << "" << false << false;
+    QTest::newRow("X means none, disabled usable, over, other format")
+        << QStringList{} << "Start only" << "tempf00.pdf" << "" << "" << "" << true << true;
+    QTest::newRow("file fills a page the template lacks, forced behind")
+        << QStringList{"--terms", "@x", "--behind"} << "Start only" << "tempf00.pdf" << "" << "@x" << "" << false << true;
+    QTest::newRow("files only, behind by default") << QStringList{"--start", "@x"} << "" << "@x" << "" << "" << ""
+                                                   << false << false;
+    QTest::newRow("files only, over") << QStringList{"--start", "@x", "--over"} << "" << "@x" << "" << "" << "" << true
+                                      << false;
+    QTest::newRow("unknown template") << QStringList{} << "full" << "" << "" << "" << "no template named \"full\""
+                                      << false << false;
     QTest::newRow("name with trailing blank") << QStringList{} << "Full " << "" << "" << ""
-                                              << "no template named \"Full \"";
+                                              << "no template named \"Full \"" << false << false;
     QTest::newRow("reference beyond the store") << QStringList{} << "Dangling" << "" << "" << ""
-                                                << "missing from the store";
+                                                << "missing from the store" << false << false;
     QTest::newRow("switched-off dangling page is fine") << QStringList{"--no-start", "--terms", "@x"} << "Dangling"
-                                                        << "" << "" << "@x" << "";
+                                                        << "" << "" << "@x" << "" << true << false;
     QTest::newRow("unreadable reference") << QStringList{} << "Garbled" << "" << "" << ""
-                                          << "unreadable start page reference \"first\"";
+                                          << "unreadable start page reference \"first\"" << false << false;
 }
 
 void StampOptionsTest::templateResolution()
 {
-    QFETCH(QStringList, switches);
-    QFETCH(QString, templateName);
-    QFETCH(QString, start);
-    QFETCH(QString, continuation);
-    QFETCH(QString, terms);
-    QFETCH(QString, error);
+    QFETCH(QStringList, switches); QFETCH(QString, templateName); QFETCH(QString, start); QFETCH(QString, continuation); QFETCH(QString, terms); QFETCH(QString, error); QFETCH(bool, overlay); QFETCH(bool, formatWarning);
 
-    StoreFixture f;
-    const QString given = f.dir.filePath(QStringLiteral("given.pdf"));
+    // A store written by hand; "Full" twice, the first one counts.
+    QTemporaryDir dir;
+    const QString storeDir = dir.filePath(QStringLiteral("store"));
+    const QString f0 = storeDir + QStringLiteral("/tempf00.pdf"), f1 = storeDir + QStringLiteral("/tempf01.pdf");
+    const QString c0 = storeDir + QStringLiteral("/temp00.pdf"), b0 = storeDir + QStringLiteral("/tempb00.pdf");
+    QVERIFY(QDir().mkpath(storeDir));
+    QVERIFY(clitest::writeStationery(f0, Qt::red) && clitest::writeStationery(f1, Qt::yellow)
+            && clitest::writeStationery(c0, Qt::green) && clitest::writeStationery(b0, Qt::gray));
+    QVERIFY(clitest::writeStore(storeDir, {f0, f1}, {c0}, {b0},
+                                {{"Full", "1", "int:0", "0", true, "0", true},
+                                 {"Start only", "0", "X", "X", false, "1", false},
+                                 {"Dangling", "7", "X", "X", true, "0", false},
+                                 {"Garbled", "first", "X", "X", true, "0", false},
+                                 {"Full", "0", "X", "X", true, "0", false}}));
+    StoreConfig config;
+    config.directory = storeDir;
+    config.print = [](const QString&) {};
+    CustomFileManager store(config);
+    const QString document = dir.filePath(QStringLiteral("doc.pdf"));
+    QVERIFY(clitest::writeDocument(document, 2));
+    const QString given = dir.filePath(QStringLiteral("given.pdf"));
     QVERIFY(clitest::writeStationery(given, Qt::cyan));
+
     for (QString& s : switches)
         s.replace(QLatin1String("@x"), given);
-    QStringList arguments{QStringLiteral("quillary-stamp"), QStringLiteral("--template"), templateName};
-    arguments << switches << f.document << f.dir.filePath(QStringLiteral("out.pdf"));
+    QStringList arguments{QStringLiteral("quillary-stamp")};
+    if (!templateName.isEmpty())
+        arguments << QStringLiteral("--template") << templateName;
+    arguments << switches << document << dir.filePath(QStringLiteral("out.pdf"));
     const ParseOutcome parsed = parseStampOptions(arguments);
     QVERIFY2(parsed.options, qPrintable(parsed.error));
 
     TaskManager::documentFormat = FormatA4;
-    const Resolution r = resolveMergeRequest(*parsed.options, f.store.get());
+    const Resolution r = resolveMergeRequest(*parsed.options, &store);
     if (!error.isEmpty()) {
         QVERIFY(!r.request);
         QCOMPARE(r.exitCode, int(ExitFailure));
@@ -492,9 +465,7 @@ void StampOptionsTest::templateResolution()
     auto expected = [&](const QString& name) -> std::optional<QString> {
         if (name.isEmpty())
             return std::nullopt;
-        if (name == QLatin1String("@x"))
-            return given;
-        return f.storeDir + QLatin1Char('/') + name;
+        return name == QLatin1String("@x") ? given : storeDir + QLatin1Char('/') + name;
     };
     QCOMPARE(r.request->startPagePath, expected(start));
     QCOMPARE(r.request->continuationPagePath, expected(continuation));
@@ -502,48 +473,8 @@ void StampOptionsTest::templateResolution()
     QCOMPARE(r.request->useStartPage, !start.isEmpty());
     QCOMPARE(r.request->useContinuationPage, !continuation.isEmpty());
     QCOMPARE(r.request->useTermsPage, !terms.isEmpty());
-}
-
-void StampOptionsTest::templateLayer_data()
-{
-    QTest::addColumn<QString>("templateName");
-    QTest::addColumn<QString>("layerSwitch");
-    QTest::addColumn<bool>("stationeryIsOverlay");
-    QTest::addColumn<bool>("formatWarning"); // the document is A4
-
-    // "isOverlay" true in the store = stationery behind = engine flag false.
-    QTest::newRow("template behind") << "Full" << "" << false << false;
-    QTest::newRow("template over") << "Start only" << "" << true << true;
-    QTest::newRow("forced over") << "Full" << "--over" << true << false;
-    QTest::newRow("forced behind") << "Start only" << "--behind" << false << true;
-    QTest::newRow("files only default behind") << "" << "" << false << false;
-    QTest::newRow("files only over") << "" << "--over" << true << false;
-}
-
-void StampOptionsTest::templateLayer()
-{
-    QFETCH(QString, templateName);
-    QFETCH(QString, layerSwitch);
-    QFETCH(bool, stationeryIsOverlay);
-    QFETCH(bool, formatWarning);
-
-    StoreFixture f;
-    QStringList arguments{QStringLiteral("quillary-stamp")};
-    if (templateName.isEmpty())
-        arguments << QStringLiteral("--start") << f.storeDir + QStringLiteral("/tempf00.pdf");
-    else
-        arguments << QStringLiteral("-t") << templateName;
-    if (!layerSwitch.isEmpty())
-        arguments << layerSwitch;
-    arguments << f.document << f.dir.filePath(QStringLiteral("out.pdf"));
-    const ParseOutcome parsed = parseStampOptions(arguments);
-    QVERIFY2(parsed.options, qPrintable(parsed.error));
-    TaskManager::documentFormat = FormatA4;
-    const Resolution r = resolveMergeRequest(*parsed.options, f.store.get());
-    QVERIFY2(r.request, qPrintable(r.error));
-    QCOMPARE(r.request->stationeryIsOverlay, stationeryIsOverlay);
-    const bool warned = !r.warnings.filter(QStringLiteral("is made for")).isEmpty();
-    QCOMPARE(warned, formatWarning);
+    QCOMPARE(r.request->stationeryIsOverlay, overlay);
+    QCOMPARE(!r.warnings.filter(QStringLiteral("is made for")).isEmpty(), formatWarning);
 }
 
 QTEST_GUILESS_MAIN(StampOptionsTest)
