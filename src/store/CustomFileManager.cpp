@@ -568,6 +568,29 @@ bool CustomFileManager::saveTemplate(const QString& typedName, QString* error)
                                      : saveExistingTemplate(typedName, error);
 }
 
+namespace {
+
+QString pageNotStored(const ImportResult& result)
+{
+    return QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1").arg(result.error);
+}
+
+} // namespace
+
+// Undoes a save procedure that failed half-way: the pages it stored go, the
+// settings return to what they were.
+bool CustomFileManager::abandonSave(const QVariantMap& snapshot, const QStringList& createdFiles,
+                                    const QString& why, QString* error)
+{
+    for (const QString& file : createdFiles)
+        QFile::remove(file);
+    dic = snapshot;
+    save();
+    if (error)
+        *error = why;
+    return false;
+}
+
 bool CustomFileManager::saveNewTemplate(const QString& typedName, QString* error)
 {
     const QList<Slot> pageSlots = slotsFromSharedData();
@@ -578,13 +601,7 @@ bool CustomFileManager::saveNewTemplate(const QString& typedName, QString* error
     const QVariantMap snapshot = *dic;
     QStringList created;
     const auto rollBack = [&](const QString& why) {
-        for (const QString& file : created)
-            QFile::remove(file);
-        dic = snapshot;
-        save();
-        if (error)
-            *error = why;
-        return false;
+        return abandonSave(snapshot, created, why, error);
     };
 
     QVariantMap record;
@@ -596,8 +613,7 @@ bool CustomFileManager::saveNewTemplate(const QString& typedName, QString* error
         }
         const ImportResult imported = importPage(slot.kind, prepared.files.value(slot.kind));
         if (!imported)
-            return rollBack(QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1")
-                    .arg(imported.error));
+            return rollBack(pageNotStored(imported));
         created << *pagePath(slot.kind, *imported.index);
         record.insert(slot.key, QString::number(*imported.index));
     }
@@ -636,14 +652,8 @@ bool CustomFileManager::saveExistingTemplate(const QString& typedName, QString* 
     const QVariantMap snapshot = *dic;
     QStringList created;
     const auto rollBack = [&](const QString& why) {
-        for (const QString& file : created)
-            QFile::remove(file);
-        dic = snapshot;
-        save();
         SharedData::templateName = name; // replaceTemplate may have set the new name
-        if (error)
-            *error = why;
-        return false;
+        return abandonSave(snapshot, created, why, error);
     };
 
     // Chosen files first: new pages and pages replaced in place.
@@ -656,8 +666,7 @@ bool CustomFileManager::saveExistingTemplate(const QString& typedName, QString* 
         if (stored) {
             const ImportResult replaced = importPage(slot.kind, prepared.files.value(slot.kind), *stored);
             if (!replaced)
-                return rollBack(QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1")
-                        .arg(replaced.error));
+                return rollBack(pageNotStored(replaced));
             continue;
         }
         // "X" (or a reference to a page that is gone): a new page. Its index is
@@ -665,8 +674,7 @@ bool CustomFileManager::saveExistingTemplate(const QString& typedName, QString* 
         // accepts both forms.
         const ImportResult imported = importPage(slot.kind, prepared.files.value(slot.kind));
         if (!imported)
-            return rollBack(QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1")
-                    .arg(imported.error));
+            return rollBack(pageNotStored(imported));
         created << *pagePath(slot.kind, *imported.index);
         record.insert(slot.key, *imported.index);
     }

@@ -97,6 +97,8 @@ private:
     QString docFormatFor(const QVariant& frontPage) const;
     bool saveNewTemplate(const QString& typedName, QString* error);
     bool saveExistingTemplate(const QString& typedName, QString* error);
+    bool abandonSave(const QVariantMap& snapshot, const QStringList& createdFiles, const QString& why,
+                     QString* error);
 
     StoreConfig config;
     std::optional<QVariantMap> dic;
