@@ -7,6 +7,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,6 +40,20 @@ inline void writeFile(const QString& path, const uint8_t* data, size_t size)
     if (size && std::fwrite(data, 1, size, f) != size)
         std::abort();
     std::fclose(f);
+}
+
+// A valid one-page A4 PDF whose page draws content.
+inline void writeOnePagePdf(const QString& path, const std::string& content)
+{
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>");
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+    // QPDFWriter keeps the name pointer until write().
+    const QByteArray fileName = QFile::encodeName(path);
+    QPDFWriter writer(pdf, fileName.constData());
+    writer.write();
 }
 
 // A finding the sanitizers cannot see: a broken promise of the code under test.

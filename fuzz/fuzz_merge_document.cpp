@@ -18,19 +18,6 @@ using namespace quillary;
 
 namespace {
 
-void writeStationery(const QString& path)
-{
-    QPDF pdf;
-    pdf.emptyPDF();
-    QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>");
-    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, "1 0 0 rg 50 50 300 300 re f\n"));
-    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
-    // QPDFWriter keeps the name pointer until write().
-    const QByteArray fileName = QFile::encodeName(path);
-    QPDFWriter writer(pdf, fileName.constData());
-    writer.write();
-}
-
 int pagesOf(const QString& path)
 {
     try {
@@ -54,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }();
     static const QString stationery = [] {
         const QString path = fuzz::scratchFile("stationery.pdf");
-        writeStationery(path);
+        fuzz::writeOnePagePdf(path, "1 0 0 rg 50 50 300 300 re f\n");
         return path;
     }();
     const QString document = work + QStringLiteral("/doc.pdf");

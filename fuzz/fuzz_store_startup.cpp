@@ -11,28 +11,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
 using namespace quillary;
-
-namespace {
-
-void writeOnePage(const QString& path)
-{
-    QPDF pdf;
-    pdf.emptyPDF();
-    QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>");
-    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, "0 0 1 rg 10 10 50 50 re f\n"));
-    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
-    // QPDFWriter keeps the name pointer until write().
-    const QByteArray fileName = QFile::encodeName(path);
-    QPDFWriter writer(pdf, fileName.constData());
-    writer.write();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -42,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static QCoreApplication app(argc, argv);
     static const QString document = [] {
         const QString path = fuzz::scratchFile("doc.pdf");
-        writeOnePage(path);
+        fuzz::writeOnePagePdf(path, "0 0 1 rg 10 10 50 50 re f\n");
         return path;
     }();
     static const QString storeDir = fuzz::scratchFile("store");
