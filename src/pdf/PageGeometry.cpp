@@ -59,16 +59,4 @@ PageSize TaskManager::standardPageSize(std::uint8_t formatCode)
     }
 }
 
-QSizeF TaskManager::outputPageSize(const QString& documentPath)
-{
-    const PageSize standard = standardPageSize(documentFormat);
-    if (standard.width > 0 && standard.height > 0)
-        return QSizeF(standard.width, standard.height);
-    // Neither A4 nor US Letter: a 0 x 0 page is no page, so the document's own
-    // first page decides.
-    if (auto box = firstPageMediaBox(documentPath); box && box->width() > 0 && box->height() > 0)
-        return box->size();
-    return QSizeF(standardPageSize(FormatA4).width, standardPageSize(FormatA4).height);
-}
-
 } // namespace quillary

@@ -99,7 +99,8 @@ QList<PageImage> TaskManager::previewImages(const QString& documentPath,
                 images.append(PageImage(source, i, size));
         }
     }
-    store.deleteFile(scratch);
+    if (QFile::exists(scratch)) // a failed merge leaves nothing to delete
+        store.deleteFile(scratch);
     return images;
 }
 

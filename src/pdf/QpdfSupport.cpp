@@ -1,16 +1,23 @@
 #include "pdf/QpdfSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <qpdf/InputSource.hh>
 #include <qpdf/QPDFExc.hh>
-#include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFSystemError.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <stdexcept>
 #include <vector>
 
 #include <fcntl.h>
@@ -240,17 +247,6 @@ QString describePdfError(const std::exception& e)
 }
 
 } // namespace quillary
-
-#include <QDir>
-#include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <qpdf/QPDFWriter.hh>
-
-#include <cstdio>
-#include <filesystem>
-#include <unistd.h>
-#include <stdexcept>
 
 namespace quillary {
 

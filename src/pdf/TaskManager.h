@@ -78,9 +78,6 @@ public:
     static PageSize pageSize(const std::optional<QString>& path);
     static PageFormat pageFormat(int width, int height);
     static PageSize standardPageSize(std::uint8_t formatCode);
-    // Output page size for merges: standardPageSize(documentFormat), or the
-    // document's own first-page size when the format is undefined.
-    static QSizeF outputPageSize(const QString& documentPath);
 
     // ---- output ----
     // Opens an output PDF with document information and security from options,
