@@ -29,7 +29,6 @@ void Ui::install(Ui* ui)
 void DesktopUi::alert(QWidget* parent, const QString& title, const QString& text)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
-    box.setInformativeText(QString());
     box.exec();
 }
 
