@@ -1,25 +1,29 @@
 #pragma once
 
-// Independent readers for written PDFs: qpdf for structure, Qt PDF for pixels,
-// pdftotext for text.
+// Independent readers for written PDFs (qpdf for structure, Qt PDF for pixels,
+// pdftotext for text) and one-struct-per-row test tables.
 
 #include "support/TestPdfs.h"
 
-#include <QFile>
-#include <QImage>
 #include <QPainter>
 #include <QPdfDocument>
-#include <QProcess>
-#include <QTemporaryFile>
+#include <QtTest>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
-#include <functional>
-#include <memory>
 #include <unistd.h>
 
 namespace pdfchecks {
+
+// A data table whose one column "row" holds a Row per named row.
+template <class Row> void table(std::initializer_list<std::pair<const char*, Row>> rows)
+{
+    QTest::addColumn<Row>("row");
+    for (const auto& [name, row] : rows)
+        QTest::newRow(name) << row;
+}
+template <class Row> Row fetch() { return *static_cast<Row*>(QTest::qData("row", qMetaTypeId<Row>())); }
 
 // Page rendered at one pixel per point on white paper.
 inline QImage render(const QString& path, int page)
@@ -62,10 +66,10 @@ inline std::unique_ptr<QPDF> open(const QString& path, const char* password = ""
 }
 
 // Document information as sorted "Key=value" entries.
-inline QStringList information(const QString& path, const char* password = "")
+inline QStringList information(const QString& path)
 {
     QStringList entries;
-    auto pdf = open(path, password);
+    auto pdf = open(path);
     QPDFObjectHandle info = pdf ? pdf->getTrailer().getKey("/Info") : QPDFObjectHandle::newNull();
     for (const auto& key : info.isDictionary() ? info.getKeys() : std::set<std::string>{})
         entries << QString::fromStdString(key.substr(1) + '=' + info.getKey(key).getUTF8Value());
@@ -81,10 +85,8 @@ inline QString captureStdout(const std::function<void()>& fn)
     ::dup2(file.handle(), 1);
     fn();
     std::fflush(stdout);
-    ::dup2(saved, 1);
-    ::close(saved);
-    file.seek(0);
-    return QString::fromUtf8(file.readAll());
+    ::dup2(saved, 1), ::close(saved);
+    return file.seek(0) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 } // namespace pdfchecks

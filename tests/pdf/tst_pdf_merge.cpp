@@ -1,17 +1,16 @@
-// Merging stationery with documents, read back with qpdf, Qt PDF and pdftotext.
+// Merging stationery with documents, and page images for previews and
+// single-page extraction; read back with qpdf, Qt PDF and pdftotext.
 
 #include "PdfChecks.h"
 #include "pdf/TaskManager.h"
-
-#include <QTemporaryDir>
-#include <QtTest>
+#include "store/CustomFileManager.h"
 
 #include <qpdf/QPDFWriter.hh>
 
-#include <set>
 #include <sys/stat.h>
 
 using namespace quillary;
+using namespace pdfchecks;
 using testpdfs::TestPage;
 
 namespace {
@@ -22,47 +21,47 @@ const QPointF Inset(5, 5);
 // use: s(tart) c(ontinuation) t(erms); '-' the start flag without a path.
 struct Composition { int pages; QString use; bool overlay; QPointF first, cont; QStringList expected; };
 struct Geometry { QSizeF size; int format; QPointF origin; int rotate; QRectF mark; QSizeF box; };
+struct Leftover { QString where; QByteArray value; }; // where: catalog key, "/Info" or "/Annots"
+struct Failure { QString role, kind; };
+struct Output { QString kind; int mode; };
+struct Single { bool stationery, overlay; QString expected; };
+struct Offsets { QPointF first, cont; QString changed; };
+struct Extract { bool exists; int index; QString expected; }; // expected: text of the page; empty: nothing
 } // namespace
-Q_DECLARE_METATYPE(Composition)
-Q_DECLARE_METATYPE(Geometry)
 
 class TestMerge : public QObject {
     Q_OBJECT
+    QTemporaryDir storeDir, dir;
+    const QString start = dir.filePath("start.pdf"), continuation = dir.filePath("continuation.pdf"),
+                  terms = dir.filePath("terms.pdf");
 
-    QTemporaryDir dir;
-    QString start, continuation, terms;
-
-    QString file(const QString& name) const { return dir.filePath(name); }
-    QString tagged(const char* prefix) const { return file(prefix + QString::fromLatin1(QTest::currentDataTag()) + ".pdf"); }
-
-    QString document(int pages)
+    QString tagged(const char* prefix) const { return dir.filePath(prefix + QString(QTest::currentDataTag()) + ".pdf"); }
+    QString document(int pages, QSizeF size = testpdfs::A4)
     {
-        const QString path = file(QStringLiteral("doc%1.pdf").arg(pages));
-        QList<TestPage> list(pages);
-        for (int k = 0; k < pages; ++k)
-            list[k] = {testpdfs::A4, QStringLiteral("Page %1").arg(k + 1), {{DocMark, Qt::blue}}};
+        const QString path = dir.filePath(QStringLiteral("doc%1-%2.pdf").arg(pages).arg(size.width()));
+        QList<TestPage> list;
+        for (int k = 1; k <= pages; ++k)
+            list.append({size, QStringLiteral("Page %1").arg(k), {{DocMark, Qt::blue}}});
         if (!QFileInfo::exists(path) && !testpdfs::writePdf(path, list))
             qFatal("cannot write a test document");
         return path;
     }
-
     MergeRequest request(const QString& doc, const QString& output)
     {
-        MergeRequest r;
-        r.documentPath = doc;
-        r.outputPath = output;
-        r.startPagePath = start;
-        r.continuationPagePath = continuation;
-        r.termsPagePath = terms;
-        r.options = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false}};
-        return r;
+        return {doc, output, start, continuation, terms, {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false}}};
+    }
+    QStringList scratchFiles() const { return QDir(storeDir.path()).entryList({"prev*", "tmp*"}, QDir::Files); }
+    QList<PageImage> images(const QString& doc, QPointF first = {}, QPointF cont = {})
+    {
+        return TaskManager::previewImages(doc, start, continuation, terms, true, true, true, false, first.y(), first.x(),
+                                          cont.x(), cont.y());
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir.isValid());
-        start = file("start.pdf"), continuation = file("continuation.pdf"), terms = file("terms.pdf");
+        QVERIFY(dir.isValid() && storeDir.isValid());
+        configureSharedStore({.directory = storeDir.path(), .print = [](const QString&) {}});
         QVERIFY(testpdfs::writePdf(start, {{testpdfs::A4Whole, "Start", {{StationeryMark, Qt::red}}}}));
         QVERIFY(testpdfs::writePdf(continuation, {{testpdfs::A4Whole, "Cont", {{StationeryMark, Qt::green}}}}));
         QVERIFY(testpdfs::writePdf(terms, {{testpdfs::A4Whole, "Terms", {{StationeryMark, Qt::yellow}}}}));
@@ -74,19 +73,17 @@ private slots:
     // mark moved by that page's offset.
     void composition_data()
     {
-        QTest::addColumn<Composition>("row");
         const QPointF none, far(200, 200); // far puts the document mark onto the stationery mark
-        QTest::newRow("one page, all three") << Composition{1, "sct", false, none, none, {"RB", "YW"}};
-        QTest::newRow("continuation only") << Composition{3, "c", false, {10, 20}, {-30, 50}, {"WB", "GB", "GB"}};
-        QTest::newRow("start flag without a path") << Composition{1, "-", false, {10, 20}, none, {"WB"}};
-        QTest::newRow("overlay") << Composition{2, "sc", true, far, far, {"RR", "GG"}};
-        QTest::newRow("underlay") << Composition{2, "sc", false, far, far, {"BB", "BB"}};
-        QTest::newRow("terms ignore offsets, overlay") << Composition{1, "t", true, {60, -70}, {60, -70}, {"WB", "YW"}};
+        table<Composition>({{"one page, all three", {1, "sct", false, none, none, {"RB", "YW"}}},
+                            {"continuation only", {3, "c", false, {10, 20}, {-30, 50}, {"WB", "GB", "GB"}}},
+                            {"start flag without a path", {1, "-", false, {10, 20}, none, {"WB"}}},
+                            {"overlay", {2, "sc", true, far, far, {"RR", "GG"}}},
+                            {"underlay", {2, "sc", false, far, far, {"BB", "BB"}}},
+                            {"terms ignore offsets, overlay", {1, "t", true, {60, -70}, {60, -70}, {"WB", "YW"}}}});
     }
     void composition()
     {
-        QFETCH(Composition, row);
-        auto [pages, use, overlay, first, cont, expected] = row;
+        auto [pages, use, overlay, first, cont, expected] = fetch<Composition>();
         const QString output = tagged("composition-");
         MergeRequest r = request(document(pages), output);
         if (use.contains('-'))
@@ -102,12 +99,12 @@ private slots:
         QCOMPARE(testpdfs::pageCount(output), expected.size());
         QStringList seen;
         for (int i = 0; i < expected.size(); ++i) {
-            const QImage image = pdfchecks::render(output, i);
+            const QImage image = render(output, i);
             const QPointF offset = i == 0 ? first : cont;
-            seen << QString() + pdfchecks::colourAt(image, StationeryMark.topLeft() + Inset)
-                        + pdfchecks::colourAt(image, DocMark.topLeft() + offset + Inset);
+            seen << QString() + colourAt(image, StationeryMark.topLeft() + Inset)
+                        + colourAt(image, DocMark.topLeft() + offset + Inset);
             if (i < pages && !offset.isNull()) // moved content left its own place
-                QCOMPARE(pdfchecks::colourAt(image, DocMark.topLeft() + Inset), 'W');
+                QCOMPARE(colourAt(image, DocMark.topLeft() + Inset), 'W');
         }
         QCOMPARE(seen, expected);
     }
@@ -116,31 +113,26 @@ private slots:
     // scaled, rotated or moved to the corner, cut off at the edges.
     void geometry_data()
     {
-        QTest::addColumn<Geometry>("row"); // format -1: from the document's size
-        const QRectF mark(100, 400, 40, 40);
-        QTest::newRow("A4") << Geometry{testpdfs::A4, -1, {}, 0, mark, {595, 842}};
-        QTest::newRow("Letter") << Geometry{testpdfs::Letter, -1, {}, 0, mark, {612, 792}};
-        QTest::newRow("A4 landscape") << Geometry{testpdfs::A4Landscape, -1, {}, 0, mark, {595, 842}};
-        QTest::newRow("format 0: own size") << Geometry{{500, 700}, 0, {}, 0, mark, {500, 700}};
-        QTest::newRow("larger page clipped") << Geometry{{1000, 1000}, FormatA4, {}, 0, {580, 830, 99, 99}, {595, 842}};
-        QTest::newRow("origin and rotation") << Geometry{testpdfs::A4Whole, -1, {100, 100}, 90, {150, 150, 40, 40}, {595, 842}};
+        const QRectF mark(100, 400, 40, 40); // format -1: from the document's size
+        table<Geometry>({{"A4", {testpdfs::A4, -1, {}, 0, mark, {595, 842}}},
+                         {"Letter", {testpdfs::Letter, -1, {}, 0, mark, {612, 792}}},
+                         {"A4 landscape", {testpdfs::A4Landscape, -1, {}, 0, mark, {595, 842}}},
+                         {"format 0: own size", {{500, 700}, 0, {}, 0, mark, {500, 700}}},
+                         {"larger page clipped", {{1000, 1000}, FormatA4, {}, 0, {580, 830, 99, 99}, {595, 842}}},
+                         {"origin and rotation", {testpdfs::A4Whole, -1, {100, 100}, 90, {150, 150, 40, 40}, {595, 842}}}});
     }
     void geometry()
     {
-        QFETCH(Geometry, row);
-        auto [size, format, origin, rotate, mark, box] = row;
-        TestPage page{size, {}, {{mark, Qt::blue}}};
-        page.origin = origin;
-        page.rotate = rotate;
+        auto [size, format, origin, rotate, mark, box] = fetch<Geometry>();
         const QString doc = tagged("geometry-doc-"), output = tagged("geometry-");
-        QVERIFY(testpdfs::writePdf(doc, {page}));
+        QVERIFY(testpdfs::writePdf(doc, {{size, {}, {{mark, Qt::blue}}, false, {}, origin, rotate}}));
         const PageSize own = TaskManager::pageSize(doc);
         TaskManager::documentFormat = format >= 0 ? format : TaskManager::pageFormat(own.width, own.height).formatCode;
         QVERIFY(TaskManager::mergeDocument(request(doc, output)));
         QCOMPARE(testpdfs::mediaBox(output), QRectF(QPointF(), box));
-        const QImage image = pdfchecks::render(output, 0);
-        QCOMPARE(pdfchecks::colourAt(image, mark.topLeft() + Inset), 'B');
-        QCOMPARE(pdfchecks::colourAt(image, mark.topLeft() - Inset), 'W');
+        const QImage image = render(output, 0);
+        QCOMPARE(colourAt(image, mark.topLeft() + Inset), 'B');
+        QCOMPARE(colourAt(image, mark.topLeft() - Inset), 'W');
     }
 
     // Stationery is one shared form, so 40 pages grow the file by it once;
@@ -152,13 +144,13 @@ private slots:
             state = state * 1664525u + 1013904223u;
             noise += QByteArray::number(state % 595) + ' ' + QByteArray::number((state >> 10) % 842) + " m ";
         }
-        const QString heavy = file("heavy.pdf"), doc = document(40), output = file("shared.pdf");
+        const QString heavy = dir.filePath("heavy.pdf"), doc = document(40), output = dir.filePath("shared.pdf");
         QVERIFY(testpdfs::writeRaw(heavy, noise));
         MergeRequest r = request(doc, output);
         r.continuationPagePath = heavy;
         r.useContinuationPage = true;
         QVERIFY(TaskManager::mergeDocument(r));
-        auto pdf = pdfchecks::open(output);
+        auto pdf = open(output);
         QVERIFY(pdf);
         std::set<QPDFObjGen> forms;
         for (auto& page : QPDFPageDocumentHelper(*pdf).getAllPages())
@@ -166,27 +158,24 @@ private slots:
                 forms.insert(form.getObjGen());
         QCOMPARE(forms.size(), size_t(40 + 1)); // one per document page, one stationery
         QVERIFY(QFileInfo(output).size() - QFileInfo(doc).size() < 2 * QFileInfo(heavy).size());
-        QVERIFY(pdfchecks::text(output).contains("Page 1 Page 2"));
+        QVERIFY(text(output).contains("Page 1 Page 2"));
     }
 
     // The output is built inside the document's file: nothing of the document
     // as a whole or its old page objects may come along.
     void documentLevelDataStaysBehind_data()
     {
-        QTest::addColumn<QString>("where"); // catalog key, "/Info" or "/Annots"
-        QTest::addColumn<QByteArray>("value");
-        QTest::newRow("outlines") << "/Outlines" << QByteArray("<< /Count 1 /First << /Title (Leftover) >> >>");
-        QTest::newRow("form") << "/AcroForm" << QByteArray("<< /Fields [ << /FT /Tx /T (Leftover) >> ] >>");
-        QTest::newRow("old information") << "/Info" << QByteArray("<< /Title (Leftover) /Producer (Leftover) >>");
-        QTest::newRow("annotations") << "/Annots" << QByteArray("[ << /Subtype /Text /Rect [0 0 9 9] /Contents (Leftover) >> ]");
+        table<Leftover>({{"outlines", {"/Outlines", "<< /Count 1 /First << /Title (Leftover) >> >>"}},
+                         {"form", {"/AcroForm", "<< /Fields [ << /FT /Tx /T (Leftover) >> ] >>"}},
+                         {"old information", {"/Info", "<< /Title (Leftover) /Producer (Leftover) >>"}},
+                         {"annotations", {"/Annots", "[ << /Subtype /Text /Rect [0 0 9 9] /Contents (Leftover) >> ]"}}});
     }
     void documentLevelDataStaysBehind()
     {
-        QFETCH(QString, where);
-        QFETCH(QByteArray, value);
+        auto [where, value] = fetch<Leftover>();
         const QString doc = tagged("busy-"), output = tagged("busy-merged-");
         {
-            auto pdf = pdfchecks::open(document(2));
+            auto pdf = open(document(2));
             QPDFObjectHandle object = pdf->makeIndirectObject(QPDFObjectHandle::parse(value.toStdString()));
             if (where == "/Info")
                 pdf->getTrailer().replaceKey("/Info", object);
@@ -195,16 +184,15 @@ private slots:
                     page.getObjectHandle().replaceKey("/Annots", object);
             else
                 pdf->getRoot().replaceKey(where.toStdString(), object);
-            const QByteArray name = QFile::encodeName(doc);
-            QPDFWriter(*pdf, name.constData()).write();
+            QPDFWriter(*pdf, QFile::encodeName(doc).constData()).write();
         }
         MergeRequest r = request(doc, output);
         r.useStartPage = r.useContinuationPage = true;
         QVERIFY(TaskManager::mergeDocument(r));
-        auto pdf = pdfchecks::open(output);
+        auto pdf = open(output);
         QVERIFY(pdf);
         QCOMPARE(pdf->getRoot().getKeys(), (std::set<std::string>{"/Pages", "/Type"}));
-        QCOMPARE(pdfchecks::information(output), QStringList{"Creator=Quillary"});
+        QCOMPARE(information(output), QStringList{"Creator=Quillary"});
         for (QPDFObjectHandle object : pdf->getAllObjects()) {
             std::string seen = object.isStream() ? object.getDict().unparse() : object.unparse();
             if (object.isStream()) {
@@ -219,19 +207,14 @@ private slots:
     // output folder as it was.
     void failures_data()
     {
-        QTest::addColumn<QString>("role");
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("missing document") << "document" << "missing";
-        QTest::newRow("unreadable document") << "document" << "garbage";
-        QTest::newRow("document without pages") << "document" << "zero";
-        QTest::newRow("document with a password") << "document" << "encrypted";
-        QTest::newRow("unreadable start page") << "start" << "garbage";
-        QTest::newRow("unwritable output") << "output" << "missing";
+        table<Failure>({{"missing document", {"document", "missing"}}, {"unreadable document", {"document", "garbage"}},
+                        {"document without pages", {"document", "zero"}},
+                        {"document with a password", {"document", "encrypted"}},
+                        {"unreadable start page", {"start", "garbage"}}, {"unwritable output", {"output", "missing"}}});
     }
     void failures()
     {
-        QFETCH(QString, role);
-        QFETCH(QString, kind);
+        auto [role, kind] = fetch<Failure>();
         QTemporaryDir outDir;
         const QString output = outDir.filePath("merged.pdf");
         QString bad = tagged("bad-");
@@ -242,10 +225,10 @@ private slots:
         MergeRequest r = request(document(2), output);
         r.useStartPage = r.useContinuationPage = r.useTermsPage = true;
         if (role == "output")
-            r.outputPath = bad = outDir.filePath("missing/merged.pdf");
+            bad = outDir.filePath("missing/merged.pdf");
         (role == "document" ? r.documentPath : role == "start" ? *r.startPagePath : r.outputPath) = bad;
         PdfResult result;
-        const QString printed = pdfchecks::captureStdout([&] { result = TaskManager::mergeDocument(r); });
+        const QString printed = captureStdout([&] { result = TaskManager::mergeDocument(r); });
         QVERIFY2(!result.ok && result.error.contains(bad), qPrintable(result.error));
         QCOMPARE(printed, QString(role == "document" && kind == "missing" ? "File doesnt exists\n" : ""));
         QFile old(output);
@@ -259,19 +242,13 @@ private slots:
     // folder refused and left as it was (mode 0).
     void outputs_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("mode");
-        QTest::newRow("replaced keeps its mode") << "replace" << 0640;
-        QTest::newRow("new in a shared folder") << "shared" << 0644;
-        QTest::newRow("new in a private folder") << "private" << 0600;
-        QTest::newRow("link written through") << "link" << 0640;
-        QTest::newRow("fifo") << "fifo" << 0;
-        QTest::newRow("folder") << "folder" << 0;
+        table<Output>({{"replaced keeps its mode", {"replace", 0640}}, {"new in a shared folder", {"shared", 0644}},
+                       {"new in a private folder", {"private", 0600}}, {"link written through", {"link", 0640}},
+                       {"fifo", {"fifo", 0}}, {"folder", {"folder", 0}}});
     }
     void outputs()
     {
-        QFETCH(QString, kind);
-        QFETCH(int, mode);
+        auto [kind, mode] = fetch<Output>();
         const QString folder = tagged("out-"), output = folder + "/out.pdf", real = folder + "/real.pdf";
         const QByteArray out = QFile::encodeName(output);
         QVERIFY(QDir().mkpath(folder));
@@ -302,27 +279,75 @@ private slots:
     // overlaps the stationery's: colour where both are, then stationery only.
     void singlePage_data()
     {
-        QTest::addColumn<bool>("stationery");
-        QTest::addColumn<bool>("overlay");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("no stationery") << false << false << "BW";
-        QTest::newRow("behind") << true << false << "BR";
-        QTest::newRow("over") << true << true << "RR";
+        table<Single>({{"no stationery", {false, false, "BW"}}, {"behind", {true, false, "BR"}}, {"over", {true, true, "RR"}}});
     }
     void singlePage()
     {
-        QFETCH(bool, stationery);
-        QFETCH(bool, overlay);
-        QFETCH(QString, expected);
+        auto [stationery, overlay, expected] = fetch<Single>();
         const QString output = tagged("single-");
-        const PdfResult result =
-            TaskManager::mergeSinglePage(document(2), output, stationery ? start : "", overlay, 190, 190);
+        const PdfResult result = TaskManager::mergeSinglePage(document(2), output, stationery ? start : "", overlay, 190, 190);
         QVERIFY2(result.ok, qPrintable(result.error));
         QCOMPARE(testpdfs::pageCount(output), 1);
-        const QImage image = pdfchecks::render(output, 0);
-        QCOMPARE(QString() + pdfchecks::colourAt(image, {292, 592}) + pdfchecks::colourAt(image, DocMark.topLeft() + Inset)
-                     + pdfchecks::colourAt(image, {305, 605}) + pdfchecks::colourAt(image, {335, 635}),
+        const QImage image = render(output, 0);
+        QCOMPARE(QString() + colourAt(image, {292, 592}) + colourAt(image, DocMark.topLeft() + Inset)
+                     + colourAt(image, {305, 605}) + colourAt(image, {335, 635}),
                  "BW" + expected);
+    }
+
+    // Preview images: one per page plus terms, in the document's page size,
+    // rendered on demand from bytes held after the scratch file is gone.
+    void imageCountAndSize_data()
+    {
+        table<QPair<QSizeF, QSize>>({{"A4", {testpdfs::A4, {595, 842}}}, {"Letter", {testpdfs::Letter, {612, 792}}}});
+    }
+    void imageCountAndSize()
+    {
+        auto [documentSize, expected] = fetch<QPair<QSizeF, QSize>>();
+        const QString doc = document(3, documentSize);
+        const PageSize own = TaskManager::pageSize(doc);
+        TaskManager::documentFormat = TaskManager::pageFormat(own.width, own.height).formatCode;
+        const QList<PageImage> list = images(doc);
+        QCOMPARE(scratchFiles(), QStringList());
+        QCOMPARE(list.size(), 4);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(list[i].pageIndex() == i && list[i].size() == QSizeF(expected));
+        const QImage termsImage = list[3].render(expected);
+        QCOMPARE(termsImage.size(), expected);
+        QCOMPARE(colourAt(termsImage, StationeryMark.topLeft() + Inset), 'Y');
+    }
+
+    // Per image: 1 when the offset changed it.
+    void imageOffsetChangesItsPagesOnly_data()
+    {
+        table<Offsets>({{"first-page offset", {{30, -20}, {}, "1000"}}, {"continuation offset", {{}, {-15, 40}, "0110"}}});
+    }
+    void imageOffsetChangesItsPagesOnly()
+    {
+        auto [first, cont, changed] = fetch<Offsets>();
+        const QList<PageImage> before = images(document(3)), after = images(document(3), first, cont);
+        QCOMPARE(before.size(), 4);
+        QCOMPARE(after.size(), 4);
+        QString seen;
+        for (int i = 0; i < 4; ++i)
+            seen += before[i].render(QSize(595, 842)) == after[i].render(QSize(595, 842)) ? '0' : '1';
+        QCOMPARE(seen, changed);
+    }
+
+    void extractPage_data()
+    {
+        table<Extract>({{"last page", {true, 2, "Page 3"}}, {"past the end", {true, 3, ""}}, {"missing document", {false, 0, ""}}});
+    }
+    void extractPage()
+    {
+        auto [exists, index, expected] = fetch<Extract>();
+        const auto path = TaskManager::extractPage(exists ? document(3) : dir.filePath("absent.pdf"), index);
+        QCOMPARE(path.has_value(), !expected.isEmpty());
+        if (path) {
+            QCOMPARE(testpdfs::pageCount(*path), 1);
+            QCOMPARE(text(*path), expected);
+            sharedStore().deleteFile(*path);
+        }
+        QCOMPARE(scratchFiles(), QStringList());
     }
 };
 

@@ -1,105 +1,101 @@
-// Document information and protection of merged files, read back with qpdf.
+// Document information and protection of merged files, read back with qpdf;
+// white page backgrounds found by scanning page 1's own content stream.
 
 #include "PdfChecks.h"
 #include "pdf/TaskManager.h"
 
-#include <QTemporaryDir>
-#include <QtTest>
-
 using namespace quillary;
+using namespace pdfchecks;
 
 namespace {
-const QString Absent = QStringLiteral("<absent>"); // key left out of the options
-void put(SaveOptionsMap& options, SaveOptions key, const QString& value)
-{
-    if (value != Absent)
-        options.insert(key, value);
-}
+// An invalid QVariant leaves its key out of the options.
+struct Information { QVariant author, title; QStringList expected; };
+// expected: "plain" not encrypted; "locked" needs the password, may print;
+// "noprint" opens, printing and copying forbidden; "refused" no file.
+struct Protection { bool withPassword, allowPrint; QString password; QVariant owner; QString expected; };
+struct Scan { QByteArray page1, page2; bool expected; }; // page1: "missing", a whole file or content
 } // namespace
 
 class TestOutputOptions : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
 
-    PdfResult merge(const SaveOptionsMap& options, const QString& output)
+    PdfResult merge(SaveOptionsMap options, const QString& output)
     {
+        options.removeIf([](auto entry) { return !entry.value().isValid(); });
         const QString document = dir.filePath("doc.pdf");
         if (!QFileInfo::exists(document))
             testpdfs::writeNumbered(document, 2);
-        MergeRequest r;
-        r.documentPath = document;
-        r.outputPath = output;
-        r.options = options;
-        return TaskManager::mergeDocument(r);
+        return TaskManager::mergeDocument({.documentPath = document, .outputPath = output, .options = options});
     }
+    QString tagged() const { return dir.filePath(QString(QTest::currentDataTag()) + ".pdf"); }
 
 private slots:
     void initTestCase() { TaskManager::documentFormat = FormatA4; }
 
     void information_data()
     {
-        QTest::addColumn<QString>("author");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("empty text") << "" << "" << QStringList{"Author=", "Creator=Quillary", "Title="};
-        QTest::newRow("absent keys") << Absent << Absent << QStringList{"Creator=Quillary"};
-        QTest::newRow("both given") << "Ada" << "Brief an Müller"
-                                    << QStringList{"Author=Ada", "Creator=Quillary", "Title=Brief an Müller"};
+        table<Information>({{"empty text", {"", "", {"Author=", "Creator=Quillary", "Title="}}},
+                            {"absent keys", {{}, {}, {"Creator=Quillary"}}},
+                            {"both given", {"Ada", "Brief an Müller", {"Author=Ada", "Creator=Quillary", "Title=Brief an Müller"}}}});
     }
     void information()
     {
-        QFETCH(QString, author);
-        QFETCH(QString, title);
-        QFETCH(QStringList, expected);
-        SaveOptionsMap options;
-        put(options, SaveOptions::AUTHOR, author);
-        put(options, SaveOptions::TITLE, title);
-        const QString output = dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + ".pdf");
-        QVERIFY(merge(options, output));
-        QCOMPARE(pdfchecks::information(output), expected);
+        auto [author, title, expected] = fetch<Information>();
+        QVERIFY(merge({{SaveOptions::AUTHOR, author}, {SaveOptions::TITLE, title}}, tagged()));
+        QCOMPARE(pdfchecks::information(tagged()), expected);
     }
 
-    // expected: "plain" not encrypted; "locked" needs the password, may print;
-    // "noprint" opens, printing and copying forbidden; "refused" no file.
     void protection_data()
     {
-        QTest::addColumn<bool>("withPassword");
-        QTest::addColumn<bool>("allowPrint");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("owner");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("no password, print allowed") << false << true << "secret" << "" << "plain";
-        QTest::newRow("user password") << true << true << "secret" << "" << "locked";
-        QTest::newRow("print forbidden, empty owner") << false << false << "" << "" << "noprint";
-        QTest::newRow("Unicode password") << true << true << QString::fromUtf8("Pässwörd€") << Absent << "locked";
-        QTest::newRow("empty password") << true << true << "" << "boss" << "refused";
+        table<Protection>({{"no password, print allowed", {false, true, "secret", "", "plain"}},
+                           {"user password", {true, true, "secret", "", "locked"}},
+                           {"print forbidden, empty owner", {false, false, "", "", "noprint"}},
+                           {"Unicode password", {true, true, QString::fromUtf8("Pässwörd€"), {}, "locked"}},
+                           {"empty password", {true, true, "", "boss", "refused"}}});
     }
     void protection()
     {
-        QFETCH(bool, withPassword);
-        QFETCH(bool, allowPrint);
-        QFETCH(QString, password);
-        QFETCH(QString, owner);
-        QFETCH(QString, expected);
-        SaveOptionsMap options{{SaveOptions::WITH_PASSWORD, withPassword}, {SaveOptions::ALLOW_PRINT, allowPrint},
-                               {SaveOptions::PASSWORD, password}};
-        put(options, SaveOptions::OWNER_PASSWORD, owner);
-        const QString output = dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + ".pdf");
-        const PdfResult result = merge(options, output);
+        auto [withPassword, allowPrint, password, owner, expected] = fetch<Protection>();
+        const QString output = tagged();
+        const PdfResult result = merge({{SaveOptions::WITH_PASSWORD, withPassword}, {SaveOptions::ALLOW_PRINT, allowPrint},
+                                        {SaveOptions::PASSWORD, password}, {SaveOptions::OWNER_PASSWORD, owner}}, output);
         if (expected == "refused") {
             QVERIFY(!result.ok && result.error.contains(output));
             QVERIFY(!QFileInfo::exists(output));
             return;
         }
         QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(bool(pdfchecks::open(output)), expected != "locked");
-        auto pdf = pdfchecks::open(output, password.toUtf8().constData());
+        QCOMPARE(bool(open(output)), expected != "locked");
+        auto pdf = open(output, password.toUtf8().constData());
         QVERIFY(pdf);
         QCOMPARE(pdf->isEncrypted(), expected != "plain");
         if (pdf->isEncrypted()) // an empty owner password would give anybody owner rights
             QVERIFY(!pdf->ownerPasswordMatched());
         QCOMPARE(pdf->allowPrintHighRes(), expected != "noprint");
         QCOMPARE(pdf->allowExtractAll(), expected != "noprint");
+    }
+
+    void whiteBackground_data()
+    {
+        const QByteArray white = "1 1 1 sc 0 0 595 842 re f";
+        table<Scan>({{"sc white A4 fill", {white, {}, true}}, {"k white", {"0 0 0 0 k 0 0 595 842 re f", {}, true}},
+                     {"Letter rectangle", {"1 1 1 sc 0 0 612 792 re f", white, false}},
+                     {"q between", {"1 1 1 sc q 0 0 595 842 re f", {}, false}},
+                     {"small fill clears both", {"1 1 1 sc 0 0 9 9 re f 0 0 595 842 re f", {}, false}},
+                     {"rg is not looked at", {"1 1 1 rg 0 0 595 842 re f", {}, false}},
+                     {"second page never looked at", {{}, white, false}},
+                     {"garbage", {"%PDF-1.4\n" + white, {}, false}}, {"missing", {"missing", {}, false}}});
+    }
+    void whiteBackground()
+    {
+        auto [page1, page2, expected] = fetch<Scan>();
+        const QString path = tagged();
+        if (page1.startsWith("%PDF"))
+            QVERIFY(testpdfs::writeBytes(path, page1));
+        else if (page1 != "missing")
+            QVERIFY(testpdfs::writePdf(path, {{.rawContent = page1}, {.rawContent = page2}}));
+        QCOMPARE(TaskManager::hasWhiteBackground(path), expected);
     }
 };
 
