@@ -64,14 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     request.firstPageOffsetX = 12.5;
     request.continuationOffsetY = -7;
 
-    const PdfResult result = TaskManager::mergeDocument(request);
-    if (result.ok) {
+    const Result result = TaskManager::mergeDocument(request);
+    if (result.ok()) {
         FUZZ_CHECK(pagesOf(output) >= 2); // at least page 1 and the terms page
     } else {
         FUZZ_CHECK(!result.error.isEmpty());
         FUZZ_CHECK(!QFileInfo::exists(output));
     }
     const QStringList left = QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    FUZZ_CHECK(left.size() == (result.ok ? 2 : 1));
+    FUZZ_CHECK(left.size() == (result.ok() ? 2 : 1));
     return 0;
 }

@@ -15,11 +15,6 @@
 
 namespace quillary::cli {
 
-double millimetresToPoints(float millimetres)
-{
-    return static_cast<double>(millimetres) * 17.0 / 6.0;
-}
-
 std::optional<float> parseMillimetres(QStringView text)
 {
     if (text.isEmpty())
@@ -512,14 +507,9 @@ Resolution resolveMergeRequest(const StampOptions& options, CustomFileManager* s
     }
 
     if (options.templateName) {
-        bool ok = false;
-        int t = referenceText(record.value(QStringLiteral("docFormat"))).toInt(&ok);
-        if (!ok)
-            t = 99;
+        const int t = docFormatNumber(referenceText(record.value(QStringLiteral("docFormat")))).value_or(99);
         const auto format = TaskManager::documentFormat;
-        const bool fits = (format == FormatUndefined && t != 0 && t != 1) || (format == FormatA4 && t == 0)
-            || (format == FormatUSLetter && t == 1);
-        if (!fits) {
+        if (!templateFitsDocument(format, t)) {
             const QString documentLabel = format == FormatA4 ? QStringLiteral("DIN A4")
                 : format == FormatUSLetter                   ? QStringLiteral("US Letter")
                                                              : QStringLiteral("neither DIN A4 nor US Letter");

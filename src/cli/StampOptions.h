@@ -20,12 +20,6 @@ namespace quillary::cli {
 
 enum ExitCode : int { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
 
-// Millimetres to PDF points the way the offset editor converts them: the typed
-// number is a single-precision float, widened to double, times 17 / 6. Using
-// the same steps keeps a file stamped here identical to one saved in the
-// application with the same numbers.
-double millimetresToPoints(float millimetres);
-
 // A decimal number in the C locale ("12", "-3.5", "+.5", "1e1"); the whole text
 // must be the number. Nothing for blanks, trailing characters, infinities or a
 // value out of float range.

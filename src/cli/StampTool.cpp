@@ -67,7 +67,7 @@ int stamp(const StampOptions& options, QTextStream& err)
         complain(err, QStringLiteral("warning: ") + warning);
 
     const MergeRequest& request = *resolution.request;
-    const PdfResult result = TaskManager::mergeDocument(request);
+    const Result result = TaskManager::mergeDocument(request);
     if (!result) {
         QString why = result.error.isEmpty() ? QStringLiteral("the merge failed") : result.error;
         if (!why.contains(QFileInfo(request.outputPath).fileName()) && !why.contains(QFileInfo(request.documentPath).fileName())

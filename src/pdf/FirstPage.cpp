@@ -8,16 +8,16 @@
 
 namespace quillary {
 
-PdfResult TaskManager::writeFirstPage(const QString& sourcePath, const QString& destinationPath)
+Result TaskManager::writeFirstPage(const QString& sourcePath, const QString& destinationPath)
 {
     if (!QFileInfo(sourcePath).isFile())
-        return PdfResult::failure(QStringLiteral("%1: no such file").arg(sourcePath));
+        return Result::failure(ErrorCode::NotFound, QStringLiteral("%1: no such file").arg(sourcePath));
     try {
         auto source = openPdf(sourcePath);
         source->pushInheritedAttributesToPage();
         const auto pages = QPDFPageDocumentHelper(*source).getAllPages();
         if (pages.empty())
-            return PdfResult::failure(QStringLiteral("%1: the document has no pages").arg(sourcePath));
+            return Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the document has no pages").arg(sourcePath));
 
         QPDF out;
         out.emptyPDF();
@@ -28,10 +28,9 @@ PdfResult TaskManager::writeFirstPage(const QString& sourcePath, const QString& 
         QPDFObjectHandle page = copied.getObjectHandle();
         for (const char* key : {"/Annots", "/B", "/StructParents", "/Tabs"})
             page.removeKey(key);
-        writePdfAtomically(out, destinationPath);
-        return PdfResult::success();
+        return writePdfAtomically(out, destinationPath);
     } catch (const std::exception& e) {
-        return PdfResult::failure(QStringLiteral("%1: %2").arg(sourcePath, describePdfError(e)));
+        return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(sourcePath, describePdfError(e)));
     }
 }
 

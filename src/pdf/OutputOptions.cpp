@@ -78,12 +78,12 @@ std::optional<std::string> preparePassword(const QString& password, QString* err
 
 std::unique_ptr<PdfContext> TaskManager::createPdfContext(const QString& outputPath,
                                                           const SaveOptionsMap& options,
-                                                          const QRectF& mediaBox, QString* error,
+                                                          const QRectF& mediaBox, Result* error,
                                                           std::shared_ptr<PdfSource> base)
 {
     auto fail = [&](const QString& why) -> std::unique_ptr<PdfContext> {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(outputPath, why);
+            *error = Result::failure(ErrorCode::InvalidInput, QStringLiteral("%1: %2").arg(outputPath, why));
         return nullptr;
     };
 

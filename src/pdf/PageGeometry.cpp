@@ -60,3 +60,44 @@ PageSize TaskManager::standardPageSize(std::uint8_t formatCode)
 }
 
 } // namespace quillary
+
+namespace quillary {
+
+double millimetresToPoints(float millimetres)
+{
+    return static_cast<double>(millimetres) * 17.0 / 6.0;
+}
+
+double pointsToMillimetres(double points)
+{
+    return points * 6.0 / 17.0;
+}
+
+QString docFormatFor(std::uint8_t formatCode)
+{
+    switch (formatCode) {
+    case FormatA4: return QStringLiteral("0");
+    case FormatUSLetter: return QStringLiteral("1");
+    default: return QStringLiteral("99");
+    }
+}
+
+std::optional<int> docFormatNumber(const QString& docFormat)
+{
+    bool ok = false;
+    const int value = docFormat.toInt(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+bool templateFitsDocument(std::uint8_t documentFormat, int t)
+{
+    switch (documentFormat) {
+    case FormatA4: return t == 0;
+    case FormatUSLetter: return t == 1;
+    default: return t != 0 && t != 1;
+    }
+}
+
+} // namespace quillary

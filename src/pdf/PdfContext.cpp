@@ -78,7 +78,7 @@ private:
 
 // ---------------------------------------------------------------- PdfSource
 
-std::shared_ptr<PdfSource> PdfSource::open(const QString& path, QString* error)
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error)
 {
     try {
         std::shared_ptr<PdfSource> source(new PdfSource);
@@ -88,7 +88,7 @@ std::shared_ptr<PdfSource> PdfSource::open(const QString& path, QString* error)
         return source;
     } catch (const std::exception& e) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, describePdfError(e));
+            *error = Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
         return nullptr;
     }
 }
@@ -248,15 +248,15 @@ QPDFObjectHandle PdfContext::placedForm(const std::shared_ptr<PdfSource>& source
     return it->second.xobject;
 }
 
-PdfResult PdfContext::drawPage(const std::shared_ptr<PdfSource>& source, int pageIndex,
+Result PdfContext::drawPage(const std::shared_ptr<PdfSource>& source, int pageIndex,
                                QPointF translation)
 {
     if (!source || pageIndex < 0 || pageIndex >= source->pageCount()) {
         const QString why = QStringLiteral("%1: no page %2")
                                 .arg(source ? source->path() : QString(), QString::number(pageIndex + 1));
-        if (firstError.isEmpty())
-            firstError = why;
-        return PdfResult::failure(why);
+        if (firstError.ok())
+            firstError = Result::failure(ErrorCode::NoPages, why);
+        return Result::failure(ErrorCode::NoPages, why);
     }
     if (!inPage)
         beginPage();
@@ -274,12 +274,12 @@ PdfResult PdfContext::drawPage(const std::shared_ptr<PdfSource>& source, int pag
             pageContent += "q 1 0 0 1 " + operand(translation.x()) + ' ' + operand(translation.y())
                 + " cm " + name + " Do Q\n";
         }
-        return PdfResult::success();
+        return Result::success();
     } catch (const std::exception& e) {
-        const QString why = QStringLiteral("%1: %2").arg(source->path(), describePdfError(e));
-        if (firstError.isEmpty())
-            firstError = why;
-        return PdfResult::failure(why);
+        const Result failed = Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(source->path(), describePdfError(e)));
+        if (firstError.ok())
+            firstError = failed;
+        return failed;
     }
 }
 
@@ -307,15 +307,15 @@ void PdfContext::endPage()
     pageContent.clear();
 }
 
-PdfResult PdfContext::close()
+Result PdfContext::close()
 {
     if (closed)
-        return PdfResult::failure(QStringLiteral("%1: already closed").arg(path));
+        return Result::failure(ErrorCode::InvalidInput, QStringLiteral("%1: already closed").arg(path));
     if (inPage)
         endPage();
     closed = true;
-    if (!firstError.isEmpty())
-        return PdfResult::failure(firstError);
+    if (!firstError.ok())
+        return firstError;
     try {
         // A fresh page tree, catalog and trailer: with a base document, its
         // outlines, forms, names, metadata and information stay behind.
@@ -341,7 +341,7 @@ PdfResult PdfContext::close()
             trailer.replaceKey("/Info", out->makeIndirectObject(info));
         }
         out->updateAllPagesCache();
-        writePdfAtomically(*out, path, [this](QPDFWriter& writer) {
+        return writePdfAtomically(*out, path, [this](QPDFWriter& writer) {
             // A base document opened without its owner password keeps no
             // protection in the output; the output's own is set below.
             writer.setPreserveEncryption(false);
@@ -354,9 +354,8 @@ PdfResult PdfContext::close()
                     protection.allowPrinting ? qpdf_r3p_full : qpdf_r3p_none, true);
             }
         });
-        return PdfResult::success();
     } catch (const std::exception& e) {
-        return PdfResult::failure(QStringLiteral("%1: %2").arg(path, describePdfError(e)));
+        return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
     }
 }
 

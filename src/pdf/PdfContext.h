@@ -30,7 +30,7 @@ class PdfSource {
 public:
     // Opens path; null, with a one-line reason naming the file in *error, when
     // the file cannot be read as a PDF (or needs a password).
-    static std::shared_ptr<PdfSource> open(const QString& path, QString* error = nullptr);
+    static std::shared_ptr<PdfSource> open(const QString& path, Result* error = nullptr);
 
     const QString& path() const { return filePath; }
     int pageCount() const { return static_cast<int>(pages.size()); }
@@ -99,13 +99,13 @@ public:
     // source page's user-space origin lies at translation on the output page:
     // no scaling, no rotation, cut off at the output page's edges. Later
     // drawings cover earlier ones.
-    PdfResult drawPage(const std::shared_ptr<PdfSource>& source, int pageIndex,
+    Result drawPage(const std::shared_ptr<PdfSource>& source, int pageIndex,
                        QPointF translation = {});
     void endPage();
 
     // Writes the file through a temporary file beside it. After a failure
     // (here or in drawPage) nothing is written and an existing file stays.
-    PdfResult close();
+    Result close();
 
 private:
     struct Placed {
@@ -141,7 +141,7 @@ private:
     // whose objects became output pages.
     int basePage = -1;
     std::vector<bool> recycled;
-    QString firstError;
+    Result firstError;
 };
 
 // Turns a password typed by the user into the bytes AES-256 encryption uses:

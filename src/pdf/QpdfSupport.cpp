@@ -1,5 +1,7 @@
 #include "pdf/QpdfSupport.h"
 
+#include "pdf/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -246,79 +248,69 @@ QString describePdfError(const std::exception& e)
     return QString::fromLocal8Bit(e.what());
 }
 
+ErrorCode errorCodeOf(const std::exception& e)
+{
+    if (const auto* sys = dynamic_cast<const QPDFSystemError*>(&e)) {
+        const int error = sys->getErrno();
+        return error == EACCES || error == EPERM || error == EIO ? ErrorCode::Unreadable : errorCodeForErrno(error);
+    }
+    if (const auto* exc = dynamic_cast<const QPDFExc*>(&e)) {
+        if (exc->getErrorCode() == qpdf_e_password)
+            return ErrorCode::PasswordProtected;
+        if (exc->getErrorCode() == qpdf_e_system)
+            return ErrorCode::Unreadable;
+        return ErrorCode::Damaged;
+    }
+    return ErrorCode::Damaged;
+}
+
 } // namespace quillary
 
 namespace quillary {
 
 namespace {
 
-// True when nobody but the owner may enter the folder.
-bool folderIsPrivate(const QString& folder)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(folder).constData(), &info) != 0)
-        return false;
-    return (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
-}
-
-// Where a write to path really lands: through symbolic links to the file they
-// name, so a link is written through rather than replaced by a plain file.
-// Anything there that is not a regular file (a device, a pipe, a folder) is
-// refused: renaming over it would destroy it.
-QString resolveOutputPath(const QString& path)
-{
-    QString resolved = QFileInfo(path).absoluteFilePath();
-    for (int depth = 0; depth < 40; ++depth) {
-        const QFileInfo info(resolved);
-        if (!info.isSymLink())
-            break;
-        const QString next = info.symLinkTarget();
-        if (next.isEmpty())
-            break;
-        resolved = QFileInfo(next).absoluteFilePath();
+// Hands what QPDFWriter writes to an AtomicFile. A failed write throws, so
+// the writer stops at once instead of producing the rest of a file that
+// cannot be kept.
+class AtomicFilePipeline : public Pipeline {
+public:
+    explicit AtomicFilePipeline(AtomicFile& file)
+        : Pipeline("atomic file", nullptr), file(file) {}
+    void write(unsigned char const* data, size_t length) override
+    {
+        if (!file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(length)))
+            throw WriteFailure();
     }
-    struct stat info {};
-    if (::lstat(QFile::encodeName(resolved).constData(), &info) == 0 && !S_ISREG(info.st_mode))
-        throw std::runtime_error(QStringLiteral("%1 is not a regular file").arg(path).toStdString());
-    return resolved;
-}
+    void finish() override {}
+
+    struct WriteFailure : std::runtime_error {
+        WriteFailure() : std::runtime_error("write failed") {}
+    };
+
+private:
+    AtomicFile& file;
+};
 
 } // namespace
 
-void writePdfAtomically(QPDF& pdf, const QString& destination,
-                        const std::function<void(QPDFWriter&)>& configure)
+Result writePdfAtomically(QPDF& pdf, const QString& destination,
+                          const std::function<void(QPDFWriter&)>& configure)
 {
-    const QFileInfo target(resolveOutputPath(destination));
-    QTemporaryFile temp(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(target.fileName())));
-    if (!temp.open())
-        throw std::runtime_error(QStringLiteral("cannot write in %1: %2")
-                                     .arg(target.absolutePath(), temp.errorString())
-                                     .toStdString());
-    const std::string tempPath = toLocal8(temp.fileName());
-    // On any exception QTemporaryFile removes the partial file.
-    std::FILE* file = ::fdopen(::dup(temp.handle()), "wb");
-    if (!file)
-        throw std::runtime_error("cannot open a temporary file");
-    {
+    AtomicFile file(destination);
+    if (Result opened = file.open(); !opened)
+        return opened;
+    try {
+        AtomicFilePipeline pipeline(file);
         QPDFWriter writer(pdf);
-        writer.setOutputFile(tempPath.c_str(), file, true);
+        writer.setOutputPipeline(&pipeline);
         if (configure)
             configure(writer);
         writer.write();
+    } catch (const AtomicFilePipeline::WriteFailure&) {
+        return file.commit(); // reports the write that failed, and discards
     }
-    // The temporary file is private (0600); the finished file gets the
-    // permissions of the file it replaces, or the usual ones for a new file.
-    // A new file in a private folder (the store's scratch and page files) stays
-    // private: printed documents can be confidential.
-    if (target.exists()) {
-        temp.setPermissions(QFile::permissions(target.absoluteFilePath()));
-    } else if (!folderIsPrivate(target.absolutePath())) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(temp.handle(), 0666 & ~mask);
-    }
-    std::filesystem::rename(tempPath, toLocal8(target.absoluteFilePath()));
-    temp.setAutoRemove(false);
+    return file.commit();
 }
 
 } // namespace quillary

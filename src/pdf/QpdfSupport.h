@@ -6,6 +6,8 @@
 #include <QRectF>
 #include <QString>
 
+#include "pdf/Result.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
@@ -28,8 +30,9 @@ std::optional<QRectF> firstPageMediaBox(const QString& path);
 // The media box of a page as a rectangle (inherited boxes resolved).
 QRectF mediaBoxOf(QPDFObjectHandle page);
 
-// A short human reason for an exception thrown by qpdf.
+// A short human reason for an exception thrown by qpdf, and its code.
 QString describePdfError(const std::exception& e);
+ErrorCode errorCodeOf(const std::exception& e);
 
 std::string toLocal8(const QString& path);
 
@@ -40,11 +43,11 @@ class QPDFWriter;
 
 namespace quillary {
 
-// Writes pdf to destination through a temporary file beside it (mode 0600) and
-// renames it into place, so an existing destination is only ever replaced by a
-// complete file. configure may set up the writer (encryption, ...). Throws on
-// failure and leaves nothing behind.
-void writePdfAtomically(QPDF& pdf, const QString& destination,
+// Writes pdf to destination through an AtomicFile, so an existing destination
+// is only ever replaced by a complete file. configure may set up the writer
+// (encryption, ...). qpdf's own exceptions pass through; a failed write is
+// returned, and leaves nothing behind either way.
+Result writePdfAtomically(QPDF& pdf, const QString& destination,
                         const std::function<void(QPDFWriter&)>& configure = {});
 
 } // namespace quillary

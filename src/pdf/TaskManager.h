@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/PageGeometry.h"
+#include "pdf/Result.h"
 #include "pdf/SaveOptions.h"
 
 #include <QImage>
@@ -10,6 +11,8 @@
 #include <QSizeF>
 #include <QString>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,7 +23,8 @@ class PdfSource;
 class PageImageSource;
 
 // Everything one merge needs, with named fields so that no caller can swap
-// x and y. Offsets are PDF points, x to the right, y upwards.
+// x and y. Offsets are PDF points, x to the right, y upwards. A merge reads
+// nothing else: no global, no store, so it can run on any thread.
 struct MergeRequest {
     QString documentPath;
     QString outputPath;
@@ -36,17 +40,38 @@ struct MergeRequest {
     double firstPageOffsetX = 0;
     double continuationOffsetY = 0;
     double continuationOffsetX = 0;
+    // Paper format of the document (TaskManager::documentFormat, taken by the
+    // caller on the main thread): every output page gets its standard size;
+    // for FormatUndefined the document's own first-page size.
+    std::uint8_t documentFormat = FormatUndefined;
+    // Packs small objects into object streams: smaller files, slower writing.
+    // Off for scratch files that are read back at once.
+    bool compact = true;
 };
 
-// Result of an operation that writes a file: ok, or a one-line reason that
-// names the file. A failed operation leaves no output behind.
-struct PdfResult {
-    bool ok = false;
-    QString error;
-    explicit operator bool() const { return ok; }
-    static PdfResult success() { return {true, {}}; }
-    static PdfResult failure(QString why) { return {false, std::move(why)}; }
+// How a running merge is watched and stopped, from another thread. Both
+// members may be left empty.
+struct MergeControl {
+    // Once set, the merge stops at the next page or write step, writes
+    // nothing and returns ErrorCode::Cancelled.
+    const std::atomic<bool>* stop = nullptr;
+    // 0..100, called on the merging thread as the output is written.
+    std::function<void(int percent)> progress;
+
+    bool stopped() const { return stop && stop->load(std::memory_order_relaxed); }
 };
+
+// The one-page merge of the offset editor's preview.
+struct SinglePageRequest {
+    QString documentPath;   // a PDF whose page 1 is used
+    QString outputPath;
+    QString stationeryPath; // may be empty: no stationery
+    bool stationeryIsOverlay = false;
+    double offsetX = 0;
+    double offsetY = 0;
+    std::uint8_t documentFormat = FormatUndefined;
+};
+
 
 // One merged page for previews. Holds the merged PDF bytes (shared by all pages
 // of one merge) and renders on demand, at the size it is drawn at.
@@ -86,22 +111,33 @@ public:
     static std::unique_ptr<PdfContext> createPdfContext(const QString& outputPath,
                                                         const SaveOptionsMap& options,
                                                         const QRectF& mediaBox,
-                                                        QString* error = nullptr,
+                                                        Result* error = nullptr,
                                                         std::shared_ptr<PdfSource> base = {});
 
     // ---- merging ----
-    static PdfResult mergeDocument(const MergeRequest& request);
+    static Result mergeDocument(const MergeRequest& request);
     // compact false writes faster and larger (no object streams), for scratch
     // files that are read back at once.
-    static PdfResult mergeDocument(const MergeRequest& request, bool compact);
-    static PdfResult mergeSinglePage(const QString& documentPath, const QString& outputPath,
+    static Result mergeDocument(const MergeRequest& request, bool compact);
+    // The merge as the windows run it, on a worker thread: reads only the
+    // request, reports progress and stops when asked (see MergeControl).
+    static Result mergeDocument(const MergeRequest& request, const MergeControl& control);
+    // The merged document in memory, for previews (request.outputPath is not
+    // used). Runs on any thread; the bytes go to the thread that renders them.
+    static ValueResult<QByteArray> mergeToBytes(const MergeRequest& request, const MergeControl& control = {});
+    static Result mergeSinglePage(const SinglePageRequest& request);
+    // Page pageIndex (0-based) of the document alone on one page of a new PDF
+    // at outputPath (a scratch path the caller got from the store and deletes).
+    static Result extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
+                              std::uint8_t documentFormat);
+    static Result mergeSinglePage(const QString& documentPath, const QString& outputPath,
                                      const QString& stationeryPath, bool stationeryIsOverlay,
                                      double offsetY, double offsetX);
     static std::optional<QString> extractPage(const QString& documentPath, int pageIndex);
 
     // Copies page 1 of source into a one-page file at destination (vector
     // content kept, media box of the source page). Used by the store.
-    static PdfResult writeFirstPage(const QString& sourcePath, const QString& destinationPath);
+    static Result writeFirstPage(const QString& sourcePath, const QString& destinationPath);
 
     // ---- previews ----
     static QList<PageImage> previewImages(const QString& documentPath,

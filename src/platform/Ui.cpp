@@ -1,10 +1,20 @@
 #include "platform/Ui.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLayout>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,20 +31,113 @@ Ui& Ui::instance()
     return installedUi ? *installedUi : desktop;
 }
 
-void Ui::install(Ui* ui)
+Ui* Ui::install(Ui* ui)
 {
+    Ui* previous = installedUi;
     installedUi = ui;
+    return previous;
+}
+
+ProgramCall mailCommand(const QString& path)
+{
+#ifdef Q_OS_MACOS
+    return {QStringLiteral("/usr/bin/open"), {QStringLiteral("-a"), QStringLiteral("Mail.app"), path}};
+#else
+    return {QStringLiteral("xdg-email"), {QStringLiteral("--attach"), path}};
+#endif
 }
 
 void DesktopUi::alert(QWidget* parent, const QString& title, const QString& text)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     box.exec();
+}
+
+bool DesktopUi::confirm(QWidget* parent, const QString& title, const QString& text, const QString& acceptLabel,
+                        const QString& cancelLabel)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
+    QPushButton* accept = box.addButton(acceptLabel, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(cancelLabel, QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    box.exec();
+    return box.clickedButton() == accept;
+}
+
+std::optional<QString> DesktopUi::chooseFileToOpen(QWidget* parent, const QString& title,
+                                                   const QStringList& suffixes)
+{
+    QStringList patterns;
+    for (const QString& suffix : suffixes)
+        patterns << QStringLiteral("*.") + suffix;
+    QFileDialog dialog(parent, title);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Exactly these suffixes: the dialog's own matching ignores case.
+    dialog.setNameFilter(QStringLiteral("PDF (%1)").arg(patterns.join(QLatin1Char(' '))));
+    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    while (dialog.exec() == QDialog::Accepted) {
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty())
+            return std::nullopt;
+        if (suffixes.isEmpty() || suffixes.contains(QFileInfo(chosen.first()).suffix()))
+            return chosen.first();
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> DesktopUi::chooseSaveFile(QWidget* parent, const QString& proposedName, QWidget* accessory)
+{
+    // The platform dialogs take no accessory; Qt's own dialog does, below its
+    // file list.
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, accessory != nullptr);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog.selectFile(proposedName);
+    dialog.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    QWidget* previousParent = accessory ? accessory->parentWidget() : nullptr;
+    if (accessory) {
+        if (auto* layout = dialog.layout()) {
+            accessory->setParent(&dialog);
+            if (auto* grid = qobject_cast<QGridLayout*>(layout))
+                grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
+            else
+                layout->addWidget(accessory);
+            accessory->show();
+        }
+    }
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (accessory) {
+        // The caller reads the accessory after the dialog is gone.
+        accessory->hide();
+        accessory->setParent(previousParent);
+    }
+    if (!accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+bool DesktopUi::choosePrinter(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 bool DesktopUi::openFile(const QString& path)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool DesktopUi::mailFile(const QString& path)
+{
+    const ProgramCall call = mailCommand(path);
+    return startDetached(call.program, call.arguments);
 }
 
 bool DesktopUi::startDetached(const QString& program, const QStringList& arguments)
@@ -45,6 +148,11 @@ bool DesktopUi::startDetached(const QString& program, const QStringList& argumen
 void DesktopUi::exitProcess(int status)
 {
     std::fflush(stdout);
+    if (QCoreApplication::instance()) {
+        // Windows close and the event loop returns status from exec().
+        QCoreApplication::exit(status);
+        return;
+    }
     std::exit(status);
 }
 

@@ -1,5 +1,6 @@
 #include "store/CustomFileManager.h"
 
+#include "pdf/PlainLines.h"
 #include "pdf/TaskManager.h"
 #include "store/PropertyList.h"
 #include "store/SharedData.h"
@@ -276,10 +277,7 @@ void CustomFileManager::printLine(const QString& line) const
         config.print(line);
         return;
     }
-    const QByteArray bytes = line.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    printPlainLine(line);
 }
 
 // ---------------------------------------------------------------------------
@@ -496,11 +494,7 @@ QString CustomFileManager::docFormatFor(const QVariant& frontPage) const
     if (!index)
         return QStringLiteral("99");
     const PageSize size = TaskManager::pageSize(pagePath(StoreKey::TemplateFirst, *index));
-    switch (TaskManager::pageFormat(size.width, size.height).formatCode) {
-    case FormatA4: return QStringLiteral("0");
-    case FormatUSLetter: return QStringLiteral("1");
-    default: return QStringLiteral("99");
-    }
+    return quillary::docFormatFor(TaskManager::pageFormat(size.width, size.height).formatCode);
 }
 
 QString CustomFileManager::changeLabel(bool created) const
@@ -541,7 +535,7 @@ bool prepareChosenFiles(const QList<Slot>& pageSlots, Prepared& prepared, QStrin
             continue;
         const QString copy = prepared.directory.filePath(
             QStringLiteral("page%1.pdf").arg(static_cast<int>(slot.kind)));
-        const PdfResult result = TaskManager::writeFirstPage(slot.source, copy);
+        const Result result = TaskManager::writeFirstPage(slot.source, copy);
         if (!result) {
             if (error)
                 *error = QCoreApplication::translate("CustomFileManager", "The page could not be read: %1")
@@ -702,6 +696,65 @@ bool CustomFileManager::saveExistingTemplate(const QString& typedName, QString* 
 }
 
 // ---------------------------------------------------------------------------
+// Typed access (first cut: over the dictionary operations above)
+
+std::optional<QList<TemplateRecord>> CustomFileManager::templateRecords() const
+{
+    const auto list = loadTemplateList();
+    if (!list)
+        return std::nullopt;
+    QList<TemplateRecord> records;
+    for (const QVariant& entry : *list)
+        if (auto record = TemplateRecord::fromEntry(entry))
+            records << *record;
+    return records;
+}
+
+std::optional<TemplateRecord> CustomFileManager::templateNamed(const QString& name) const
+{
+    const auto named = templatesNamed(name);
+    if (!named || named->isEmpty())
+        return std::nullopt;
+    return TemplateRecord::fromEntry(named->constFirst());
+}
+
+Result CustomFileManager::updateTemplate(const TemplateRecord& record)
+{
+    const QString keep = SharedData::templateName;
+    saveFailed = false;
+    replaceTemplate(record.name, record.name, record.toEntry());
+    SharedData::templateName = keep;
+    if (saveFailed)
+        return Result::failure(ErrorCode::WriteFailed, QStringLiteral("%1: the settings file could not be written")
+                                                           .arg(settingsPath()));
+    return Result::success();
+}
+
+Result CustomFileManager::removeTemplate(const QString& name)
+{
+    saveFailed = false;
+    deleteTemplate(name);
+    if (saveFailed)
+        return Result::failure(ErrorCode::WriteFailed, QStringLiteral("%1: the settings file could not be written")
+                                                           .arg(settingsPath()));
+    return Result::success();
+}
+
+Result CustomFileManager::saveTemplate(const TemplateEdit& edit)
+{
+    SharedData::isNewTemplate = edit.isNew;
+    SharedData::templateName = edit.editedName;
+    SharedData::startPagePath = edit.source(PageKind::Start);
+    SharedData::continualPagePath = edit.source(PageKind::Continuation);
+    SharedData::agbPagePath = edit.source(PageKind::Terms);
+    QString error;
+    if (!saveTemplate(edit.typedName, &error))
+        return Result::failure(edit.isNew || templateExists(edit.editedName) ? ErrorCode::WriteFailed : ErrorCode::Missing,
+                               error);
+    return Result::success();
+}
+
+// ---------------------------------------------------------------------------
 // Stored pages
 
 std::optional<QStringList> CustomFileManager::storedPaths(StoreKey key) const
@@ -766,7 +819,7 @@ ImportResult CustomFileManager::importPage(StoreKey kind, const QString& source,
 
     // Written to a scratch name and renamed into place: a source that cannot
     // be read (not a PDF, a password, no page 1) leaves no file behind.
-    const PdfResult written = TaskManager::writeFirstPage(readable, destination);
+    const Result written = TaskManager::writeFirstPage(readable, destination);
     if (!written) {
         QString why = written.error;
         if (extracted)
@@ -944,46 +997,6 @@ void configureSharedStore(StoreConfig config)
 {
     if (!sharedStoreCreated)
         pendingSharedStoreConfig() = std::move(config);
-}
-
-// ---------------------------------------------------------------------------
-// Page references
-
-QString referenceText(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case QMetaType::Int:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-        return QString::number(value.toLongLong());
-    case QMetaType::UInt:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-    case QMetaType::UShort:
-        return QString::number(value.toULongLong());
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(value.toDouble(), 'g', 17);
-    default:
-        return value.toString();
-    }
-}
-
-std::optional<int> referenceIndex(const QVariant& value)
-{
-    const QString text = referenceText(value);
-    if (text.isEmpty() || !std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-        }))
-        return std::nullopt; // also "X"
-    bool ok = false;
-    const int index = text.toInt(&ok, 10);
-    if (!ok || index < 0)
-        return std::nullopt;
-    return index;
 }
 
 } // namespace quillary

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "pdf/Result.h"
 #include "store/StoreKey.h"
+#include "store/TemplateRecord.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -27,6 +30,20 @@ struct StoreConfig {
     // Receives the store's plain output lines ("File exists", ...) without the
     // line end; empty means standard output.
     std::function<void(const QString&)> print;
+};
+
+// What the assistant hands to the save procedure: the name as typed, which
+// template it edits, and where each page comes from.
+struct TemplateEdit {
+    QString typedName;  // the name as typed (not trimmed): the template's new name
+    QString editedName; // the template being edited; empty for a new template
+    bool isNew = true;
+    // Per page kind (PageKind order): "" no page, "existing" keep the stored
+    // page, otherwise the path of the chosen PDF file.
+    std::array<QString, 3> sources;
+
+    QString& source(PageKind kind) { return sources[static_cast<int>(kind)]; }
+    const QString& source(PageKind kind) const { return sources[static_cast<int>(kind)]; }
 };
 
 // Outcome of importPage: the index of the page in its kind's list, or why the
@@ -67,6 +84,23 @@ public:
     // print-service workflow); false when the edited template is gone or a page
     // could not be imported, in which case error says why and nothing changed.
     bool saveTemplate(const QString& typedName, QString* error = nullptr);
+
+    // --- typed access, as the windows use it ---
+    // The template list; nothing when the settings hold none.
+    std::optional<QList<TemplateRecord>> templateRecords() const;
+    // The first template of that name.
+    std::optional<TemplateRecord> templateNamed(const QString& name) const;
+    // Writes a changed record in place under its own name (the list's
+    // switches). Unlike replaceTemplate it leaves SharedData alone.
+    Result updateTemplate(const TemplateRecord& record);
+    // deleteTemplate with a result the caller can show.
+    Result removeTemplate(const QString& name);
+    // The save procedure for an edit handed over as a value.
+    Result saveTemplate(const TemplateEdit& edit);
+    std::optional<QString> pagePath(PageKind kind, int index) const
+    {
+        return pagePath(pageKindInfo(kind).storeKey, index);
+    }
 
     // --- stored pages ---
     ImportResult importPage(StoreKey kind, const QString& source,
@@ -114,12 +148,5 @@ CustomFileManager& sharedStore();
 // Settings for sharedStore(); only effective before its first use.
 void configureSharedStore(StoreConfig config);
 
-// Page references are "X" or a decimal index, stored as text or as an integer.
-// referenceText gives any value of a record as text, the way every reader of a
-// record compares it: text as is, integers in decimal, booleans "1" or "0".
-QString referenceText(const QVariant& value);
-// The index a reference names: decimal digits only (or an integer that is not
-// negative); nothing for "X", "-1", " 1", "1.5", "abc" and the like.
-std::optional<int> referenceIndex(const QVariant& value);
 
 } // namespace quillary

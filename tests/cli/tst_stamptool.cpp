@@ -101,8 +101,8 @@ void StampToolTest::templateStamp()
         .useStartPage = true, .useContinuationPage = true, .firstPageOffsetY = mm(first, 1),
         .firstPageOffsetX = mm(first, 0), .continuationOffsetY = mm(later, 1), .continuationOffsetX = mm(later, 0)};
     TaskManager::documentFormat = TaskManager::pageFormat(595, 842).formatCode;
-    const PdfResult merged = TaskManager::mergeDocument(app);
-    QVERIFY2(merged.ok, qPrintable(merged.error));
+    const Result merged = TaskManager::mergeDocument(app);
+    QVERIFY2(merged.ok(), qPrintable(merged.error));
     for (int p = 0; p < 3; ++p)
         QCOMPARE(pageContents(path("cli.pdf"), p), pageContents(path("app.pdf"), p));
 }

@@ -94,8 +94,8 @@ private slots:
         r.stationeryIsOverlay = overlay;
         r.firstPageOffsetX = first.x(), r.firstPageOffsetY = first.y();
         r.continuationOffsetX = cont.x(), r.continuationOffsetY = cont.y();
-        const PdfResult result = TaskManager::mergeDocument(r);
-        QVERIFY2(result.ok, qPrintable(result.error));
+        const Result result = TaskManager::mergeDocument(r);
+        QVERIFY2(result.ok(), qPrintable(result.error));
         QCOMPARE(testpdfs::pageCount(output), expected.size());
         QStringList seen;
         for (int i = 0; i < expected.size(); ++i) {
@@ -227,9 +227,9 @@ private slots:
         if (role == "output")
             bad = outDir.filePath("missing/merged.pdf");
         (role == "document" ? r.documentPath : role == "start" ? *r.startPagePath : r.outputPath) = bad;
-        PdfResult result;
+        Result result;
         const QString printed = captureStdout([&] { result = TaskManager::mergeDocument(r); });
-        QVERIFY2(!result.ok && result.error.contains(bad), qPrintable(result.error));
+        QVERIFY2(!result.ok() && result.error.contains(bad), qPrintable(result.error));
         QCOMPARE(printed, QString(role == "document" && kind == "missing" ? "File doesnt exists\n" : ""));
         QFile old(output);
         QVERIFY(old.open(QIODevice::ReadOnly));
@@ -260,9 +260,9 @@ private slots:
         QVERIFY(kind != "fifo" || ::mkfifo(out.constData(), 0600) == 0);
         QVERIFY(kind != "folder" || QDir().mkpath(output));
         const mode_t previous = ::umask(022);
-        const PdfResult result = TaskManager::mergeDocument(request(document(2), output));
+        const Result result = TaskManager::mergeDocument(request(document(2), output));
         ::umask(previous);
-        QCOMPARE(result.ok, mode != 0);
+        QCOMPARE(result.ok(), mode != 0);
         struct stat info {};
         QVERIFY(::lstat(out.constData(), &info) == 0);
         QCOMPARE(int(info.st_mode & S_IFMT), kind == "link" ? S_IFLNK : kind == "fifo" ? S_IFIFO : kind == "folder" ? S_IFDIR : S_IFREG);
@@ -285,8 +285,8 @@ private slots:
     {
         auto [stationery, overlay, expected] = fetch<Single>();
         const QString output = tagged("single-");
-        const PdfResult result = TaskManager::mergeSinglePage(document(2), output, stationery ? start : "", overlay, 190, 190);
-        QVERIFY2(result.ok, qPrintable(result.error));
+        const Result result = TaskManager::mergeSinglePage(document(2), output, stationery ? start : "", overlay, 190, 190);
+        QVERIFY2(result.ok(), qPrintable(result.error));
         QCOMPARE(testpdfs::pageCount(output), 1);
         const QImage image = render(output, 0);
         QCOMPARE(QString() + colourAt(image, {292, 592}) + colourAt(image, DocMark.topLeft() + Inset)

@@ -20,7 +20,7 @@ class TestOutputOptions : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
 
-    PdfResult merge(SaveOptionsMap options, const QString& output)
+    Result merge(SaveOptionsMap options, const QString& output)
     {
         options.removeIf([](auto entry) { return !entry.value().isValid(); });
         const QString document = dir.filePath("doc.pdf");
@@ -58,14 +58,14 @@ private slots:
     {
         auto [withPassword, allowPrint, password, owner, expected] = fetch<Protection>();
         const QString output = tagged();
-        const PdfResult result = merge({{SaveOptions::WITH_PASSWORD, withPassword}, {SaveOptions::ALLOW_PRINT, allowPrint},
+        const Result result = merge({{SaveOptions::WITH_PASSWORD, withPassword}, {SaveOptions::ALLOW_PRINT, allowPrint},
                                         {SaveOptions::PASSWORD, password}, {SaveOptions::OWNER_PASSWORD, owner}}, output);
         if (expected == "refused") {
-            QVERIFY(!result.ok && result.error.contains(output));
+            QVERIFY(!result.ok() && result.error.contains(output));
             QVERIFY(!QFileInfo::exists(output));
             return;
         }
-        QVERIFY2(result.ok, qPrintable(result.error));
+        QVERIFY2(result.ok(), qPrintable(result.error));
         QCOMPARE(bool(open(output)), expected != "locked");
         auto pdf = open(output, password.toUtf8().constData());
         QVERIFY(pdf);
