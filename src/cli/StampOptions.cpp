@@ -399,6 +399,7 @@ Resolution resolveMergeRequest(const StampOptions& options, CustomFileManager* s
     request.firstPageOffsetY = options.firstPageOffset.y();
     request.continuationOffsetX = options.continuationOffset.x();
     request.continuationOffsetY = options.continuationOffset.y();
+    request.documentFormat = TaskManager::documentFormat;
 
     QVariantMap record;
     if (options.templateName) {
