@@ -3,7 +3,6 @@
 
 #include "PdfChecks.h"
 #include "pdf/TaskManager.h"
-#include "store/CustomFileManager.h"
 
 #include <qpdf/QPDFWriter.hh>
 
@@ -31,7 +30,7 @@ struct Extract { bool exists; int index; QString expected; }; // expected: text 
 
 class TestMerge : public QObject {
     Q_OBJECT
-    QTemporaryDir storeDir, dir;
+    QTemporaryDir dir;
     const QString start = dir.filePath("start.pdf"), continuation = dir.filePath("continuation.pdf"),
                   terms = dir.filePath("terms.pdf");
 
@@ -48,9 +47,10 @@ class TestMerge : public QObject {
     }
     MergeRequest request(const QString& doc, const QString& output)
     {
-        return {doc, output, start, continuation, terms, {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false}}};
+        MergeRequest r{doc, output, start, continuation, terms, {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false}}};
+        r.documentFormat = FormatA4;
+        return r;
     }
-    QStringList scratchFiles() const { return QDir(storeDir.path()).entryList({"prev*", "tmp*"}, QDir::Files); }
     QList<PageImage> images(const QString& doc, QPointF first = {}, QPointF cont = {})
     {
         return TaskManager::previewImages(doc, start, continuation, terms, true, true, true, false, first.y(), first.x(),
@@ -60,13 +60,13 @@ class TestMerge : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir.isValid() && storeDir.isValid());
-        configureSharedStore({.directory = storeDir.path(), .print = [](const QString&) {}});
+        QVERIFY(dir.isValid());
         QVERIFY(testpdfs::writePdf(start, {{testpdfs::A4Whole, "Start", {{StationeryMark, Qt::red}}}}));
         QVERIFY(testpdfs::writePdf(continuation, {{testpdfs::A4Whole, "Cont", {{StationeryMark, Qt::green}}}}));
         QVERIFY(testpdfs::writePdf(terms, {{testpdfs::A4Whole, "Terms", {{StationeryMark, Qt::yellow}}}}));
     }
 
+    // Only the preview window's convenience form reads it.
     void init() { TaskManager::documentFormat = FormatA4; }
 
     // Per output page: colour at the stationery mark, then at the document
@@ -127,8 +127,10 @@ private slots:
         const QString doc = tagged("geometry-doc-"), output = tagged("geometry-");
         QVERIFY(testpdfs::writePdf(doc, {{size, {}, {{mark, Qt::blue}}, false, {}, origin, rotate}}));
         const PageSize own = TaskManager::pageSize(doc);
-        TaskManager::documentFormat = format >= 0 ? format : TaskManager::pageFormat(own.width, own.height).formatCode;
-        QVERIFY(TaskManager::mergeDocument(request(doc, output)));
+        MergeRequest r = request(doc, output);
+        r.documentFormat = format >= 0 ? format : TaskManager::pageFormat(own.width, own.height).formatCode;
+        TaskManager::documentFormat = 99; // never read by the engine
+        QVERIFY(TaskManager::mergeDocument(r));
         QCOMPARE(testpdfs::mediaBox(output), QRectF(QPointF(), box));
         const QImage image = render(output, 0);
         QCOMPARE(colourAt(image, mark.topLeft() + Inset), 'B');
@@ -161,21 +163,21 @@ private slots:
         QVERIFY(text(output).contains("Page 1 Page 2"));
     }
 
-    // The output is built inside the document's file: nothing of the document
-    // as a whole or its old page objects may come along.
-    void documentLevelDataStaysBehind_data()
+    // Of the stationery only the drawn content is taken: nothing of its file
+    // as a whole or of its page besides the content may come along.
+    void stationeryDataStaysOut_data()
     {
         table<Leftover>({{"outlines", {"/Outlines", "<< /Count 1 /First << /Title (Leftover) >> >>"}},
                          {"form", {"/AcroForm", "<< /Fields [ << /FT /Tx /T (Leftover) >> ] >>"}},
                          {"old information", {"/Info", "<< /Title (Leftover) /Producer (Leftover) >>"}},
                          {"annotations", {"/Annots", "[ << /Subtype /Text /Rect [0 0 9 9] /Contents (Leftover) >> ]"}}});
     }
-    void documentLevelDataStaysBehind()
+    void stationeryDataStaysOut()
     {
         auto [where, value] = fetch<Leftover>();
-        const QString doc = tagged("busy-"), output = tagged("busy-merged-");
+        const QString busy = tagged("busy-"), output = tagged("busy-merged-");
         {
-            auto pdf = open(document(2));
+            auto pdf = open(start);
             QPDFObjectHandle object = pdf->makeIndirectObject(QPDFObjectHandle::parse(value.toStdString()));
             if (where == "/Info")
                 pdf->getTrailer().replaceKey("/Info", object);
@@ -184,10 +186,11 @@ private slots:
                     page.getObjectHandle().replaceKey("/Annots", object);
             else
                 pdf->getRoot().replaceKey(where.toStdString(), object);
-            QPDFWriter(*pdf, QFile::encodeName(doc).constData()).write();
+            QPDFWriter(*pdf, QFile::encodeName(busy).constData()).write();
         }
-        MergeRequest r = request(doc, output);
-        r.useStartPage = r.useContinuationPage = true;
+        MergeRequest r = request(document(2), output);
+        r.startPagePath = r.continuationPagePath = r.termsPagePath = busy;
+        r.useStartPage = r.useContinuationPage = r.useTermsPage = true;
         QVERIFY(TaskManager::mergeDocument(r));
         auto pdf = open(output);
         QVERIFY(pdf);
@@ -201,6 +204,7 @@ private slots:
             }
             QVERIFY2(seen.find("Leftover") == std::string::npos, seen.c_str());
         }
+        QCOMPARE(colourAt(render(output, 2), StationeryMark.topLeft() + Inset), 'R'); // its content is there
     }
 
     // A merge that cannot be done names the file at fault and leaves the
@@ -285,7 +289,8 @@ private slots:
     {
         auto [stationery, overlay, expected] = fetch<Single>();
         const QString output = tagged("single-");
-        const Result result = TaskManager::mergeSinglePage(document(2), output, stationery ? start : "", overlay, 190, 190);
+        const Result result = TaskManager::mergeSinglePage(
+            {document(2), output, stationery ? start : "", overlay, 190, 190, FormatA4});
         QVERIFY2(result.ok(), qPrintable(result.error));
         QCOMPARE(testpdfs::pageCount(output), 1);
         const QImage image = render(output, 0);
@@ -306,8 +311,9 @@ private slots:
         const QString doc = document(3, documentSize);
         const PageSize own = TaskManager::pageSize(doc);
         TaskManager::documentFormat = TaskManager::pageFormat(own.width, own.height).formatCode;
+        const QStringList before = QDir(dir.path()).entryList();
         const QList<PageImage> list = images(doc);
-        QCOMPARE(scratchFiles(), QStringList());
+        QCOMPARE(QDir(dir.path()).entryList(), before); // merged in memory
         QCOMPARE(list.size(), 4);
         for (int i = 0; i < 4; ++i)
             QVERIFY(list[i].pageIndex() == i && list[i].size() == QSizeF(expected));
@@ -340,14 +346,16 @@ private slots:
     void extractPage()
     {
         auto [exists, index, expected] = fetch<Extract>();
-        const auto path = TaskManager::extractPage(exists ? document(3) : dir.filePath("absent.pdf"), index);
-        QCOMPARE(path.has_value(), !expected.isEmpty());
-        if (path) {
-            QCOMPARE(testpdfs::pageCount(*path), 1);
-            QCOMPARE(text(*path), expected);
-            sharedStore().deleteFile(*path);
+        const QString output = tagged("extract-");
+        const Result result = TaskManager::extractPage(exists ? document(3) : dir.filePath("absent.pdf"), index,
+                                                       output, FormatA4);
+        QCOMPARE(result.ok(), !expected.isEmpty());
+        QCOMPARE(QFileInfo::exists(output), result.ok());
+        if (result) {
+            QCOMPARE(testpdfs::pageCount(output), 1);
+            QCOMPARE(text(output), expected);
+            QCOMPARE(information(output), QStringList());
         }
-        QCOMPARE(scratchFiles(), QStringList());
     }
 };
 

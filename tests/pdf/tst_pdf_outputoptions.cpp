@@ -26,13 +26,12 @@ class TestOutputOptions : public QObject {
         const QString document = dir.filePath("doc.pdf");
         if (!QFileInfo::exists(document))
             testpdfs::writeNumbered(document, 2);
-        return TaskManager::mergeDocument({.documentPath = document, .outputPath = output, .options = options});
+        return TaskManager::mergeDocument({.documentPath = document, .outputPath = output, .options = options,
+                                           .documentFormat = FormatA4});
     }
     QString tagged() const { return dir.filePath(QString(QTest::currentDataTag()) + ".pdf"); }
 
 private slots:
-    void initTestCase() { TaskManager::documentFormat = FormatA4; }
-
     void information_data()
     {
         table<Information>({{"empty text", {"", "", {"Author=", "Creator=Quillary", "Title="}}},
