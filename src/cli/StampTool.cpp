@@ -68,6 +68,8 @@ int stamp(const StampOptions& options, QTextStream& err)
 
     const MergeRequest& request = *resolution.request;
     const Result result = TaskManager::mergeDocument(request);
+    for (const QString& warning : result.warnings)
+        complain(err, QStringLiteral("warning: ") + warning);
     if (!result) {
         QString why = result.error.isEmpty() ? QStringLiteral("the merge failed") : result.error;
         if (!why.contains(QFileInfo(request.outputPath).fileName()) && !why.contains(QFileInfo(request.documentPath).fileName())

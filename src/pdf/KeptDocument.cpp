@@ -182,7 +182,9 @@ void DestinationMover::moveAll()
         for (const std::string& key : dests.getKeys())
             moveKey(dests, key.c_str());
     }
-    moveNameTree(root.getKey("/Names").getKey("/Dests"), 0);
+    QPDFObjectHandle names = root.getKey("/Names");
+    if (names.isDictionary())
+        moveNameTree(names.getKey("/Dests"), 0);
     QPDFObjectHandle open = root.getKey("/OpenAction");
     if (open.isArray())
         moveKey(root, "/OpenAction");
@@ -426,7 +428,7 @@ QStringList pdfaProblems(QPDFObjectHandle form, int part, QPDFObjectHandle outpu
     }
     // Device colours must match the output intent's colour model.
     int components = 0;
-    if (outputIntents.isArray() && outputIntents.getArrayNItems() > 0) {
+    if (outputIntents.isArray() && outputIntents.getArrayNItems() > 0 && outputIntents.getArrayItem(0).isDictionary()) {
         QPDFObjectHandle profile = outputIntents.getArrayItem(0).getKey("/DestOutputProfile");
         if (profile.isStream() && profile.getDict().getKey("/N").isInteger())
             components = profile.getDict().getKey("/N").getIntValueAsInt();
