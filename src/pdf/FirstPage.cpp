@@ -35,7 +35,7 @@ Result TaskManager::writeFirstPage(const QString& sourcePath, const QString& des
         QPDF out;
         out.setSuppressWarnings(true);
         out.emptyPDF();
-        QPDFObjectHandle copied = out.copyForeignObject(source->makeIndirectObject(alone));
+        QPDFObjectHandle copied = out.makeIndirectObject(ObjectCopier(out).copy(alone));
         QPDFPageDocumentHelper(out).addPage(QPDFPageObjectHelper(copied), false);
         Result written = writePdfAtomically(out, destinationPath);
         written.warnings = takeWarnings(*source, sourcePath);

@@ -274,7 +274,13 @@ QPDFObjectHandle PdfContext::placedForm(const std::shared_ptr<PdfSource>& source
         // The form's box is the part of the output page it is drawn on: content
         // is cut off at the output page's edges and nowhere else.
         form.getDict().replaceKey("/BBox", sharedRectangle(visible));
-        QPDFObjectHandle copy = source == base ? form : out->copyForeignObject(form);
+        QPDFObjectHandle copy = form;
+        if (source != base) {
+            auto copier = copiers.find(source.get());
+            if (copier == copiers.end())
+                copier = copiers.emplace(source.get(), ObjectCopier(*out)).first;
+            copy = copier->second.copy(form);
+        }
         it = placed.emplace(key, Placed{copy, visible}).first;
     } else if (!it->second.bbox.contains(visible)) {
         // Drawn again elsewhere: widen the box so no drawing loses content.

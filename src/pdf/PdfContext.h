@@ -4,6 +4,7 @@
 // rasterising anything. Internal to quillary_core; the engine's operations in
 // TaskManager are built on it.
 
+#include "pdf/PdfWriting.h"
 #include "pdf/TaskManager.h"
 
 #include <QPointF>
@@ -174,6 +175,7 @@ private:
     std::map<std::tuple<double, double, double, double>, QPDFObjectHandle> rectangles;
     std::vector<std::shared_ptr<PdfSource>> sources;
     std::map<std::pair<const PdfSource*, int>, Placed> placed;
+    std::map<const PdfSource*, ObjectCopier> copiers;
     std::vector<std::pair<std::string, QString>> information;
     PdfSecurity protection;
     bool compact = false;

@@ -84,7 +84,91 @@ bool runWriter(QPDF& pdf, SinkPipeline& pipeline, const WriterSetup& setup, cons
     return true;
 }
 
+// The raw (still encoded) data of a stream in another document.
+class RawStreamData : public QPDFObjectHandle::StreamDataProvider {
+public:
+    explicit RawStreamData(QPDFObjectHandle stream) : stream(std::move(stream)) {}
+    void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override
+    {
+        stream.pipeStreamData(pipeline, 0, qpdf_dl_none);
+    }
+
+private:
+    QPDFObjectHandle stream;
+};
+
+bool isPageTreeObject(QPDFObjectHandle object)
+{
+    if (!object.isDictionary())
+        return false;
+    QPDFObjectHandle type = object.getKey("/Type");
+    return type.isNameAndEquals("/Page") || type.isNameAndEquals("/Pages");
+}
+
 } // namespace
+
+QPDFObjectHandle ObjectCopier::copy(QPDFObjectHandle foreign)
+{
+    return copyDirect(foreign, 0);
+}
+
+QPDFObjectHandle ObjectCopier::copyDirect(QPDFObjectHandle foreign, int depth)
+{
+    if (depth > 256)
+        return QPDFObjectHandle::newNull(); // nested beyond any real resource
+    if (foreign.isIndirect()) {
+        const QPDFObjGen id = foreign.getObjGen();
+        if (auto it = copied.find(id); it != copied.end())
+            return it->second;
+        if (depth > 0 && isPageTreeObject(foreign))
+            return copied.emplace(id, QPDFObjectHandle::newNull()).first->second;
+        if (foreign.isStream()) {
+            QPDFObjectHandle stream = QPDFObjectHandle::newStream(&destination);
+            copied.emplace(id, stream);
+            QPDFObjectHandle dict = foreign.getDict();
+            QPDFObjectHandle target = stream.getDict();
+            for (const std::string& key : dict.getKeys()) {
+                if (key != "/Length")
+                    target.replaceKey(key, copyDirect(dict.getKey(key), depth + 1));
+            }
+            stream.replaceStreamData(std::make_shared<RawStreamData>(foreign), target.getKey("/Filter"),
+                                     target.getKey("/DecodeParms"));
+            return stream;
+        }
+        // Placed first, filled in after: objects may refer to each other.
+        QPDFObjectHandle placeholder = destination.makeIndirectObject(QPDFObjectHandle::newNull());
+        copied.emplace(id, placeholder);
+        QPDFObjectHandle body = foreign.isDictionary() || foreign.isArray() ? foreign : foreign.shallowCopy();
+        destination.replaceObject(placeholder.getObjGen(), copyContainer(body, depth));
+        return placeholder;
+    }
+    return copyContainer(foreign, depth);
+}
+
+QPDFObjectHandle ObjectCopier::copyContainer(QPDFObjectHandle foreign, int depth)
+{
+    if (foreign.isDictionary()) {
+        if (depth > 0 && isPageTreeObject(foreign))
+            return QPDFObjectHandle::newNull();
+        QPDFObjectHandle result = QPDFObjectHandle::newDictionary();
+        for (const std::string& key : foreign.getKeys())
+            result.replaceKey(key, copyDirect(foreign.getKey(key), depth + 1));
+        return result;
+    }
+    if (foreign.isArray()) {
+        std::vector<QPDFObjectHandle> items;
+        const int count = foreign.getArrayNItems();
+        items.reserve(size_t(count));
+        for (int i = 0; i < count; ++i)
+            items.push_back(copyDirect(foreign.getArrayItem(i), depth + 1));
+        return QPDFObjectHandle::newArray(items);
+    }
+    if (foreign.isStream() || foreign.isReserved())
+        return QPDFObjectHandle::newNull(); // a direct stream cannot exist
+    QPDFObjectHandle scalar = foreign.shallowCopy();
+    scalar.makeDirect();
+    return scalar;
+}
 
 Result writePdfAtomically(QPDF& pdf, const QString& destination, const WriterSetup& setup,
                           const MergeControl& control)

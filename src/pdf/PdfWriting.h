@@ -12,10 +12,32 @@
 #include <qpdf/QPDF.hh>
 
 #include <functional>
+#include <map>
 
 class QPDFWriter;
 
 namespace quillary {
+
+// Copies objects from one document into another. Unlike
+// QPDF::copyForeignObject it never reads the source's page list (which for
+// a file of a hundred thousand pages costs seconds and a hundred MB), and it
+// never copies a page or page tree node that the copied object refers to: a
+// reference to one becomes null.
+// Stream data is copied as stored, when the destination is written: keep the
+// source document alive until then. One copier per source and destination;
+// an object copied twice is copied once.
+class ObjectCopier {
+public:
+    explicit ObjectCopier(QPDF& destination) : destination(destination) {}
+    QPDFObjectHandle copy(QPDFObjectHandle foreign);
+
+private:
+    QPDFObjectHandle copyDirect(QPDFObjectHandle foreign, int depth);
+    QPDFObjectHandle copyContainer(QPDFObjectHandle foreign, int depth);
+
+    QPDF& destination;
+    std::map<QPDFObjGen, QPDFObjectHandle> copied;
+};
 
 // Sets up a writer before it writes (encryption, object streams, ...).
 using WriterSetup = std::function<void(QPDFWriter&)>;

@@ -236,7 +236,9 @@ private slots:
         table<Leftover>({{"outlines", {"/Outlines", "<< /Count 1 /First << /Title (Leftover) >> >>"}},
                          {"form", {"/AcroForm", "<< /Fields [ << /FT /Tx /T (Leftover) >> ] >>"}},
                          {"old information", {"/Info", "<< /Title (Leftover) /Producer (Leftover) >>"}},
-                         {"annotations", {"/Annots", "[ << /Subtype /Text /Rect [0 0 9 9] /Contents (Leftover) >> ]"}}});
+                         {"annotations", {"/Annots", "[ << /Subtype /Text /Rect [0 0 9 9] /Contents (Leftover) >> ]"}},
+                         // Copy-protected (no user password): drawn, and unprotected in the output.
+                         {"owner password only", {"/Encrypt", "(Leftover)"}}});
     }
     void stationeryDataStaysOut()
     {
@@ -250,16 +252,19 @@ private slots:
             else if (where == "/Annots")
                 for (auto& page : QPDFPageDocumentHelper(*pdf).getAllPages())
                     page.getObjectHandle().replaceKey("/Annots", object);
-            else
+            else if (where != "/Encrypt")
                 pdf->getRoot().replaceKey(where.toStdString(), object);
-            QPDFWriter(*pdf, QFile::encodeName(busy).constData()).write();
+            QPDFWriter writer(*pdf, QFile::encodeName(busy).constData());
+            if (where == "/Encrypt")
+                writer.setR6EncryptionParameters("", "Leftover", true, false, true, true, true, true, qpdf_r3p_none, true);
+            writer.write();
         }
         MergeRequest r = request(document(2), output);
         r.startPagePath = r.continuationPagePath = r.termsPagePath = busy;
         r.useStartPage = r.useContinuationPage = r.useTermsPage = true;
         QVERIFY(TaskManager::mergeDocument(r));
         auto pdf = open(output);
-        QVERIFY(pdf);
+        QVERIFY(pdf && !pdf->isEncrypted());
         QCOMPARE(pdf->getRoot().getKeys(), (std::set<std::string>{"/Pages", "/Type"}));
         QCOMPARE(information(output), QStringList{"Creator=Quillary"});
         for (QPDFObjectHandle object : pdf->getAllObjects()) {
