@@ -242,6 +242,8 @@ private slots:
         const QVariant none;
         table<Kept>({
             {"attachments byte for byte", {"attachments", none, none, "invoice.xml=same | AF invoice.xml /Data"}},
+            // Copy-protected input: the output's own protection replaces it.
+            {"input protection removed", {"protected attachments", none, none, "invoice.xml=same | AF invoice.xml /Data"}},
             {"outline titles and targets", {"outlines", none, none, "Intro->1 /XYZ 112 793 0 | Terms->2 /FitH 525"}},
             {"named destination", {"named destination", none, none, "terms | 2 /XYZ 47 725 0"}},
             {"annotations moved with the content", {"annotations", none, none,
@@ -270,10 +272,22 @@ private slots:
         if (author.isValid())
             options.insert(SaveOptions::AUTHOR, author);
         const QString output = tagged("kept-");
-        const Result result = merge(invoice(0), output, options);
+        QString doc = invoice(0);
+        if (aspect.startsWith("protected ")) {
+            aspect.remove("protected ");
+            const QString locked = dir.filePath("invoice-locked.pdf");
+            auto pdf = open(doc);
+            const QByteArray name = QFile::encodeName(locked);
+            QPDFWriter writer(*pdf, name.constData());
+            writer.setR6EncryptionParameters("", "owner", true, false, true, true, true, true, qpdf_r3p_none, true);
+            writer.write();
+            doc = locked;
+        }
+        const Result result = merge(doc, output, options);
         QVERIFY2(result.ok(), qPrintable(result.error));
         QCOMPARE(result.warnings, QStringList());
         QCOMPARE(describe(output, aspect), expected);
+        QVERIFY(!open(output)->isEncrypted());
         // The stationery's own square is drawn, and only once per page.
         QCOMPARE(colourAt(render(output, 1), {305, 605}), 'B');
     }
