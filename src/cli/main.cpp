@@ -1,6 +1,7 @@
-#include "cli/StampTool.h"
+#include "cli/StampJob.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -12,5 +13,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return quillary::cli::runStampTool(QCoreApplication::arguments(), out, err);
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        in.close();
+    quillary::cli::StampJob job(out, err, in.isOpen() ? &in : nullptr);
+    return job.run(QCoreApplication::arguments());
 }
