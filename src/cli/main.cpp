@@ -13,9 +13,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly))
-        in.close();
-    quillary::cli::StampJob job(out, err, in.isOpen() ? &in : nullptr);
+    QFile in; // read only for a password file "-"
+    const bool hasInput = in.open(stdin, QIODevice::ReadOnly);
+    quillary::cli::StampJob job(out, err, hasInput ? &in : nullptr);
     return job.run(QCoreApplication::arguments());
 }
