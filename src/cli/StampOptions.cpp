@@ -5,6 +5,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <system_error>
