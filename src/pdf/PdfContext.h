@@ -16,15 +16,15 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
-class QPDFWriter;
-
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
+
+class QPDFWriter;
 
 namespace quillary {
 
@@ -200,11 +200,5 @@ private:
     std::set<QPDFObjGen> movedAnnotations;
     Result firstError;
 };
-
-// Turns a password typed by the user into the bytes AES-256 encryption uses:
-// non-ASCII spaces become spaces, characters mapped to nothing are dropped, the
-// text is normalised (NFKC) and encoded as UTF-8. Nothing, with a reason in
-// *error, when it holds characters a password may not contain.
-std::optional<std::string> preparePassword(const QString& password, QString* error = nullptr);
 
 } // namespace quillary
