@@ -1,4 +1,5 @@
 #include "app/PlaceholderWindow.h"
+#include "app/PrintAgentMain.h"
 #include "app/ProcessEntry.h"
 
 #include <QApplication>
@@ -7,10 +8,17 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstring>
+
 using namespace quillary;
 
 int main(int argc, char* argv[])
 {
+    // The print agent opens no window of its own: it branches off before the
+    // application object, the store and the argument echo.
+    if (argc >= 2 && std::strcmp(argv[1], "--agent") == 0)
+        return runPrintAgent(argc, argv);
+
     // Taken before QApplication strips its own options, so the echo is complete.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
