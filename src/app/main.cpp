@@ -1,5 +1,8 @@
+#include "app/AppDelegate.h"
 #include "app/PlaceholderWindow.h"
 #include "app/ProcessEntry.h"
+#include "platform/NamedImage.h"
+#include "templates/TemplateWindow.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -28,6 +31,18 @@ int main(int argc, char* argv[])
         QApplication::installTranslator(&translator);
 
     const RunMode mode = prepareProcess(arguments);
+    QApplication::setWindowIcon(namedImage(QStringLiteral("quillary")));
+    QApplication::setQuitOnLastWindowClosed(true);
+    // Both modes open "About" through the scene registry.
+    registerTemplateScenes();
+    registerAppScenes();
+
+    if (mode == RunMode::Management) {
+        AppDelegate delegate;
+        delegate.applicationDidFinishLaunching();
+        app.exec();
+        return 0;
+    }
 
     PlaceholderWindow window(mode == RunMode::PrintService ? arguments.at(1) : QString());
     if (mode == RunMode::PrintService)
