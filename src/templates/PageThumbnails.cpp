@@ -37,8 +37,17 @@ QImage renderFirstPage(const QString& path, const QSize& pixelSize)
 
 PageThumbnails& PageThumbnails::instance()
 {
-    static PageThumbnails thumbnails;
-    return thumbnails;
+    // Gone with the application object, before Qt PDF and the event loop
+    // that renders are delivered to: a render still running is waited for.
+    static PageThumbnails* thumbnails = nullptr;
+    if (!thumbnails) {
+        thumbnails = new PageThumbnails;
+        qAddPostRoutine([] {
+            delete thumbnails;
+            thumbnails = nullptr;
+        });
+    }
+    return *thumbnails;
 }
 
 PageThumbnails::PageThumbnails()

@@ -65,6 +65,11 @@ void TemplateImageViewContainer::setButton(CircleView* button)
         button->setContainer(this);
 }
 
+CircleView* TemplateImageViewContainer::button() const
+{
+    return circle;
+}
+
 QSize TemplateImageViewContainer::sizeHint() const
 {
     return {200, heightForWidth(200)};

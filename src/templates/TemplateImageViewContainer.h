@@ -24,7 +24,7 @@ public:
     int tag() const { return slotTag; }
     // The slot's round button.
     void setButton(CircleView* button);
-    CircleView* button() const { return circle; }
+    CircleView* button() const;
 
     // Path of the last page file dropped on this slot.
     QString filePath;
