@@ -91,6 +91,8 @@ void MainViewController::templateViewControllerWithSelectedRowName(const QString
     connect(assistant, &ConfigurationAssistantController::confirmed, this, &MainViewController::templateConfirmed);
     connect(assistant, &ConfigurationAssistantController::helpRequested, this, &MainViewController::helpRequested);
     templateConfigView->layout()->addWidget(assistant);
+    if (templateConfigView->isVisible())
+        assistant->show(); // at once, not when the event loop comes round
 
     if (previous) {
         // Out of sight and deaf at once; gone when control returns to the loop.
