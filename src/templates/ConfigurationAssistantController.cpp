@@ -63,7 +63,13 @@ ConfigurationAssistantController::ConfigurationAssistantController(QWidget* pare
     ui->titleLabel->setText(current.isNew ? tr("New template") : tr("Edit template"));
     for (QLabel* label : {ui->introLabel, ui->formatsLabel})
         label->setForegroundRole(QPalette::PlaceholderText);
-    ui->helpButton->setAutoRaise(false);
+    ui->helpButton->setFixedSize(30, 30);
+    // The one action of the assistant stands out.
+    QPalette accent = ui->configureButton->palette();
+    accent.setColor(QPalette::Button, accent.color(QPalette::Highlight));
+    accent.setColor(QPalette::ButtonText, accent.color(QPalette::HighlightedText));
+    ui->configureButton->setPalette(accent);
+    ui->configureButton->setMinimumSize(150, 34);
 
     buildSlot(ui->startSlot, 1);
     buildSlot(ui->continualSlot, 2);
@@ -95,7 +101,8 @@ void ConfigurationAssistantController::buildSlot(QWidget* host, int tag)
 
     auto* container = new TemplateImageViewContainer(tag, host);
     container->setAccessibleName(caption(tag));
-    container->setMinimumSize(150, 212);
+    // The size of a page at a glance: A4 proportions.
+    container->setFixedSize(container->sizeHint());
     auto* button = new CircleView(tag, host);
     container->setButton(button);
 

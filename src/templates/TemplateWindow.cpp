@@ -16,11 +16,10 @@ TemplateWindow::TemplateWindow(QWidget* parent)
 {
     setWindowTitle(tr("Quillary"));
     setWindowIcon(namedImage(QStringLiteral("quillary")));
-    setAccessibleName(tr("Templates"));
     pages->addWidget(main);
     setCentralWidget(pages);
-    resize(1120, 720);
-    setMinimumSize(980, 640);
+    resize(1140, 700);
+    setMinimumSize(1060, 640);
 }
 
 void TemplateWindow::showInPlaceOfMainView(QWidget* screen)
