@@ -1,14 +1,19 @@
 #include "app/AppDelegate.h"
 #include "app/PlaceholderWindow.h"
 #include "app/ProcessEntry.h"
+#include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
+#include "store/CustomFileManager.h"
 #include "templates/TemplateWindow.h"
 
 #include <QApplication>
+#include <QWidget>
 #include <QScreen>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+#include <algorithm>
 
 using namespace quillary;
 
@@ -38,7 +43,16 @@ int main(int argc, char* argv[])
     registerAppScenes();
 
     if (mode == RunMode::Management) {
+        InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));
+        if (guard.handOver())
+            return 0; // the running instance shows its window
         AppDelegate delegate;
+        guard.listen();
+        QObject::connect(&guard, &InstanceGuard::reopenRequested, &delegate, [&delegate] {
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            delegate.applicationShouldHandleReopen(
+                std::any_of(windows.cbegin(), windows.cend(), [](QWidget* w) { return w->isVisible(); }));
+        });
         delegate.applicationDidFinishLaunching();
         app.exec();
         return 0;

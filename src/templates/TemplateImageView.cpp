@@ -14,6 +14,20 @@ namespace quillary {
 namespace {
 constexpr qreal Margin = 8;
 constexpr int PopoverSide = 320;
+// Whether a tour tip is shown, for thumbnails made while one is: they start in
+// step with the others. Flipped by the same posts that flip each thumbnail.
+bool& tourTipShown()
+{
+    static bool shown = false;
+    static const QMetaObject::Connection observer = QObject::connect(
+        &NotificationHub::instance(), &NotificationHub::posted, [](const QString& name, const QVariantMap&) {
+            if (name == QLatin1String("toggleIsInTourTip"))
+                tourTipShown() = !tourTipShown();
+        });
+    Q_UNUSED(observer);
+    return shown;
+}
+
 } // namespace
 
 QRectF thumbnailFrame(const QSizeF& pageSize, const QSizeF& box)
@@ -38,6 +52,7 @@ QSize popoverSize(const PageSize& page)
 TemplateImageView::TemplateImageView(QWidget* parent)
     : QWidget(parent)
     , ns(new PDFPOPupPreview(this))
+    , isInTourTip(tourTipShown())
 {
     setAttribute(Qt::WA_Hover);
     setMouseTracking(true);

@@ -36,7 +36,7 @@ public:
     void setButton(CircleView* button);
 
     PDFPOPupPreview* ns = nullptr;
-    bool isInTourTip = false;
+    bool isInTourTip;
     bool isHovered() const { return hovered; }
     void changeIsInTourTip() { isInTourTip = !isInTourTip; }
 

@@ -189,6 +189,12 @@ void TestMainView::tourTips()
     QCOMPARE(thumbnail->isInTourTip, row.toggles % 2 == 1);
     for (int n : row.shown)
         QCOMPARE(main->tourTipView(n)->geometry(), main->rect());
+    // An assistant opened meanwhile starts in step.
+    main->templateList()->selectRow(1);
+    QCOMPARE(main->assistant()->startController->tbi->isInTourTip, row.toggles % 2 == 1);
+    // Closed again for the next row.
+    if (row.toggles % 2 == 1)
+        NotificationHub::post("toggleIsInTourTip");
 }
 
 void TestMainView::tourTipFactoryIsUsed()
