@@ -76,8 +76,12 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QString path = row->startPage;
-        const PageSize size = TaskManager::pageSize(path.isEmpty() ? std::nullopt : std::optional(path));
-        QSizeF page = size.width > 0 ? QSizeF(size.width, size.height) : QSizeF(595, 842);
+        // Measured once per page shown, when the row is first painted.
+        if (!row->startPageSize) {
+            const PageSize size = TaskManager::pageSize(path.isEmpty() ? std::nullopt : std::optional(path));
+            row->startPageSize = size.width > 0 ? QSizeF(size.width, size.height) : QSizeF(595, 842);
+        }
+        const QSizeF page = *row->startPageSize;
         const QRectF frame = QRectF(QPointF(), page.scaled(QSizeF(width() - 4, height() - 4), Qt::KeepAspectRatio))
                                  .translated(2, 2);
         const QRectF placed = frame.translated((width() - 4 - frame.width()) / 2, (height() - 4 - frame.height()) / 2);
@@ -165,7 +169,10 @@ void TemplateRowView::fill(int index, const TemplateRecord& record)
     row = index;
     templateName = record.name;
     const auto page = record.pageIndex(PageKind::Start);
-    startPage = page ? sharedStore().pagePath(PageKind::Start, *page).value_or(QString()) : QString();
+    const QString shown = page ? sharedStore().pagePath(PageKind::Start, *page).value_or(QString()) : QString();
+    if (shown != startPage)
+        startPageSize.reset();
+    startPage = shown;
     elideName();
     dateLabel->setText(record.lastActivityWithDate());
     formatLabel->setText(formatLabelFor(record.docFormat()));
@@ -176,6 +183,7 @@ void TemplateRowView::fill(int index, const TemplateRecord& record)
     layer->setChecked(record.isOverlay());
     layer->setAccessibleName(TemplateViewController::tr("Stationery behind content, %1").arg(record.name));
     setAccessibleName(record.name);
+    thumbnail->setAccessibleName(TemplateViewController::tr("Start page of %1").arg(record.name));
     thumbnail->update();
 }
 

@@ -149,6 +149,7 @@ private:
     int row = 0;
     QString templateName;
     QString startPage;
+    std::optional<QSizeF> startPageSize;
     QWidget* thumbnail = nullptr;
     QLabel* nameLabel = nullptr;
     QLabel* dateLabel = nullptr;
