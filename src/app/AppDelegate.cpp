@@ -17,6 +17,8 @@
 #include <QMenuBar>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace quillary {
 
 namespace {
@@ -63,6 +65,16 @@ AppDelegate::AppDelegate(QObject* parent)
     splashTimer.setSingleShot(true);
     splashTimer.setInterval(SplashMilliseconds);
     connect(&splashTimer, &QTimer::timeout, this, &AppDelegate::hideSplashscreen);
+#ifdef Q_OS_MACOS
+    // A click on the Dock icon activates the application: the reopen request there.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive || !menuBuilt)
+            return;
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        applicationShouldHandleReopen(
+            std::any_of(windows.cbegin(), windows.cend(), [](QWidget* w) { return w->isVisible(); }));
+    });
+#endif
 }
 
 AppDelegate::~AppDelegate()

@@ -338,7 +338,9 @@ void TemplateViewController::reloadData()
 void TemplateViewController::updateEmptyState()
 {
     emptyLabel->setVisible(templateProperties.isEmpty());
-    deleteButton->setEnabled(!templateProperties.isEmpty());
+    // Delete removes the row shown selected; while a new template is being
+    // made, none is.
+    deleteButton->setEnabled(highlightedRow.has_value());
 }
 
 void TemplateViewController::highlight(int row, bool on)
@@ -353,6 +355,7 @@ void TemplateViewController::highlight(int row, bool on)
         highlightedRow = row;
     else if (highlightedRow == row)
         highlightedRow.reset();
+    updateEmptyState();
 }
 
 void TemplateViewController::tellDelegate(const QString& name, bool isNew)
@@ -396,12 +399,16 @@ void TemplateViewController::viewDidAppear()
 
 void TemplateViewController::addPatternWithSender(QObject*)
 {
+    // The new template has no row yet: no row is shown selected meanwhile,
+    // and a click on the row that was opens it again.
+    if (highlightedRow)
+        highlight(*highlightedRow, false);
     tellDelegate(QString(), true);
 }
 
 void TemplateViewController::deletePatternWithSender(QObject*)
 {
-    if (templateProperties.isEmpty())
+    if (templateProperties.isEmpty() || !highlightedRow)
         return;
     if (!Ui::instance().confirm(window(), tr("Delete template?"), tr("Do you want to delete the selected template?"),
                                 tr("Delete"), tr("Cancel")))

@@ -95,6 +95,14 @@ class TestTemplateList : public QObject {
     Delegate delegate;
     std::unique_ptr<TemplateViewController> list;
 
+    QToolButton* button(const QString& name) const
+    {
+        for (QToolButton* candidate : list->findChildren<QToolButton*>())
+            if (candidate->accessibleName() == name)
+                return candidate;
+        return nullptr;
+    }
+
     void show()
     {
         delegate.calls.clear();
@@ -242,15 +250,7 @@ void TestTemplateList::deleteAsksThenOpensWhatIsLeft()
 
     RecordingUi ui;
     ui.confirmReplies.push_back(row.confirmed);
-    QToolButton* add = nullptr;
-    for (QToolButton* button : list->findChildren<QToolButton*>())
-        if (button->accessibleName() == QLatin1String("Add template"))
-            add = button;
-    QVERIFY(add);
-    QTest::mouseClick(add, Qt::LeftButton);
-    QCOMPARE(delegate.calls, QStringList{"|new"});
-    delegate.calls.clear();
-    list->deletePatternWithSender(nullptr);
+    QTest::mouseClick(button("Delete template"), Qt::LeftButton);
 
     QCOMPARE(ui.kinds(), QStringList{"confirm"});
     QCOMPARE(ui.calls.first().title, QStringLiteral("Delete template?"));
@@ -265,6 +265,7 @@ void TestTemplateList::deleteAsksThenOpensWhatIsLeft()
 
     // With nothing left, delete asks nothing.
     if (row.left.isEmpty()) {
+        QVERIFY(!button("Delete template")->isEnabled());
         list->deletePatternWithSender(nullptr);
         QCOMPARE(ui.kinds(), QStringList{"confirm"});
     }
@@ -274,10 +275,19 @@ void TestTemplateList::addAsksForNewTemplateAndStoresNothing()
 {
     fixture::resetTemplates(templates(2));
     show();
+    RecordingUi ui;
     delegate.calls.clear();
-    list->addPatternWithSender(nullptr);
-    QCOMPARE(delegate.calls, QStringList{"|new"});
+    QTest::mouseClick(button("Add template"), Qt::LeftButton);
     QCOMPARE(fixture::storedNames(), (QStringList{"T1", "T2"}));
+    // Meanwhile no row is selected, so there is nothing to delete,
+    // and the row that was open opens again with a click.
+    QCOMPARE(list->rowView(0)->backgroundColor().alpha(), 0);
+    QVERIFY(!button("Delete template")->isEnabled());
+    list->deletePatternWithSender(nullptr);
+    QTest::mouseClick(list->rowView(0), Qt::LeftButton);
+    QCOMPARE(delegate.calls, (QStringList{"|new", "T1|edit"}));
+    QVERIFY(button("Delete template")->isEnabled());
+    QVERIFY(ui.calls.isEmpty());
 }
 
 void TestTemplateList::failedWritesAreReported()
