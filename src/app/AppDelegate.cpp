@@ -68,11 +68,8 @@ AppDelegate::AppDelegate(QObject* parent)
 #ifdef Q_OS_MACOS
     // A click on the Dock icon activates the application: the reopen request there.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive || !menuBuilt)
-            return;
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        applicationShouldHandleReopen(
-            std::any_of(windows.cbegin(), windows.cend(), [](QWidget* w) { return w->isVisible(); }));
+        if (state == Qt::ApplicationActive && menuBuilt)
+            reopen();
     });
 #endif
 }
@@ -204,6 +201,13 @@ TemplateWindow* AppDelegate::showMainWindow()
         }
     }
     return window;
+}
+
+void AppDelegate::reopen()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    applicationShouldHandleReopen(
+        std::any_of(windows.cbegin(), windows.cend(), [](const QWidget* w) { return w->isVisible(); }));
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)

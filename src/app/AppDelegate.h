@@ -37,6 +37,8 @@ public:
     // Dock click or a second start: brings a minimized window back (true when
     // there was none and a new template window was opened).
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    // The same, asked by the platform (a second start, the Dock).
+    void reopen();
 
     void showSplash();
     // The splash's end: closes it, builds the menu bar, opens the template window.

@@ -7,13 +7,10 @@
 #include "templates/TemplateWindow.h"
 
 #include <QApplication>
-#include <QWidget>
 #include <QScreen>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-
-#include <algorithm>
 
 using namespace quillary;
 
@@ -48,11 +45,7 @@ int main(int argc, char* argv[])
             return 0; // the running instance shows its window
         AppDelegate delegate;
         guard.listen();
-        QObject::connect(&guard, &InstanceGuard::reopenRequested, &delegate, [&delegate] {
-            const QWidgetList windows = QApplication::topLevelWidgets();
-            delegate.applicationShouldHandleReopen(
-                std::any_of(windows.cbegin(), windows.cend(), [](QWidget* w) { return w->isVisible(); }));
-        });
+        QObject::connect(&guard, &InstanceGuard::reopenRequested, &delegate, &AppDelegate::reopen);
         delegate.applicationDidFinishLaunching();
         app.exec();
         return 0;
