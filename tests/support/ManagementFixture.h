@@ -64,7 +64,7 @@ inline QString pdf(const QString& name, QSizeF size = testpdfs::A4Whole, bool wh
 }
 
 // Pages of a template to set up: "" none, otherwise a PDF path.
-struct Spec {
+struct Setup {
     QString name;
     QString start;
     QString continuation = {};
@@ -73,12 +73,12 @@ struct Spec {
 
 // The store holds exactly these templates, in this order (first at the top),
 // and the editing state is as at process start.
-inline void resetTemplates(const QList<Spec>& specs)
+inline void resetTemplates(const QList<Setup>& wanted)
 {
     quillary::CustomFileManager& store = quillary::sharedStore();
     for (const auto& record : store.templateRecords().value_or(QList<quillary::TemplateRecord>()))
         QVERIFY(store.removeTemplate(record.name).ok());
-    for (auto it = specs.crbegin(); it != specs.crend(); ++it) {
+    for (auto it = wanted.crbegin(); it != wanted.crend(); ++it) {
         quillary::TemplateEdit edit;
         edit.typedName = it->name;
         edit.sources = {it->start, it->continuation, it->terms};

@@ -75,12 +75,12 @@ public:
     QString path;
 };
 
-QList<fixture::Spec> templates(int n)
+QList<fixture::Setup> templates(int n)
 {
-    QList<fixture::Spec> specs;
+    QList<fixture::Setup> setups;
     for (int i = 1; i <= n; ++i)
-        specs.append({QStringLiteral("T%1").arg(i), pdf("a4")});
-    return specs;
+        setups.append({QStringLiteral("T%1").arg(i), pdf("a4")});
+    return setups;
 }
 
 } // namespace
