@@ -5,6 +5,7 @@
 // command-line tool against other tools.
 
 #include "pdf/TaskManager.h"
+#include "pdf/PlainLines.h"
 #include "store/CustomFileManager.h"
 
 #include <QCoreApplication>
@@ -238,7 +239,7 @@ int main(int argc, char** argv)
     static QTemporaryDir storeDir;
     StoreConfig config;
     config.directory = storeDir.path();
-    config.print = [](const QString&) {};
+    static ScopedPlainLineSink quiet{PlainLineSink()};
     configureSharedStore(config);
 
     benchmark::Initialize(&argc, argv);

@@ -404,10 +404,10 @@ Resolution resolveMergeRequest(const StampOptions& options, CustomFileManager* s
     QVariantMap record;
     if (options.templateName) {
         const QString& name = *options.templateName;
-        const auto entries = store ? store->templatesNamed(name) : std::nullopt;
-        if (!entries || entries->isEmpty())
+        const auto named = store ? store->templateNamed(name) : std::nullopt;
+        if (!named)
             return fail(ExitFailure, QStringLiteral("no template named \"%1\" (see --list-templates)").arg(name));
-        record = entries->constFirst().toMap().value(name).toMap();
+        record = named->properties;
     }
 
     const KindInfo kinds[3] = {{StoreKey::TemplateFirst, "frontPage", "start page"},

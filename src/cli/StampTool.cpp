@@ -1,6 +1,7 @@
 #include "cli/StampTool.h"
 
 #include "cli/StampOptions.h"
+#include "pdf/PlainLines.h"
 #include "pdf/TaskManager.h"
 #include "store/CustomFileManager.h"
 
@@ -20,9 +21,7 @@ CustomFileManager& store()
 {
     // The store's progress lines ("File exists", ...) are not for the user of
     // a command-line tool, and must not mix with --list-templates output.
-    StoreConfig config;
-    config.print = [](const QString&) {};
-    configureSharedStore(std::move(config));
+    static ScopedPlainLineSink quiet{PlainLineSink()};
     return sharedStore();
 }
 
@@ -35,16 +34,11 @@ int listTemplates(QTextStream& out, QTextStream& err)
         complain(err, QStringLiteral("%1: no readable template list").arg(where.isEmpty() ? QStringLiteral("the template store") : where));
         return ExitFailure;
     }
-    for (const QVariant& entry : *list) {
-        const QVariantMap map = entry.toMap();
-        for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            const QVariantMap record = it.value().toMap();
-            const bool enabled = referenceText(record.value(QStringLiteral("isActive"))) != QLatin1String("0");
-            // Names are the user's own text; a tab or line break in one must not
-            // break the one-line-per-template output.
-            out << printableLine(it.key()) << '\t' << formatLabel(referenceText(record.value(QStringLiteral("docFormat")))) << '\t'
-                << (enabled ? "enabled" : "disabled") << '\n';
-        }
+    for (const TemplateRecord& record : *list) {
+        // Names are the user's own text; a tab or line break in one must not
+        // break the one-line-per-template output.
+        out << printableLine(record.name) << '\t' << formatLabel(record.docFormat()) << '\t'
+            << (record.isActive() ? "enabled" : "disabled") << '\n';
     }
     out.flush();
     return ExitSuccess;

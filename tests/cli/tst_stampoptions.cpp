@@ -3,6 +3,7 @@
 #include "cli/StampOptions.h"
 #include "cli_test_store.h"
 
+#include "pdf/PlainLines.h"
 #include "store/CustomFileManager.h"
 
 #include <QFile>
@@ -76,7 +77,7 @@ void StampOptionsTest::resolve()
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
     StoreConfig config;
     config.directory = storeDir;
-    config.print = [](const QString&) {};
+    ScopedPlainLineSink quiet{PlainLineSink()};
     CustomFileManager store(config);
 
     QStringList argv{"quillary-stamp"};

@@ -61,7 +61,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid() && storeDir.isValid());
-        configureSharedStore({.directory = storeDir.path(), .print = [](const QString&) {}});
+        configureSharedStore({.directory = storeDir.path()});
         QVERIFY(testpdfs::writePdf(start, {{testpdfs::A4Whole, "Start", {{StationeryMark, Qt::red}}}}));
         QVERIFY(testpdfs::writePdf(continuation, {{testpdfs::A4Whole, "Cont", {{StationeryMark, Qt::green}}}}));
         QVERIFY(testpdfs::writePdf(terms, {{testpdfs::A4Whole, "Terms", {{StationeryMark, Qt::yellow}}}}));
