@@ -28,8 +28,10 @@ Result CustomFileManager::changeSettings(const std::function<Result()>& edit, Lo
         if (locked || locked.code == ErrorCode::Locked || storesupport::itemExists(directory))
             break;
     }
-    if (!locked)
+    if (!locked) {
+        printPlainLine(locked.error);
         return locked;
+    }
 
     struct Changing {
         CustomFileManager& store;

@@ -38,10 +38,10 @@ CustomFileManager::CustomFileManager(StoreConfig c)
     path = directory + QStringLiteral("/settings.plist");
 
     const Result started = changeSettings([] { return Result::success(); }, Load::StartUp);
-    if (started.code == ErrorCode::Locked) {
-        // Another process holds the store longer than anyone should: show what
-        // the file holds; changes try the lock again.
-        printPlainLine(started.error);
+    if (!started && !dic) {
+        // The store could not be locked (another process holds it longer than
+        // anyone should, or the folder is not writable), or the start-up
+        // could not be written: show what the file holds; changes try again.
         const settingsfile::Contents contents = settingsfile::read(*path);
         if (contents.state == settingsfile::State::Read) {
             dic = contents.dictionary;
@@ -203,8 +203,13 @@ void CustomFileManager::keepDamagedTemplateList()
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QString copy = settingsfile::asideName(*path, QStringLiteral("corrupt"), now());
-    if (writeFileAtomically(copy, file.read(settingsfile::kMaxSize), AtomicFile::Access::Private))
-        printPlainLine(QStringLiteral("Unreadable template list, settings file kept as ") + copy);
+    if (!writeFileAtomically(copy, file.read(settingsfile::kMaxSize), AtomicFile::Access::Private))
+        return;
+    printPlainLine(QStringLiteral("Unreadable template list, settings file kept as ") + copy);
+    // Kept: the list can now be written back without what is no template, so
+    // that the next start does not keep another copy.
+    if (auto list = loadTemplateList())
+        storeTemplates(*list);
 }
 
 // ---------------------------------------------------------------------------

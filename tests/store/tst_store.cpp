@@ -36,7 +36,7 @@ struct StartRow { QByteArray bytes; QString tag; QString line; bool nameTaken = 
 struct LegacyRow { QVariantMap patterns; QVariantMap fields; };
 struct RenumberRow { QVariant past; bool shared; bool throughSave; };
 struct SaveRow { QString kind; QSizeF size; QString docFormat; };
-struct WrongRow { QVariant templates; QStringList names; QString line; };
+struct WrongRow { QVariant templates; QStringList names; QString line; bool keptCopy = false; };
 struct FormatRow { int w, h, code; bool landscape; };
 enum class Full { Settings, PageInPlace, SecondNewPage, SettingsAfterNewPages, SettingsAfterReplacedPage };
 struct DiskRow { Full fails; };
@@ -735,6 +735,8 @@ private slots:
         QLockFile held(inStore("settings.plist.lock"));
         QVERIFY(held.tryLock(0));
         auto c = open(false, 100);
+        QCOMPARE(namesOf(*c), namesOnDisk()); // read, though not locked
+        QVERIFY2(lines.filter("in use by another program").size() == 1, qPrintable(lines.join('\n')));
         const auto files = snapshot();
         const Result locked = c->addTemplate(rec("Late", "X"));
         QCOMPARE(locked.code, ErrorCode::Locked);
@@ -841,9 +843,10 @@ private slots:
     {
         // line: printed when the edited template's start slot is emptied.
         QTest::addColumn<WrongRow>("row");
-        QTest::newRow("template list is text") << WrongRow{"templates", {kDefault}, ""};
+        QTest::newRow("template list is text") << WrongRow{"templates", {kDefault}, "", true};
         const QVariantMap a = entry("A", "X"), b = entry("B", "X");
         QTest::newRow("entry with two keys") << WrongRow{QVariantList{QVariantMap{{"A", a["A"]}, {"B", b["B"]}}}, {"A", "B"}, ""};
+        QTest::newRow("elements that are no template") << WrongRow{QVariantList{"text", a, QVariantMap{{"B", "no record"}}}, {"A"}, "", true};
         const auto refRow = [](const char* name, const QVariant& ref, const QString& line) {
             QTest::newRow(name) << WrongRow{QVariantList{entry("Edited", ref), entry("Other", "0")}, {"Edited", "Other"}, line};
         };
@@ -854,8 +857,14 @@ private slots:
     void wrongTypes()
     {
         QFETCH(WrongRow, row);
+        const QByteArray original = writePropertyListXml({{"first_start", QVariantList{"N"}}, {kT, row.templates}});
         auto store = storeWith(row.templates);
         QCOMPARE(namesOf(*store), row.names);
+        // What the store cannot read is kept in a copy once, and dropped from the list.
+        const QString copy = settings() + ".corrupt-" + kStamp;
+        QCOMPARE(readAll(copy), row.keptCopy ? original : QByteArray());
+        open(false);
+        QVERIFY(!QFileInfo::exists(copy + "-1"));
         QVERIFY(store->importPage(StoreKey::TemplateFirst, pdf("s0.pdf")));
         if (row.names.first() == "Edited") {
             QVERIFY(store->saveTemplate(editOf("Edited", "Edited", "")));
