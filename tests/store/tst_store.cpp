@@ -34,7 +34,7 @@ const char* const kBadKinds[] = {"not a PDF", "encrypted", "zero pages", "missin
 // One row of each data table, fetched as a single "row" column.
 struct StartRow { QByteArray bytes; QString tag; QString line; bool nameTaken = false; };
 struct LegacyRow { QVariantMap patterns; QVariantMap fields; };
-struct RenumberRow { QVariant past; bool shared; bool throughSave; };
+struct RenumberRow { QVariant past; bool shared; bool throughSave; bool replace = false; };
 struct SaveRow { QString kind; QSizeF size; QString docFormat; };
 struct WrongRow { QVariant templates; QStringList names; QString line; bool keptCopy = false; };
 struct FormatRow { int w, h, code; bool landscape; };
@@ -429,6 +429,8 @@ private slots:
         QTest::newRow("save, later page as integer") << RenumberRow{qlonglong(2), false, true};
         QTest::newRow("save, page shared with another template") << RenumberRow{"2", true, true};
         QTest::newRow("deletePage, page shared with another template") << RenumberRow{qlonglong(2), true, false};
+        // Replaced rather than emptied: the other template keeps its page as it was.
+        QTest::newRow("save, shared page replaced") << RenumberRow{"2", true, true, true};
     }
     void deletedPageRenumbers()
     {
@@ -443,17 +445,18 @@ private slots:
         }
         const QString p1 = inStore("tempf01.pdf"), p2 = inStore("tempf02.pdf");
 
+        const QByteArray p1Bytes = readAll(p1);
         if (row.throughSave) {
-            QVERIFY(store->saveTemplate(editOf("Edited", "Edited", "")));
+            QVERIFY(store->saveTemplate(editOf("Edited", "Edited", row.replace ? pdf("new.pdf", testpdfs::Letter) : "")));
         } else {
             QVERIFY(store->deletePage(StoreKey::TemplateFirst, 1));
         }
         auto again = open(false);
-        QCOMPARE(front(*again, "Edited"), QStringLiteral("X"));
+        QCOMPARE(front(*again, "Edited"), row.replace ? QStringLiteral("3") : QStringLiteral("X"));
         QCOMPARE(front(*again, "Before"), QStringLiteral("0"));
         QCOMPARE(fieldsOf(*again, "OtherKind").section('|', 0, 1), QStringLiteral("X|2"));
         const bool kept = row.shared && row.throughSave;
-        QCOMPARE(QFileInfo::exists(p1), kept);
+        QCOMPARE(readAll(p1), kept ? p1Bytes : QByteArray());
         // Past still shows its own page, whichever number that now has.
         QCOMPARE(again->pagePath(PageKind::Start, again->templateNamed("Past")->pageIndex(PageKind::Start).value_or(-1)),
                  std::optional<QString>(p2));
@@ -744,6 +747,13 @@ private slots:
         QCOMPARE(snapshot(), files);
         held.unlock();
         QVERIFY(c->addTemplate(rec("Late", "X")));
+
+        // Reset by one: the other's next change finds a store as a first start leaves it.
+        QVERIFY(c->resetStore());
+        QVERIFY(!QFileInfo::exists(dir));
+        QVERIFY(a->addTemplate(rec("AfterReset", "X")));
+        QCOMPARE(namesOnDisk(), (QStringList{"AfterReset", kDefault}));
+        QCOMPARE(namesOf(*a), namesOnDisk());
     }
 
     void storePlaces_data()
@@ -828,6 +838,7 @@ private slots:
         auto store = open(false);
         QCOMPARE(store->pagePath(PageKind::Start, 0), std::optional<QString>(inStore("tempf00.pdf")));
         QCOMPARE(store->pagePath(PageKind::Start, 1), std::optional<QString>(elsewhere));
+        QVERIFY(store->isStoreFile(elsewhere) && !store->isStoreFile(decoy));
         QVERIFY(store->saveTemplate(editOf("Relative", "Relative", pdf("letter.pdf", testpdfs::Letter))));
         QCOMPARE(testpdfs::mediaBox(inStore("tempf00.pdf")).size().toSize(), QSize(612, 792));
         QCOMPARE(fieldsOf(*store, "Relative").section('|', 5, 5), QStringLiteral("1"));
