@@ -475,11 +475,14 @@ private slots:
         // Merges on worker threads ask at once: never the same name twice.
         QSet<QString> names;
         std::mutex guard;
+        std::atomic<int> ready{0};
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t)
             threads.emplace_back([&] {
                 QStringList mine;
-                for (int i = 0; i < 500; ++i)
+                for (++ready; ready < 4;) {
+                }
+                for (int i = 0; i < 25000; ++i)
                     mine << store->scratchPath(StoreKey::Preview);
                 std::lock_guard lock(guard);
                 for (const QString& name : mine)
@@ -487,8 +490,8 @@ private slots:
             });
         for (std::thread& t : threads)
             t.join();
-        QCOMPARE(names.size(), 2000);
-        QVERIFY(names.contains(inStore("prev2003.pdf")));
+        QCOMPARE(names.size(), 100000);
+        QVERIFY(names.contains(inStore("prev100003.pdf")));
 
         QVERIFY(!store->deleteFile(files + "/missing.pdf"));
         QCOMPARE(lines, QStringList{"No deletable File"});
@@ -771,6 +774,21 @@ private slots:
         const QString target = temp->filePath("target");
         const QByteArray home = qgetenv("HOME"), dataHome = qgetenv("XDG_DATA_HOME");
         const QString rootStore = "/.local/share/" QUILLARY_BUNDLE_IDENTIFIER;
+        // Should the store write under / after all, what it made goes again, on failure too.
+        struct RemoveWhatWasNotThere {
+            QStringList made;
+            explicit RemoveWhatWasNotThere(const QStringList& paths)
+            {
+                for (const QString& p : paths)
+                    if (!QFileInfo::exists(p))
+                        made << p;
+            }
+            ~RemoveWhatWasNotThere()
+            {
+                for (const QString& p : made)
+                    QDir(p).removeRecursively();
+            }
+        } guard({rootStore, "/.local/share", "/.local"});
         switch (row.place) {
         case Place::HomeUnset:
             if (QFileInfo::exists(rootStore))
