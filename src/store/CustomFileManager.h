@@ -91,7 +91,9 @@ public:
     Result reload();
     // "Reset settings": removes every file of the store and the directory,
     // under the lock, so that a save of another process either lands before
-    // (and is removed) or after (and starts a new store).
+    // (and is removed) or after (and starts a new store). A folder the store
+    // reaches through a link of the user's is the user's: only the store's own
+    // files leave it, and the folder stays for the link to point at.
     Result resetStore();
     // True for the settings file, the lock, a stored page, a scratch file: any
     // file inside the store directory or named in its page lists. Outputs must
@@ -175,6 +177,7 @@ private:
     };
 
     // --- start-up and recovery (StoreStartup.cpp) ---
+    static QString defaultDirectory();
     ValueResult<QString> resolveDirectory() const;
     Result loadSettings(Load mode);
     void startFromDefaults();
@@ -215,6 +218,7 @@ private:
 
     StoreConfig config;
     QString directory; // resolved once; empty when there is no store
+    bool linkedDirectory = false; // reached through a symbolic link the user made
     std::optional<QVariantMap> dic;
     std::optional<QString> path;
     std::atomic<int> cnt{0};

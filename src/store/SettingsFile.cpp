@@ -30,6 +30,11 @@ bool itemExists(const QString& path)
 Contents read(const QString& path)
 {
     Contents contents;
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        contents.state = State::Unreadable;
+        contents.reason = QStringLiteral("not a regular file");
+        return contents;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         const int error = errno;
@@ -37,11 +42,6 @@ Contents read(const QString& path)
             return contents; // Missing
         contents.state = State::Unreadable;
         contents.reason = QString::fromLocal8Bit(std::strerror(error ? error : EACCES));
-        return contents;
-    }
-    if (!QFileInfo(path).isFile()) {
-        contents.state = State::Unreadable;
-        contents.reason = QStringLiteral("not a regular file");
         return contents;
     }
     // Refused by its size before a byte is read; and never more than the

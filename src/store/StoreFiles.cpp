@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -53,6 +54,14 @@ bool copyResourceItem(const QString& source, const QString& destination)
         }
     }
     return true;
+}
+
+// Names the store gives its files: the settings file and what is kept beside
+// it, stored pages, scratch files, and the atomic writer's temporary files.
+bool isOwnFileName(const QString& name)
+{
+    static const QRegularExpression own(QStringLiteral("^\\.?(settings\\.plist|(tempf|tempb|temp|tmp|prev)\\d+\\.pdf)"));
+    return own.match(name).hasMatch();
 }
 
 // The path with every symbolic link and "..", as far as it exists, resolved.
@@ -150,7 +159,7 @@ Result CustomFileManager::resetStore()
     QString failed;
     const QFileInfoList items = QDir(directory).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& item : items) {
-        if (item.fileName() == lockName)
+        if (item.fileName() == lockName || (linkedDirectory && !isOwnFileName(item.fileName())))
             continue;
         std::error_code ec;
         fs::remove_all(fsPath(item.absoluteFilePath()), ec);
@@ -161,7 +170,8 @@ Result CustomFileManager::resetStore()
     onDisk.reset();
     templateProperties.clear();
     lock.release();
-    ::rmdir(QFile::encodeName(directory).constData());
+    if (!linkedDirectory)
+        ::rmdir(QFile::encodeName(directory).constData());
     if (!failed.isEmpty())
         return Result::failure(ErrorCode::WriteFailed, failed);
     return Result::success();

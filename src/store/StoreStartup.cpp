@@ -29,6 +29,7 @@ CustomFileManager::CustomFileManager(StoreConfig c)
         return;
     }
     directory = *resolved.value;
+    linkedDirectory = QFileInfo(config.directory.isEmpty() ? defaultDirectory() : config.directory).isSymLink();
     if (storeDirectory().isEmpty())
         return;
     // Printed documents and their stationery can be confidential: the store is
@@ -67,10 +68,9 @@ ValueResult<QString> CustomFileManager::resolveDirectory() const
         if (qEnvironmentVariable("HOME").isEmpty() && !dataHomeSet)
             return Result::failure(ErrorCode::NotFound,
                                    QStringLiteral("HOME is not set: there is no place for the template store"));
-        const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        if (base.isEmpty())
+        requested = defaultDirectory();
+        if (requested.isEmpty())
             return Result::failure(ErrorCode::NotFound, QStringLiteral("there is no place for the template store"));
-        requested = base + QLatin1Char('/') + QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER);
     }
     requested = QDir::cleanPath(QFileInfo(requested).absoluteFilePath());
 
@@ -101,6 +101,12 @@ ValueResult<QString> CustomFileManager::resolveDirectory() const
                                               "it is not followed")
                                    .arg(requested, target));
     return ValueResult<QString>::of(target);
+}
+
+QString CustomFileManager::defaultDirectory()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : base + QLatin1Char('/') + QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER);
 }
 
 QString CustomFileManager::storeDirectory()

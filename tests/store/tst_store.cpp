@@ -822,6 +822,12 @@ private slots:
             QVERIFY(QFileInfo(target + "/settings.plist").isFile() && QFileInfo(dir).isSymLink());
             QVERIFY(store->pagePath(PageKind::Start, 0).value_or("").startsWith(target + "/tempf00.pdf"));
             QCOMPARE(namesOf(*store), QStringList{kDefault});
+            // A reset empties the folder of the store's files only, and leaves
+            // it for the link: the next start works there again.
+            QVERIFY(testpdfs::writeBytes(target + "/notes.txt", "mine"));
+            QVERIFY(store->resetStore());
+            QCOMPARE(QDir(target).entryList(QDir::Files | QDir::Hidden), QStringList{"notes.txt"});
+            QCOMPARE(namesOf(*open()), QStringList{kDefault});
             return;
         }
         QVERIFY2(lines.filter(row.line).size() == 1, qPrintable(lines.join('\n')));
