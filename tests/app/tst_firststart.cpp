@@ -47,6 +47,13 @@ void TestFirstStart::firstStartCreatesDefaultTemplateWithStoredStartPage()
     QCOMPARE(record->docFormat(), QStringLiteral("0"));
     QVERIFY(record->isActive());
     QVERIFY(record->lacksPage(PageKind::Continuation));
+
+    // The first-run guide's flag, as the default settings give it, and once shown.
+    QCOMPARE(store.pagePaths(StoreKey::FirstStart), QStringList{"Y"});
+    QVERIFY(store.setPagePaths(StoreKey::FirstStart, {"N"}));
+    CustomFileManager again(config);
+    QCOMPARE(again.pagePaths(StoreKey::FirstStart), QStringList{"N"});
+    QCOMPARE(again.templateRecords()->size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestFirstStart)
