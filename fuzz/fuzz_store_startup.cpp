@@ -4,7 +4,7 @@
 
 #include "FuzzSupport.h"
 
-#include "cli/StampOptions.h"
+#include "cli/StampRequest.h"
 #include "pdf/PlainLines.h"
 #include "pdf/TaskManager.h"
 #include "store/CustomFileManager.h"
@@ -58,9 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             options.documentPath = document;
             options.outputPath = fuzz::scratchFile("out.pdf");
             options.templateName = templateName;
-            options.saveOptions = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false},
-                                   {SaveOptions::PASSWORD, QString()}};
-            const cli::Resolution r = cli::resolveMergeRequest(options, &store);
+            const cli::Resolution r = cli::resolveMergeRequest(options, {.store = &store});
             if (!r.request) {
                 FUZZ_CHECK(!r.error.isEmpty());
                 FUZZ_CHECK(r.exitCode == cli::ExitFailure || r.exitCode == cli::ExitUsage);

@@ -144,10 +144,4 @@ private:
     Result firstError;
 };
 
-// Turns a password typed by the user into the bytes AES-256 encryption uses:
-// non-ASCII spaces become spaces, characters mapped to nothing are dropped, the
-// text is normalised (NFKC) and encoded as UTF-8. Nothing, with a reason in
-// *error, when it holds characters a password may not contain.
-std::optional<std::string> preparePassword(const QString& password, QString* error = nullptr);
-
 } // namespace quillary
