@@ -802,7 +802,8 @@ private slots:
             QVERIFY(QDir().mkdir(target));
             QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
                                                       | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
-            if (row.place == Place::LinkToOthersFolder && ::chown(QFile::encodeName(target).constData(), 65534, 65534) != 0)
+            if (row.place == Place::LinkToOthersFolder
+                && (::geteuid() != 0 || ::chown(QFile::encodeName(target).constData(), 65534, 65534) != 0))
                 QSKIP("only root can give a folder to another user");
             [[fallthrough]];
         case Place::DanglingLink:
