@@ -404,11 +404,17 @@ private slots:
 
         QCOMPARE(store->importPage(StoreKey::TemplateFirst, pdf("d.pdf")).value, std::optional<int>(2));
         QCOMPARE(store->pagePath(StoreKey::TemplateFirst, 2), std::optional<QString>(expected[1]));
+        // A listed page whose file went missing keeps its name: a new page
+        // never answers for the old reference.
+        QVERIFY(QFile::remove(expected[0]));
+        QCOMPARE(store->importPage(StoreKey::TemplateFirst, pdf("f.pdf")).value, std::optional<int>(3));
+        QCOMPARE(store->pagePath(StoreKey::TemplateFirst, 3), std::optional<QString>(inStore("tempf03.pdf")));
+        QVERIFY(QFile::copy(pdf("a.pdf"), expected[0]));
 
         const QVariantMap before = *store->dictionary();
-        const Result past = store->deletePage(StoreKey::TemplateFirst, 3);
+        const Result past = store->deletePage(StoreKey::TemplateFirst, 4);
         QCOMPARE(past.code, ErrorCode::Missing);
-        QVERIFY(lines.contains("The.Row.3.doesnt.Exist"));
+        QVERIFY(lines.contains("The.Row.4.doesnt.Exist"));
         QCOMPARE(*store->dictionary(), before);
 
         // The store directory vanishes (another process reset it): the next
