@@ -103,6 +103,8 @@ int StampJob::stamp(const StampOptions& options)
 
     const MergeRequest& request = *resolution.request;
     const Result result = TaskManager::mergeDocument(request);
+    for (const QString& warning : result.warnings)
+        complain(QStringLiteral("warning: ") + warning);
     if (!result) {
         complain(namingFile(result.error.isEmpty() ? QStringLiteral("the merge failed") : result.error, request));
         return ExitFailure;
