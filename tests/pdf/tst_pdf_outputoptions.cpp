@@ -30,13 +30,12 @@ class TestOutputOptions : public QObject {
         const QString document = dir.filePath("doc.pdf");
         if (!QFileInfo::exists(document))
             testpdfs::writeNumbered(document, 2);
-        return TaskManager::mergeDocument({.documentPath = document, .outputPath = output, .options = options});
+        return TaskManager::mergeDocument({.documentPath = document, .outputPath = output, .options = options,
+                                           .documentFormat = FormatA4});
     }
     QString tagged() const { return dir.filePath(QString(QTest::currentDataTag()) + ".pdf"); }
 
 private slots:
-    void initTestCase() { TaskManager::documentFormat = FormatA4; }
-
     void information_data()
     {
         table<Information>({{"empty text", {"", "", {"Author=", "Creator=Quillary", "Title="}}},
@@ -129,6 +128,12 @@ private slots:
     {
         const QByteArray white = "1 1 1 sc 0 0 595 842 re f";
         table<Scan>({{"sc white A4 fill", {white, {}, true}}, {"k white", {"0 0 0 0 k 0 0 595 842 re f", {}, true}},
+                     // CMYK white needs all four components at 0.
+                     {"k, cyan not 0", {"0.1 0 0 0 k 0 0 595 842 re f", {}, false}},
+                     {"k, magenta not 0", {"0 0.1 0 0 k 0 0 595 842 re f", {}, false}},
+                     {"k, yellow not 0", {"0 0 0.1 0 k 0 0 595 842 re f", {}, false}},
+                     {"k, black not 0", {"0 0 0 0.1 k 0 0 595 842 re f", {}, false}},
+                     {"sc, one of three not 1", {"1 0.9 1 sc 0 0 595 842 re f", {}, false}},
                      {"Letter rectangle", {"1 1 1 sc 0 0 612 792 re f", white, false}},
                      {"q between", {"1 1 1 sc q 0 0 595 842 re f", {}, false}},
                      {"small fill clears both", {"1 1 1 sc 0 0 9 9 re f 0 0 595 842 re f", {}, false}},
