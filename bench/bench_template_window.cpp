@@ -9,6 +9,7 @@
 //   - one scroll step of the list (a quarter row) with its repaint, thumbnails
 //     of rows coming into view requested from the render worker.
 
+#include "pdf/PlainLines.h"
 #include "store/CustomFileManager.h"
 #include "templates/MainViewController.h"
 #include "templates/PageThumbnails.h"
@@ -143,8 +144,8 @@ int main(int argc, char** argv)
     static QTemporaryDir dir;
     StoreConfig config;
     config.directory = dir.filePath(QStringLiteral("store"));
-    config.print = [](const QString&) {};
     configureSharedStore(config);
+    ScopedPlainLineSink quiet({});
     registerTemplateScenes();
 
     benchmark::Initialize(&argc, argv);

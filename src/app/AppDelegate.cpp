@@ -256,8 +256,13 @@ void AppDelegate::reset()
                                 tr("Every template and its pages will be deleted, and Quillary will quit."),
                                 tr("Reset"), tr("Cancel")))
         return;
-    CustomFileManager& store = sharedStore();
-    store.removeIfReadable(store.storeDirectory());
+    const Result reset = sharedStore().resetStore();
+    if (!reset) {
+        // Nothing to start afresh from: the templates are (partly) still there.
+        Ui::instance().alert(currentWindowRef(), tr("Settings not reset"),
+                             tr("The template store could not be removed: %1").arg(reset.error));
+        return;
+    }
     Ui::instance().exitProcess(0);
 }
 

@@ -1,5 +1,6 @@
 #include "templates/TemplateImageViewContainer.h"
 
+#include "pdf/PlainLines.h"
 #include "pdf/TaskManager.h"
 #include "platform/NotificationHub.h"
 #include "platform/Ui.h"
@@ -15,8 +16,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
-
-#include <cstdio>
 
 namespace quillary {
 
@@ -96,9 +95,7 @@ bool TemplateImageViewContainer::showsPage() const
 bool TemplateImageViewContainer::showPage(const QString& path)
 {
     if (!QFileInfo::exists(path)) {
-        const QByteArray line = "File.doesnt.Exist.for.path." + path.toLocal8Bit() + '\n';
-        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-        std::fflush(stdout);
+        printPlainLine(QStringLiteral("File.doesnt.Exist.for.path.") + path);
         return false;
     }
     const PageSize size = TaskManager::pageSize(path);

@@ -393,7 +393,7 @@ void TestManagement::failedSaveLosesNothing_data()
     pdfchecks::table<FailureRow>({
         {"dropped file vanished", {"vanished"}},
         {"dropped file damaged", {"damaged"}},
-        {"settings cannot be written", {"settings"}},
+        {"disk full", {"full disk"}},
     });
 }
 
@@ -417,16 +417,12 @@ void TestManagement::failedSaveLosesNothing()
         QVERIFY(QFile::remove(file));
     if (row.how == "damaged")
         QVERIFY(testpdfs::writeBytes(file, "%PDF-1.7 this is not a PDF any more"));
-    QString settings = sharedStore().settingsPath();
-    if (row.how == "settings") {
-        QVERIFY(QFile::rename(settings, settings + ".away"));
-        QVERIFY(QDir().mkdir(settings));
-    }
     TemplateWindow* window = road.window();
-    road.save();
-    if (row.how == "settings") {
-        QDir().rmdir(settings);
-        QVERIFY(QFile::rename(settings + ".away", settings));
+    {
+        std::optional<fixture::FullDisk> full;
+        if (row.how == "full disk")
+            full.emplace();
+        road.save();
     }
 
     // Told, with the file named, and nothing stored half-way.
@@ -434,7 +430,8 @@ void TestManagement::failedSaveLosesNothing()
     QCOMPARE(alerts.size(), 1);
     QVERIFY2(alerts.first().startsWith("Template not saved|The template \"Fragile\" could not be saved: "),
              qPrintable(alerts.first()));
-    QVERIFY2(alerts.first().contains(row.how == "settings" ? settings : file), qPrintable(alerts.first()));
+    if (row.how != "full disk")
+        QVERIFY2(alerts.first().contains(file), qPrintable(alerts.first()));
     QCOMPARE(fixture::storedNames(), (QStringList{"Alpha", "Beta"}));
     QCOMPARE(fields("Alpha"), alphaBefore);
     QCOMPARE(storeFiles(), filesBefore);

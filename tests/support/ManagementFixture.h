@@ -5,6 +5,7 @@
 // clock), the print-service entry pointed into that home, test PDFs made on
 // demand, templates set up through the store, and drops sent as a drag would.
 
+#include "pdf/PlainLines.h"
 #include "platform/PrintServiceLocation.h"
 #include "store/CustomFileManager.h"
 #include "store/SharedData.h"
@@ -17,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace fixture {
 
@@ -44,8 +48,9 @@ inline void setUpStore()
     quillary::StoreConfig config;
     config.directory = home().filePath(QStringLiteral("store"));
     config.clock = [] { return QDateTime(QDate(2026, 12, 5), QTime(12, 0)); };
-    config.print = [](const QString& line) { storeLines() << line; };
     quillary::configureSharedStore(config);
+    // For the whole test process.
+    static quillary::ScopedPlainLineSink sink([](const QString& line) { storeLines() << line; });
     QCOMPARE(quillary::sharedStore().storeDirectory(), config.directory);
     quillary::injectPrintServiceLocation([] {
         return quillary::PrintServiceLocation{kEntryResource, serviceFolder() + QLatin1Char('/'), serviceEntry()};
@@ -76,6 +81,7 @@ struct Setup {
 inline void resetTemplates(const QList<Setup>& wanted)
 {
     quillary::CustomFileManager& store = quillary::sharedStore();
+    QVERIFY(store.reload().ok()); // what the file holds, whatever a test did to it
     for (const auto& record : store.templateRecords().value_or(QList<quillary::TemplateRecord>()))
         QVERIFY(store.removeTemplate(record.name).ok());
     for (auto it = wanted.crbegin(); it != wanted.crend(); ++it) {
@@ -127,6 +133,25 @@ inline bool drop(QWidget* target, const QString& path, bool dropAnyway = false)
 {
     return drop(target, QUrl::fromLocalFile(path), dropAnyway);
 }
+
+// While it lives, every file written grows no larger than a few bytes: the
+// disk is full, as far as this process can tell.
+class FullDisk {
+public:
+    FullDisk()
+    {
+        std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a dead process
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit tiny{64, saved.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &saved); }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+private:
+    rlimit saved{};
+};
 
 inline QByteArray readAll(const QString& path)
 {

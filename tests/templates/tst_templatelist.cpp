@@ -57,24 +57,6 @@ QStringList rowNames(const TemplateViewController& list)
     return names;
 }
 
-// Makes the settings file impossible to replace while it lives: a directory
-// takes its place (the store keeps its content in memory).
-class UnwritableSettings {
-public:
-    UnwritableSettings()
-        : path(sharedStore().settingsPath())
-    {
-        QVERIFY(QFile::rename(path, path + ".away"));
-        QVERIFY(QDir().mkdir(path));
-    }
-    ~UnwritableSettings()
-    {
-        QDir().rmdir(path);
-        QFile::rename(path + ".away", path);
-    }
-    QString path;
-};
-
 QList<fixture::Setup> templates(int n)
 {
     QList<fixture::Setup> setups;
@@ -218,6 +200,7 @@ void TestTemplateList::staleSwitchIsIgnored()
     staleLayer.rowTag = 1;
     staleLayer.setChecked(true);
     fixture::resetTemplates({{"Only", pdf("a4")}});
+    list->reloadData();
     list->activateTemplateWithActiveSwitch(&stale);
     list->switchLayerWithLayerBack(&staleLayer);
     LayerSwitch untagged;
@@ -226,6 +209,14 @@ void TestTemplateList::staleSwitchIsIgnored()
     QCOMPARE(switchesOfAll(), QStringLiteral("1|0"));
     QVERIFY(ui.calls.isEmpty());
     QCOMPARE(rowNames(*list), QStringList{"Only"});
+
+    // A template another program removed meanwhile: said so, and the list catches up.
+    QVERIFY(sharedStore().removeTemplate("Only").ok());
+    QTest::mouseClick(list->rowView(0)->layerSwitch(), Qt::LeftButton);
+    QCOMPARE(ui.alerts().size(), 1);
+    QVERIFY2(ui.alerts().first().startsWith("Template not changed|The template \"Only\""), qPrintable(ui.alerts().first()));
+    QCOMPARE(list->numberOfRows(), 0);
+    QCOMPARE(fixture::storedNames(), QStringList());
 }
 
 void TestTemplateList::deleteAsksThenOpensWhatIsLeft_data()
@@ -296,7 +287,7 @@ void TestTemplateList::failedWritesAreReported()
     show();
     RecordingUi ui;
     {
-        UnwritableSettings unwritable;
+        fixture::FullDisk full;
         QTest::mouseClick(list->rowView(1)->activeSwitch(), Qt::LeftButton);
         ui.confirmReplies.push_back(true);
         list->deletePatternWithSender(nullptr);
