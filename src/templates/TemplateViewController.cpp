@@ -315,7 +315,20 @@ TemplateRowView* TemplateViewController::rowView(int row) const
 
 void TemplateViewController::reloadData()
 {
+    // The selection stays with its template, wherever the list now has it.
+    const QString selected = highlightedRow && *highlightedRow < numberOfRows()
+                                 ? templateProperties[*highlightedRow].name
+                                 : QString();
     templateProperties = sharedStore().templateRecords().value_or(QList<TemplateRecord>());
+    if (highlightedRow) {
+        highlightedRow.reset();
+        for (int i = 0; i < numberOfRows(); ++i)
+            if (templateProperties[i].name == selected) {
+                highlightedRow = i;
+                lastSelectedRow = i;
+                break;
+            }
+    }
     const int n = numberOfRows();
     // Rows are reused: a change refills them instead of building them anew.
     while (rows.size() < n) {
@@ -327,10 +340,9 @@ void TemplateViewController::reloadData()
         delete rows.takeLast();
     for (int i = 0; i < n; ++i)
         rows[i]->fill(i, templateProperties[i]);
-    if (highlightedRow && *highlightedRow >= n)
-        highlightedRow.reset();
+    const std::optional<int> shown = highlightedRow;
     for (int i = 0; i < n; ++i)
-        highlight(i, highlightedRow == i);
+        highlight(i, shown == i);
     lastSelectedRow = qBound(0, lastSelectedRow, qMax(0, n - 1));
     updateEmptyState();
 }
@@ -377,6 +389,17 @@ void TemplateViewController::selectRow(int row)
     highlight(row, true);
     lastSelectedRow = row;
     tellDelegate(templateProperties[row].name, false);
+}
+
+void TemplateViewController::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Back in the window: other programs (a print job, quillary-stamp, a
+    // second window) may have changed the store meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && appeared) {
+        sharedStore().reload();
+        reloadData();
+    }
 }
 
 void TemplateViewController::showEvent(QShowEvent* event)

@@ -109,6 +109,7 @@ private slots:
     void deleteAsksThenOpensWhatIsLeft();
     void addAsksForNewTemplateAndStoresNothing();
     void failedWritesAreReported();
+    void changesOfOtherProgramsShowWhenTheWindowIsActivated();
     void clicksAndKeysSelectRows();
 };
 
@@ -301,6 +302,35 @@ void TestTemplateList::failedWritesAreReported()
     QCOMPARE(rowNames(*list), fixture::storedNames());
     for (int i = 0; i < list->numberOfRows(); ++i)
         QCOMPARE(list->rowView(i)->activeSwitch()->isChecked(), fixture::stored(list->rowView(i)->name()).isActive());
+}
+
+void TestTemplateList::changesOfOtherProgramsShowWhenTheWindowIsActivated()
+{
+    fixture::resetTemplates(templates(3));
+    show();
+    // Another process with the same store.
+    StoreConfig config;
+    config.directory = sharedStore().storeDirectory();
+    CustomFileManager other(config);
+    const auto activate = [this] {
+        QEvent activation(QEvent::ActivationChange);
+        QApplication::setActiveWindow(list.get());
+        QApplication::sendEvent(list.get(), &activation);
+    };
+    list->selectRow(2);
+    QVERIFY(other.deleteTemplate("T2").ok());
+    QCOMPARE(rowNames(*list), (QStringList{"T1", "T2", "T3"}));
+    activate();
+    QTRY_COMPARE(rowNames(*list), (QStringList{"T1", "T3"}));
+    // T3 stays selected in its new row.
+    QCOMPARE(list->lastSelectedRow, 1);
+    QVERIFY(list->rowView(1)->backgroundColor().alpha() > 0);
+    QCOMPARE(list->rowView(0)->backgroundColor().alpha(), 0);
+    // Gone altogether: nothing is selected.
+    QVERIFY(other.deleteTemplate("T3").ok());
+    activate();
+    QTRY_COMPARE(rowNames(*list), QStringList{"T1"});
+    QCOMPARE(list->rowView(0)->backgroundColor().alpha(), 0);
 }
 
 void TestTemplateList::clicksAndKeysSelectRows()
