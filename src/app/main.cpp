@@ -40,6 +40,10 @@ int main(int argc, char* argv[])
     registerAppScenes();
 
     if (mode == RunMode::Management) {
+        // The autostart entry of the print service starts the agent, which the
+        // printer brings; until it does, such a start opens no window.
+        if (arguments.value(1) == QLatin1String("--agent"))
+            return 0;
         InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));
         if (guard.handOver())
             return 0; // the running instance shows its window

@@ -336,8 +336,13 @@ void TemplateViewController::reloadData()
         rowsLayout->insertWidget(int(rows.size()), row);
         rows.append(row);
     }
-    while (rows.size() > n)
-        delete rows.takeLast();
+    while (rows.size() > n) {
+        // Later: the switch whose click led here may sit in this row.
+        TemplateRowView* row = rows.takeLast();
+        row->hide();
+        rowsLayout->removeWidget(row);
+        row->deleteLater();
+    }
     for (int i = 0; i < n; ++i)
         rows[i]->fill(i, templateProperties[i]);
     const std::optional<int> shown = highlightedRow;
