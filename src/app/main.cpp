@@ -1,5 +1,10 @@
+#include "app/AppDelegate.h"
 #include "app/PlaceholderWindow.h"
 #include "app/ProcessEntry.h"
+#include "platform/InstanceGuard.h"
+#include "platform/NamedImage.h"
+#include "store/CustomFileManager.h"
+#include "templates/TemplateWindow.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -28,6 +33,27 @@ int main(int argc, char* argv[])
         QApplication::installTranslator(&translator);
 
     const RunMode mode = prepareProcess(arguments);
+    QApplication::setWindowIcon(namedImage(QStringLiteral("quillary")));
+    QApplication::setQuitOnLastWindowClosed(true);
+    // Both modes open "About" through the scene registry.
+    registerTemplateScenes();
+    registerAppScenes();
+
+    if (mode == RunMode::Management) {
+        // The autostart entry of the print service starts the agent, which the
+        // printer brings; until it does, such a start opens no window.
+        if (arguments.value(1) == QLatin1String("--agent"))
+            return 0;
+        InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));
+        if (guard.handOver())
+            return 0; // the running instance shows its window
+        AppDelegate delegate;
+        guard.listen();
+        QObject::connect(&guard, &InstanceGuard::reopenRequested, &delegate, &AppDelegate::reopen);
+        delegate.applicationDidFinishLaunching();
+        app.exec();
+        return 0;
+    }
 
     PlaceholderWindow window(mode == RunMode::PrintService ? arguments.at(1) : QString());
     if (mode == RunMode::PrintService)
