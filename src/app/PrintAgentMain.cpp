@@ -1,5 +1,6 @@
 #include "app/PrintAgentMain.h"
 
+#include "platform/PrintServiceLocation.h"
 #include "printer/agent/PrintAgent.h"
 
 #include <QCoreApplication>
@@ -20,16 +21,14 @@ void printLine(const char* text)
     std::fflush(stdout);
 }
 
-// The autostart entry that starts the agent; its removal stops it.
-QString agentEntry()
-{
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty() || QDir::isRelativePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/autostart/" QUILLARY_BUNDLE_IDENTIFIER "-agent.desktop");
-}
-
 } // namespace
+
+bool printAgentRunning()
+{
+    QLockFile lock(printAgentLockPath());
+    lock.setStaleLockTime(0);
+    return !lock.tryLock(0); // released again at once
+}
 
 QString printAgentLockPath()
 {
@@ -51,7 +50,8 @@ int runPrintAgent(int argc, char* argv[])
         printLine("Quillary agent already running");
         return 0;
     }
-    const QString entry = agentEntry();
+    // The autostart entry that starts the agent; its removal stops it.
+    const QString entry = printServiceLocation().entry;
     if (!QFileInfo::exists(entry)) {
         printLine("Quillary print service not installed");
         return 0;

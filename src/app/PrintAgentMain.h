@@ -15,4 +15,7 @@ int runPrintAgent(int argc, char* argv[]);
 // Where the agent's lock lives: one agent per user.
 QString printAgentLockPath();
 
+// True while an agent of this user runs (holds the lock).
+bool printAgentRunning();
+
 } // namespace quillary

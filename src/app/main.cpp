@@ -1,6 +1,11 @@
+#include "app/AppDelegate.h"
 #include "app/PlaceholderWindow.h"
 #include "app/PrintAgentMain.h"
 #include "app/ProcessEntry.h"
+#include "platform/InstanceGuard.h"
+#include "platform/NamedImage.h"
+#include "store/CustomFileManager.h"
+#include "templates/TemplateWindow.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -36,6 +41,23 @@ int main(int argc, char* argv[])
         QApplication::installTranslator(&translator);
 
     const RunMode mode = prepareProcess(arguments);
+    QApplication::setWindowIcon(namedImage(QStringLiteral("quillary")));
+    QApplication::setQuitOnLastWindowClosed(true);
+    // Both modes open "About" through the scene registry.
+    registerTemplateScenes();
+    registerAppScenes();
+
+    if (mode == RunMode::Management) {
+        InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));
+        if (guard.handOver())
+            return 0; // the running instance shows its window
+        AppDelegate delegate;
+        guard.listen();
+        QObject::connect(&guard, &InstanceGuard::reopenRequested, &delegate, &AppDelegate::reopen);
+        delegate.applicationDidFinishLaunching();
+        app.exec();
+        return 0;
+    }
 
     PlaceholderWindow window(mode == RunMode::PrintService ? arguments.at(1) : QString());
     if (mode == RunMode::PrintService)

@@ -2,6 +2,7 @@
 
 #include "cli/StampOptions.h"
 #include "cli/StampRequest.h"
+#include "pdf/PlainLines.h"
 #include "pdf/TaskManager.h"
 #include "store/CustomFileManager.h"
 
@@ -15,9 +16,7 @@ CustomFileManager& store()
 {
     // The store's progress lines ("File exists", ...) are not for the user of
     // a command-line tool, and must not mix with --list-templates output.
-    StoreConfig config;
-    config.print = [](const QString&) {};
-    configureSharedStore(std::move(config));
+    static ScopedPlainLineSink quiet{PlainLineSink()};
     return sharedStore();
 }
 

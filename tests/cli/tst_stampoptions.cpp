@@ -7,6 +7,7 @@
 #include "cli_test_store.h"
 #include "pdf/PdfChecks.h"
 
+#include "pdf/PlainLines.h"
 #include "store/CustomFileManager.h"
 
 #include <QBuffer>
@@ -88,7 +89,7 @@ private slots:
         QVERIFY(standardInput.open(QIODevice::ReadOnly));
         StoreConfig config;
         config.directory = storeDir;
-        config.print = [](const QString&) {};
+        ScopedPlainLineSink quiet{PlainLineSink()};
         CustomFileManager store(config);
 
         QStringList argv{"quillary-stamp"};
