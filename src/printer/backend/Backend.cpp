@@ -105,16 +105,20 @@ int runBackend(int argc, const char* const* argv)
                                                                 + "\" is not shared"});
     }
 
-    // As root: the spool root, the user's folder on the first job, the
-    // spooled document (readable by root and lp only).
+    // As root: the spooled document (readable by root and lp only), checked
+    // before anything is made for the job; the spool root; the user's
+    // folder on the first job.
+    Fd input(job->file ? ::open(job->file->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : ::dup(STDIN_FILENO));
+    if (!input)
+        return refuse(job->jobId, {CUPS_BACKEND_FAILED, "cannot open the document: " + std::string(std::strerror(errno))});
+    std::vector<char> head;
+    if (Outcome o = readDocumentStart(input.get(), head, &cancelled); !o.ok())
+        return refuse(job->jobId, o);
     Fd rootFd;
     if (Outcome o = openSpoolRoot(*root, rootFd); !o.ok())
         return refuse(job->jobId, o);
     if (Outcome o = createUserFolder(rootFd.get(), *root, user); !o.ok())
         return refuse(job->jobId, o);
-    Fd input(job->file ? ::open(job->file->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : ::dup(STDIN_FILENO));
-    if (!input)
-        return refuse(job->jobId, {CUPS_BACKEND_FAILED, "cannot open the document: " + std::string(std::strerror(errno))});
 
     // From here on as the user.
     if (Outcome o = becomeUser(user); !o.ok())
@@ -124,7 +128,7 @@ int runBackend(int argc, const char* const* argv)
     if (Outcome o = openUserFolder(rootFd.get(), folderPath, user.uid, folder); !o.ok())
         return refuse(job->jobId, o);
     std::string name;
-    if (Outcome o = writeJob(folder.get(), input.get(), *job, &cancelled, &name); !o.ok())
+    if (Outcome o = writeJob(folder.get(), input.get(), head, *job, &cancelled, &name); !o.ok())
         return refuse(job->jobId, o);
     line("DEBUG", "Quillary job " + job->jobId + " written to " + folderPath + '/' + name);
     line("INFO", "Handed to the Quillary preview");

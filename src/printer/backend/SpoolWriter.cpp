@@ -1,6 +1,7 @@
 #include "printer/backend/SpoolWriter.h"
 
 #include "printer/backend/JobName.h"
+#include "printer/SpoolLayout.h"
 
 #include <cups/backend.h>
 
@@ -23,9 +24,7 @@ Outcome fail(int status, std::string why) { return {status, std::move(why)}; }
 
 std::string reason(int error) { return std::strerror(error); }
 
-// The document must be a PDF: the filters make one of whatever was printed,
-// but a job sent raw ("lp -o raw") bypasses them. The header may follow up
-// to 1024 bytes of other data.
+// A PDF's header may follow up to 1024 bytes of other data.
 constexpr std::size_t kHeaderWindow = 1024;
 
 bool hasPdfHeader(const std::vector<char>& head)
@@ -171,11 +170,32 @@ Outcome openUserFolder(int rootFd, const std::string& path, uid_t uid, Fd& fd)
     return Outcome::success();
 }
 
-Outcome writeJob(int folderFd, int input, const JobRequest& job, const volatile std::sig_atomic_t* stop,
-                 std::string* written)
+Outcome readDocumentStart(int input, std::vector<char>& head, const volatile std::sig_atomic_t* stop)
+{
+    head.assign(kHeaderWindow, 0);
+    std::size_t filled = 0;
+    while (filled < kHeaderWindow) {
+        const ssize_t n = readSome(input, head.data() + filled, kHeaderWindow - filled, stop);
+        if (n < 0)
+            return errno == ECANCELED ? fail(CUPS_BACKEND_CANCEL, "The job was cancelled")
+                                      : fail(CUPS_BACKEND_FAILED, "Cannot read the document: " + reason(errno));
+        if (n == 0)
+            break;
+        filled += static_cast<std::size_t>(n);
+    }
+    head.resize(filled);
+    if (head.empty())
+        return fail(CUPS_BACKEND_CANCEL, "The document is empty");
+    if (!hasPdfHeader(head))
+        return fail(CUPS_BACKEND_CANCEL, "The document is not a PDF");
+    return Outcome::success();
+}
+
+Outcome writeJob(int folderFd, int input, const std::vector<char>& head, const JobRequest& job,
+                 const volatile std::sig_atomic_t* stop, std::string* written)
 {
     // A job that is retried finds the hidden file of its first try.
-    const std::string part = std::string(1, '.') + job.jobId + ".part";
+    const std::string part = std::string(1, kHiddenPrefix) + job.jobId + ".part";
     if (::unlinkat(folderFd, part.c_str(), 0) != 0 && errno != ENOENT)
         return fail(CUPS_BACKEND_FAILED, "Cannot remove the unfinished " + part + ": " + reason(errno));
     Fd out(::openat(folderFd, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -186,30 +206,18 @@ Outcome writeJob(int folderFd, int input, const JobRequest& job, const volatile 
         ::unlinkat(folderFd, part.c_str(), 0);
         return outcome;
     };
-
-    std::vector<char> head;
+    if (!writeAll(out.get(), head.data(), head.size()))
+        return discard(fail(CUPS_BACKEND_FAILED, "Cannot write " + part + ": " + reason(errno)));
     std::vector<char> buffer(256 * 1024);
-    bool checked = false;
-    std::size_t total = 0;
     for (;;) {
         const ssize_t n = readSome(input, buffer.data(), buffer.size(), stop);
         if (n < 0)
             return discard(errno == ECANCELED ? fail(CUPS_BACKEND_CANCEL, "The job was cancelled")
                                               : fail(CUPS_BACKEND_FAILED, "Cannot read the document: " + reason(errno)));
-        if (!checked) {
-            head.insert(head.end(), buffer.data(), buffer.data() + std::min<std::size_t>(n, kHeaderWindow - head.size()));
-            if (head.size() >= kHeaderWindow || n == 0) {
-                if (!hasPdfHeader(head))
-                    return discard(fail(CUPS_BACKEND_CANCEL, total + n == 0 ? "The document is empty"
-                                                                             : "The document is not a PDF"));
-                checked = true;
-            }
-        }
         if (n == 0)
             break;
         if (!writeAll(out.get(), buffer.data(), static_cast<std::size_t>(n)))
             return discard(fail(CUPS_BACKEND_FAILED, "Cannot write " + part + ": " + reason(errno)));
-        total += static_cast<std::size_t>(n);
     }
     if (::fsync(out.get()) != 0 || ::close(out.release()) != 0)
         return discard(fail(CUPS_BACKEND_FAILED, "Cannot write " + part + ": " + reason(errno)));

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -72,12 +73,19 @@ Outcome becomeUser(const User& user);
 // else; a folder others could read is closed to them again (0700).
 Outcome openUserFolder(int rootFd, const std::string& path, uid_t uid, Fd& fd);
 
-// As the user. Copies the document from input into a new hidden file of the
-// folder (O_CREAT | O_EXCL | O_NOFOLLOW, 0600), checks that it is a PDF,
-// syncs it and renames it to its job name without replacing anything. On
-// any failure the hidden file is removed. `stop` set (by SIGTERM: the job
-// was cancelled) ends the copy. `written` gets the job file's name.
-Outcome writeJob(int folderFd, int input, const JobRequest& job, const volatile std::sig_atomic_t* stop,
-                 std::string* written);
+// Reads the start of the document (its first 1024 bytes, or all of a
+// shorter one) into head and refuses (CUPS_BACKEND_CANCEL) an empty document
+// or one without a PDF header there: the filters make a PDF of whatever was
+// printed, but a job sent raw ("lp -o raw") bypasses them. Checked before
+// anything is created for the job.
+Outcome readDocumentStart(int input, std::vector<char>& head, const volatile std::sig_atomic_t* stop);
+
+// As the user. Writes head and the rest of the document from input into a
+// new hidden file of the folder (O_CREAT | O_EXCL | O_NOFOLLOW, 0600), syncs
+// it and renames it to its job name without replacing anything. On any
+// failure the hidden file is removed. `stop` set (by SIGTERM: the job was
+// cancelled) ends the copy. `written` gets the job file's name.
+Outcome writeJob(int folderFd, int input, const std::vector<char>& head, const JobRequest& job,
+                 const volatile std::sig_atomic_t* stop, std::string* written);
 
 } // namespace quillary::printer
