@@ -143,11 +143,11 @@ void PrintAgent::watch()
     const QString folder = settings.spoolFolder;
     const QString target = QFileInfo(folder).isDir() ? folder : QFileInfo(folder).absolutePath();
     const QStringList watched = watcher.directories();
-    if (!watched.contains(target)) {
-        if (!watched.isEmpty())
-            watcher.removePaths(watched);
-        if (QFileInfo(target).isDir())
-            watcher.addPath(target);
+    // The old watch goes only once the new one holds, so that a folder this
+    // user cannot watch (yet) leaves the root watched.
+    if (!watched.contains(target) && QFileInfo(target).isDir() && watcher.addPath(target)) {
+        for (const QString& old : watched)
+            watcher.removePath(old);
     }
     if (!settings.entry.isEmpty() && !watcher.files().contains(settings.entry) && QFileInfo::exists(settings.entry))
         watcher.addPath(settings.entry);

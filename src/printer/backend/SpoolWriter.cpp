@@ -110,20 +110,31 @@ Outcome openSpoolRoot(const std::string& root, Fd& fd)
 
 Outcome createUserFolder(int rootFd, const std::string& root, const User& user)
 {
-    if (::mkdirat(rootFd, user.name.c_str(), 0700) != 0) {
-        if (errno == EEXIST)
-            return Outcome::success(); // judged as the user, in openUserFolder
-        return fail(CUPS_BACKEND_FAILED,
-                    "Cannot create " + root + '/' + user.name + ": " + reason(errno));
-    }
+    struct stat existing {};
+    if (::fstatat(rootFd, user.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return Outcome::success(); // judged as the user, in openUserFolder
+    // Made under a hidden name and renamed when it belongs to the user: the
+    // agent, waiting for the folder, must never find it still root's.
+    const std::string fresh = ".new-" + std::to_string(::getpid());
+    const auto failed = [&](const char* what) {
+        const int error = errno;
+        ::unlinkat(rootFd, fresh.c_str(), AT_REMOVEDIR);
+        return fail(CUPS_BACKEND_FAILED, std::string(what) + ' ' + root + '/' + user.name + ": " + reason(error));
+    };
+    ::unlinkat(rootFd, fresh.c_str(), AT_REMOVEDIR); // left by a backend that died
+    if (::mkdirat(rootFd, fresh.c_str(), 0700) != 0)
+        return failed("Cannot create");
     // Only root can add entries to the root, so what was just made is still
     // the folder; opened without following links all the same.
-    Fd folder(::openat(rootFd, user.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder || ::fchown(folder.get(), user.uid, user.gid) != 0 || ::fchmod(folder.get(), 0700) != 0) {
-        const int error = errno;
-        ::unlinkat(rootFd, user.name.c_str(), AT_REMOVEDIR);
-        return fail(CUPS_BACKEND_FAILED,
-                    "Cannot hand " + root + '/' + user.name + " to its user: " + reason(error));
+    Fd folder(::openat(rootFd, fresh.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder || ::fchown(folder.get(), user.uid, user.gid) != 0 || ::fchmod(folder.get(), 0700) != 0)
+        return failed("Cannot hand to its user");
+    if (::renameat2(rootFd, fresh.c_str(), rootFd, user.name.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno == EEXIST) { // made meanwhile by another job of the user
+            ::unlinkat(rootFd, fresh.c_str(), AT_REMOVEDIR);
+            return Outcome::success();
+        }
+        return failed("Cannot create");
     }
     return Outcome::success();
 }
