@@ -134,10 +134,9 @@ inline QString missingForPrinting(bool needsCupsd)
     return {};
 }
 
-// A cupsd of the test's own: configuration, spool, logs and socket in a
-// temporary folder, the backend under test as its only backend, the
-// system's filters. Submitting users are identified by their socket's
-// credentials under the "authenticated" policy, as on a Debian system.
+// A cupsd of the test's own (scripts/private-cupsd): configuration, spool,
+// logs and socket in a temporary folder, the backend under test as its only
+// backend, the system's filters.
 class PrivateCups {
 public:
     explicit PrivateCups(const QString& backend) : backendBinary(backend) {}
@@ -155,38 +154,10 @@ public:
     {
         if (!dir.isValid())
             return "no temporary folder";
-        // The submitting users and lp (filters) must reach the socket and the spool.
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-        for (const char* sub : {"conf", "bin/backend", "log", "spool", "cache", "state", "tmp"})
-            QDir().mkpath(path(sub));
-        for (const char* standard : {"filter", "daemon", "notifier"}) // cups-exec lives in daemon
-            QFile::link(QStringLiteral("/usr/lib/cups/") + standard, path("bin/") + standard);
-        const QString backend = path("bin/backend/quillary");
-        if (!QFile::copy(backendBinary, backend)
-            || !QFile::setPermissions(backend, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-            return "cannot install the backend";
-
-        write("conf/cupsd.conf", QStringLiteral(
-            "Listen %1\nLogLevel debug\nBrowsing Off\nDefaultAuthType Basic\n"
-            "<Location />\n  Order allow,deny\n  Allow localhost\n</Location>\n"
-            "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n"
-            "<Policy authenticated>\n"
-            "  <Limit Create-Job Print-Job Print-URI Validate-Job>\n    AuthType Default\n    Order deny,allow\n  </Limit>\n"
-            "  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n").arg(socket()));
-        write("conf/cups-files.conf", QStringLiteral(
-            "ServerRoot %1/conf\nServerBin %1/bin\nDataDir /usr/share/cups\nRequestRoot %1/spool\n"
-            "CacheDir %1/cache\nStateDir %1/state\nTempDir %1/tmp\nErrorLog %1/log/error_log\n"
-            "AccessLog %1/log/access_log\nPageLog %1/log/page_log\nUser lp\nGroup lp\nSystemGroup root\n")
-            .arg(dir.path()));
-        const Run check = run("cupsd", {"-t", "-c", path("conf/cupsd.conf"), "-s", path("conf/cups-files.conf")});
-        if (check.exitCode != 0)
-            return "cupsd refuses the configuration: " + check.out + check.err;
-
         daemon.setProcessChannelMode(QProcess::MergedChannels);
-        daemon.start("cupsd", {"-f", "-c", path("conf/cupsd.conf"), "-s", path("conf/cups-files.conf")});
+        daemon.start(QUILLARY_SOURCE_DIR "/scripts/private-cupsd", {dir.path(), backendBinary});
         if (!daemon.waitForStarted(kDeadline))
-            return "cupsd does not start: " + daemon.errorString();
+            return "cannot start scripts/private-cupsd: " + daemon.errorString();
         const bool up = QTest::qWaitFor(
             [&] { return daemon.state() != QProcess::Running || client("lpstat", {"-r"}).out.contains("is running"); },
             kDeadline);
@@ -235,12 +206,6 @@ public:
     }
 
 private:
-    void write(const QString& name, const QString& text)
-    {
-        QFile file(path(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(text.toUtf8());
-    }
     ipp_jstate_t stateOf(int job) const
     {
         http_t* http = httpConnect2(QFile::encodeName(socket()).constData(), 0, nullptr, AF_UNSPEC,
