@@ -1,5 +1,7 @@
+#include "app/AppController.h"
 #include "app/PlaceholderWindow.h"
 #include "app/ProcessEntry.h"
+#include "preview/PreviewScenes.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -29,9 +31,15 @@ int main(int argc, char* argv[])
 
     const RunMode mode = prepareProcess(arguments);
 
-    PlaceholderWindow window(mode == RunMode::PrintService ? arguments.at(1) : QString());
-    if (mode == RunMode::PrintService)
-        window.setFixedSize(600, 518); // one document, one window: no resizing
+    if (mode == RunMode::PrintService) {
+        registerPreviewScenes();
+        QApplication::setQuitOnLastWindowClosed(true);
+        AppController controller(arguments.at(1));
+        controller.applicationDidFinishLaunching();
+        return app.exec();
+    }
+
+    PlaceholderWindow window;
     window.show();
     // Centred on its screen, as the real windows will be.
     if (QScreen* screen = window.screen()) {
