@@ -174,6 +174,10 @@ EditViewcontroller::EditViewcontroller(QWidget* parent)
 
 EditViewcontroller::~EditViewcontroller()
 {
+    // Hiding the dialog below ends the editing of a field with the focus:
+    // nothing of this class may answer that any more.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
     pool.waitForDone();
     // Merges that ended after the editor stopped listening.
     for (const QString& scratch : std::as_const(outstanding))
@@ -242,6 +246,10 @@ void EditViewcontroller::placeHelpLines()
 void EditViewcontroller::applyField(QLineEdit* field)
 {
     if (field != xField && field != yField)
+        return;
+    // Leaving a field untouched keeps its offset exactly, not as rounded to
+    // the two digits shown.
+    if (field->text() == millimetres(offsetFor(field)))
         return;
     const std::optional<double> typed = formatter->valueForString(field->text());
     if (!typed) {

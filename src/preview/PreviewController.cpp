@@ -66,7 +66,11 @@ PreviewController::PreviewController(const QString& documentPath, QWidget* paren
 
 PreviewController::~PreviewController()
 {
-    closing = true;
+    // The widgets below are hidden and deleted after this: nothing they send
+    // then may reach this class.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+    disconnect(previewPages.get(), nullptr, this, nullptr);
     if (currentRebuild)
         currentRebuild->stop = true;
     delete editor;
@@ -76,7 +80,9 @@ PreviewController::~PreviewController()
     printer.waitForDone();
     for (const QString& scratch : std::as_const(scratchFiles))
         sharedStore().removeIfReadable(scratch);
-    // The renderer stops before the views that listen to it go.
+    // The views that watch the pages go first, then the renderer.
+    delete prevImage;
+    delete collectionView;
     previewPages.reset();
 }
 

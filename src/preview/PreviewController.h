@@ -94,6 +94,8 @@ public:
     // Queues a rebuild for template key (nothing when the template is gone).
     void rebuildPreview(const QString& key, bool overlay, bool keepToggles);
     bool isRebuilding() const { return currentRebuild != nullptr; }
+    // The rebuild counted last (the one running, or on screen).
+    quint64 rebuildGeneration() const { return generation; }
     // Everything a merge reads, taken now: the worker never sees live state.
     MergeRequest mergeRequest(const TemplatePagePaths& paths, bool overlay) const;
 
@@ -152,7 +154,6 @@ private:
     QPointer<EditViewcontroller> editor;
     // Scratch files a worker may still be writing; removed at the end at last.
     QSet<QString> scratchFiles;
-    std::atomic<bool> closing{false};
     qreal aspect;
 };
 
