@@ -12,9 +12,6 @@ namespace quillary {
 
 namespace {
 
-// Bytes of one rendered band: small enough for any printer resolution.
-constexpr qint64 kBandBytes = 16 * 1024 * 1024;
-
 bool stopped(const std::atomic<bool>* stop)
 {
     return stop && stop->load(std::memory_order_relaxed);
@@ -23,20 +20,22 @@ bool stopped(const std::atomic<bool>* stop)
 // Draws page `index` into target (device pixels) in horizontal bands of the
 // unturned page, each band composed onto white (printers take no alpha).
 bool drawPage(QPainter& painter, QPdfDocument& document, int index, const PagePlacement& place, qreal dotsPerPoint,
-              const std::atomic<bool>* stop)
+              qint64 bandBytes, const std::atomic<bool>* stop)
 {
-    const QSizeF turned = place.target.size() * dotsPerPoint;
-    const QSize pixels = place.rotated ? QSize(qRound(turned.height()), qRound(turned.width()))
-                                       : QSize(qRound(turned.width()), qRound(turned.height()));
+    // Whole device pixels, so that the bands meet without a seam.
+    const QRect target = QRectF(place.target.topLeft() * dotsPerPoint, place.target.size() * dotsPerPoint).toRect();
+    const QSize pixels = place.rotated ? target.size().transposed() : target.size();
     if (pixels.isEmpty())
         return true;
-    const int bandHeight = int(std::clamp<qint64>(kBandBytes / (qint64(pixels.width()) * 4), 1, pixels.height()));
+    const int bandHeight = int(std::clamp<qint64>(bandBytes / (qint64(pixels.width()) * 4), 1, pixels.height()));
 
     painter.save();
-    painter.translate(place.target.center() * dotsPerPoint);
-    if (place.rotated)
+    painter.translate(target.topLeft());
+    if (place.rotated) {
+        // A quarter clockwise: the page's top edge runs down the right side.
+        painter.translate(target.width(), 0);
         painter.rotate(90);
-    painter.translate(-pixels.width() / 2.0, -pixels.height() / 2.0);
+    }
     for (int y = 0; y < pixels.height(); y += bandHeight) {
         if (stopped(stop)) {
             painter.restore();
@@ -77,7 +76,7 @@ PagePlacement placePage(const QSizeF& page, const QSizeF& paper)
     return place;
 }
 
-Result printPdf(const QString& pdfPath, QPrinter& printer, const std::atomic<bool>* stop)
+Result printPdf(const QString& pdfPath, QPrinter& printer, const std::atomic<bool>* stop, qint64 bandBytes)
 {
     QPdfDocument document;
     if (document.load(pdfPath) != QPdfDocument::Error::None || document.pageCount() <= 0)
@@ -89,6 +88,9 @@ Result printPdf(const QString& pdfPath, QPrinter& printer, const std::atomic<boo
         return Result::failure(ErrorCode::WriteFailed,
                                QStringLiteral("%1: the printer could not be started").arg(printer.printerName()));
 
+    // Text on letters must stay sharp: no lossy compression of the pages
+    // where the printer takes a PDF.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
     const QSizeF paper = printer.pageLayout().fullRectPoints().size();
     const qreal dotsPerPoint = printer.resolution() / 72.0;
     const bool ranged = printer.printRange() == QPrinter::PageRange && !printer.pageRanges().isEmpty();
@@ -106,7 +108,7 @@ Result printPdf(const QString& pdfPath, QPrinter& printer, const std::atomic<boo
             }
             first = false;
             const PagePlacement place = placePage(document.pagePointSize(index), paper);
-            if (!drawPage(painter, document, index, place, dotsPerPoint, stop)) {
+            if (!drawPage(painter, document, index, place, dotsPerPoint, bandBytes, stop)) {
                 printer.abort();
                 painter.end();
                 return Result::failure(ErrorCode::Cancelled, QStringLiteral("%1: printing stopped").arg(pdfPath));

@@ -27,8 +27,12 @@ struct PagePlacement {
 };
 PagePlacement placePage(const QSizeF& pagePoints, const QSizeF& paperPoints);
 
+// Bytes of one rendered band: small enough for any printer resolution.
+inline constexpr qint64 kPrintBandBytes = 16 * 1024 * 1024;
+
 // Prints every page of pdfPath (or the range the dialog chose). Stops between
 // bands when stop is set (the job is then aborted: nothing is printed).
-Result printPdf(const QString& pdfPath, QPrinter& printer, const std::atomic<bool>* stop = nullptr);
+Result printPdf(const QString& pdfPath, QPrinter& printer, const std::atomic<bool>* stop = nullptr,
+                qint64 bandBytes = kPrintBandBytes);
 
 } // namespace quillary
