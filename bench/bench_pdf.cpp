@@ -5,7 +5,6 @@
 // command-line tool against other tools.
 
 #include "pdf/TaskManager.h"
-#include "store/CustomFileManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -35,8 +34,52 @@ constexpr int DocumentPages = 1000;
 
 struct Inputs {
     QString dir;
-    QString document, start, continuation, terms, heavyContent;
+    QString document, start, continuation, terms, heavyContent, longStationery;
 };
+
+constexpr int LongStationeryPages = 100000;
+
+// A stationery file of many pages, written directly: a balanced page tree of
+// 100 nodes under the root, each page sharing one content stream, the media
+// box and resources inherited from the root.
+void writeLongStationery(const QString& path)
+{
+    QByteArray out = "%PDF-1.4\n";
+    std::vector<qint64> offsets;
+    auto object = [&](const QByteArray& body) {
+        offsets.push_back(out.size());
+        out += QByteArray::number(qint64(offsets.size())) + " 0 obj\n" + body + "\nendobj\n";
+    };
+    const QByteArray content = "0.2 0.3 0.6 rg 0 782 595 60 re f";
+    constexpr int Nodes = 100, PerNode = LongStationeryPages / Nodes;
+    // 1 catalog, 2 root, 3 content, 4.. nodes, then pages.
+    object("<< /Type /Catalog /Pages 2 0 R >>");
+    QByteArray kids;
+    for (int n = 0; n < Nodes; ++n)
+        kids += QByteArray::number(4 + n) + " 0 R ";
+    object("<< /Type /Pages /MediaBox [0 0 595 842] /Resources << >> /Count " + QByteArray::number(LongStationeryPages)
+           + " /Kids [" + kids + "] >>");
+    object("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream");
+    const int firstPage = 4 + Nodes;
+    for (int n = 0; n < Nodes; ++n) {
+        QByteArray pages;
+        for (int k = 0; k < PerNode; ++k)
+            pages += QByteArray::number(firstPage + n * PerNode + k) + " 0 R ";
+        object("<< /Type /Pages /Parent 2 0 R /Count " + QByteArray::number(PerNode) + " /Kids [" + pages + "] >>");
+    }
+    for (int n = 0; n < Nodes; ++n)
+        for (int k = 0; k < PerNode; ++k)
+            object("<< /Type /Page /Parent " + QByteArray::number(4 + n) + " 0 R /Contents 3 0 R >>");
+    const qint64 xref = out.size();
+    out += "xref\n0 " + QByteArray::number(qint64(offsets.size() + 1)) + "\n0000000000 65535 f \n";
+    for (qint64 offset : offsets)
+        out += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    out += "trailer\n<< /Size " + QByteArray::number(qint64(offsets.size() + 1)) + " /Root 1 0 R >>\nstartxref\n"
+        + QByteArray::number(xref) + "\n%%EOF\n";
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(out);
+}
 
 // A page of a printed letter: a few dozen lines of text and some rules.
 std::string letterContent(int page)
@@ -97,6 +140,9 @@ const Inputs& inputs()
         i.continuation = i.dir + "/continuation.pdf";
         i.terms = i.dir + "/terms.pdf";
         i.heavyContent = i.dir + "/content-10mb.pdf";
+        i.longStationery = i.dir + "/stationery-100000.pdf";
+        if (!QFileInfo::exists(i.longStationery))
+            writeLongStationery(i.longStationery);
         if (!QFileInfo::exists(i.document)) {
             std::vector<std::string> pages;
             for (int k = 1; k <= DocumentPages; ++k)
@@ -122,7 +168,6 @@ const Inputs& inputs()
             }
             writePdf(i.heavyContent, {content});
         }
-        TaskManager::documentFormat = FormatA4;
         return i;
     }();
     return in;
@@ -143,6 +188,7 @@ MergeRequest fullRequest(const QString& output)
     r.firstPageOffsetY = -10;
     r.options = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false},
                  {SaveOptions::AUTHOR, QString("Bench")}, {SaveOptions::TITLE, QString("Letter")}};
+    r.documentFormat = FormatA4;
     return r;
 }
 
@@ -178,11 +224,40 @@ void BM_MergeDocumentEncrypted(benchmark::State& state)
 }
 BENCHMARK(BM_MergeDocumentEncrypted)->Unit(benchmark::kMillisecond);
 
-QList<PageImage> previewList()
+// The preview's merge as a worker runs it: into memory, nothing rendered.
+void BM_MergeToBytes(benchmark::State& state)
+{
+    const MergeRequest r = fullRequest(QString());
+    qint64 size = 0;
+    for (auto _ : state) {
+        const auto bytes = TaskManager::mergeToBytes(r);
+        if (!bytes) {
+            state.SkipWithError("merge failed");
+            break;
+        }
+        size = bytes.value->size();
+    }
+    state.counters["output_bytes"] = double(size);
+    state.counters["pages"] = DocumentPages;
+}
+BENCHMARK(BM_MergeToBytes)->Unit(benchmark::kMillisecond);
+
+// Page 1 of a 100,000-page stationery file: its size, and a one-page copy of
+// it as the store makes one. Reads only what page 1 needs.
+void BM_FirstPageOfLongStationery(benchmark::State& state)
 {
     const Inputs& in = inputs();
-    return TaskManager::previewImages(in.document, in.start, in.continuation, in.terms, true, true, true, false,
-                                      -10, 5, 0, 0);
+    const QString copy = in.dir + "/first-page.pdf";
+    for (auto _ : state) {
+        if (TaskManager::pageSize(in.longStationery).width != 595 || !TaskManager::writeFirstPage(in.longStationery, copy))
+            state.SkipWithError("page 1 not found");
+    }
+}
+BENCHMARK(BM_FirstPageOfLongStationery)->Unit(benchmark::kMillisecond);
+
+QList<PageImage> previewList()
+{
+    return TaskManager::previewImages(fullRequest(QString()));
 }
 
 // From the call until the first page image is rendered at strip size.
@@ -235,12 +310,6 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
-    static QTemporaryDir storeDir;
-    StoreConfig config;
-    config.directory = storeDir.path();
-    config.print = [](const QString&) {};
-    configureSharedStore(config);
-
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

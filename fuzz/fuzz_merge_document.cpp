@@ -50,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::writeFile(document, data, size);
 
     const PageSize size0 = TaskManager::pageSize(document);
-    TaskManager::documentFormat = TaskManager::pageFormat(size0.width, size0.height).formatCode;
 
     MergeRequest request;
+    request.documentFormat = TaskManager::pageFormat(size0.width, size0.height).formatCode;
     request.documentPath = document;
     request.outputPath = output;
     request.startPagePath = stationery;

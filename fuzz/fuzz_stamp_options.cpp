@@ -24,15 +24,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (o.mode != StampOptions::Mode::Stamp)
         return 0;
     FUZZ_CHECK(!o.documentPath.isEmpty() && !o.outputPath.isEmpty());
-    FUZZ_CHECK(o.templateName || o.start.source == PageSource::File || o.continuation.source == PageSource::File
-               || o.terms.source == PageSource::File);
-    FUZZ_CHECK(o.saveOptions.contains(SaveOptions::ALLOW_PRINT));
-    FUZZ_CHECK(o.saveOptions.contains(SaveOptions::WITH_PASSWORD));
-    FUZZ_CHECK(o.saveOptions.contains(SaveOptions::PASSWORD));
-    if (o.saveOptions.value(SaveOptions::WITH_PASSWORD).toBool())
-        FUZZ_CHECK(!o.saveOptions.value(SaveOptions::PASSWORD).toString().isEmpty());
-    if (!o.saveOptions.value(SaveOptions::ALLOW_PRINT).toBool())
-        FUZZ_CHECK(!o.saveOptions.value(SaveOptions::OWNER_PASSWORD).toString().isEmpty());
+    bool anyFile = false;
+    for (const PageChoice& page : o.pages) {
+        FUZZ_CHECK(!(page.file && page.off));
+        FUZZ_CHECK(!page.file || !page.file->isEmpty());
+        anyFile = anyFile || page.file;
+    }
+    FUZZ_CHECK(o.templateName || anyFile);
+    FUZZ_CHECK(!(o.behind && o.over));
+    for (const PasswordChoice* password : {&o.password, &o.ownerPassword}) {
+        FUZZ_CHECK(!(password->text && password->file));
+        FUZZ_CHECK(!password->text || !password->text->isEmpty());
+    }
+    FUZZ_CHECK(!(o.password.fromStandardInput() && o.ownerPassword.fromStandardInput()));
+    FUZZ_CHECK(!o.ownerPassword.given() || o.forbidPrint);
     for (const QPointF& p : {o.firstPageOffset, o.continuationOffset})
         FUZZ_CHECK(std::isfinite(p.x()) && std::isfinite(p.y()));
     return 0;

@@ -4,7 +4,8 @@
 
 #include "FuzzSupport.h"
 
-#include "cli/StampOptions.h"
+#include "cli/StampRequest.h"
+#include "pdf/PlainLines.h"
 #include "pdf/TaskManager.h"
 #include "store/CustomFileManager.h"
 
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     StoreConfig config;
     config.directory = storeDir;
-    config.print = [](const QString&) {};
+    static ScopedPlainLineSink quiet{PlainLineSink()};
     CustomFileManager store(config);
 
     const auto list = store.loadTemplateList();
@@ -41,14 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     TaskManager::documentFormat = FormatA4;
     int seen = 0;
-    for (const QVariant& entry : *list) {
+    for (const TemplateRecord& entry : *list) {
         if (++seen > 16)
             break;
-        const QVariantMap map = entry.toMap();
-        for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            const QString& templateName = it.key();
+        {
+            const QString& templateName = entry.name;
             FUZZ_CHECK(store.templateExists(templateName));
-            const QVariantMap record = it.value().toMap();
+            const QVariantMap& record = entry.properties;
             for (const char* key : {"frontPage", "secondaryPage", "termsOfConditions", "isOverlay", "docFormat"})
                 (void)referenceText(record.value(QLatin1String(key)));
             if (const auto index = referenceIndex(record.value(QStringLiteral("frontPage"))))
@@ -58,9 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             options.documentPath = document;
             options.outputPath = fuzz::scratchFile("out.pdf");
             options.templateName = templateName;
-            options.saveOptions = {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false},
-                                   {SaveOptions::PASSWORD, QString()}};
-            const cli::Resolution r = cli::resolveMergeRequest(options, &store);
+            const cli::Resolution r = cli::resolveMergeRequest(options, {.store = &store});
             if (!r.request) {
                 FUZZ_CHECK(!r.error.isEmpty());
                 FUZZ_CHECK(r.exitCode == cli::ExitFailure || r.exitCode == cli::ExitUsage);

@@ -6,7 +6,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-pdf-dev qt6-svg-dev qt6-multimedia-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-  libqpdf-dev libplist-dev libbenchmark-dev
+  libqpdf-dev libplist-dev libicu-dev libbenchmark-dev
   qpdf poppler-utils xvfb xauth imagemagick fonts-dejavu-core
 )
 

@@ -43,20 +43,14 @@ PlaceholderWindow::PlaceholderWindow(const QString& documentPath, QWidget* paren
         layout->addWidget(body);
         // What the store holds, so a first start shows its default template.
         QStringList lines;
-        for (const QVariant& entry : sharedStore().loadTemplateList().value_or(QVariantList())) {
-            const QVariantMap map = entry.toMap();
-            for (auto it = map.cbegin(); it != map.cend(); ++it) {
-                const QVariantMap record = it.value().toMap();
-                const QString format = referenceText(record.value(QStringLiteral("docFormat")));
-                lines << tr("%1 — %2 — %3")
-                             .arg(it.key().toHtmlEscaped(),
-                                  format == QLatin1String("0")   ? tr("DIN A4")
-                                  : format == QLatin1String("1") ? tr("US Letter")
-                                                                 : tr("undefined"),
-                                  referenceText(record.value(QStringLiteral("isActive"))) == QLatin1String("1")
-                                      ? tr("enabled")
-                                      : tr("disabled"));
-            }
+        for (const TemplateRecord& record : sharedStore().templateRecords().value_or(QList<TemplateRecord>())) {
+            const QString format = record.docFormat();
+            lines << tr("%1 — %2 — %3")
+                         .arg(record.name.toHtmlEscaped(),
+                              format == QLatin1String("0")   ? tr("DIN A4")
+                              : format == QLatin1String("1") ? tr("US Letter")
+                                                             : tr("undefined"),
+                              record.isActive() ? tr("enabled") : tr("disabled"));
         }
         if (!lines.isEmpty()) {
             auto* list = new QLabel(QStringLiteral("<b>%1</b><br>%2").arg(tr("Templates"), lines.join(QStringLiteral("<br>"))), this);

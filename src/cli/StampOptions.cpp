@@ -1,16 +1,13 @@
 #include "cli/StampOptions.h"
 
-#include "store/CustomFileManager.h"
-#include "store/StoreKey.h"
+#include "pdf/PageGeometry.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <system_error>
 
 namespace quillary::cli {
@@ -91,52 +88,138 @@ QString programName()
     return QStringLiteral("quillary-stamp");
 }
 
-struct Options {
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
-    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}};
-    QCommandLineOption listTemplates{QStringLiteral("list-templates")};
-    QCommandLineOption templateName{{QStringLiteral("t"), QStringLiteral("template")}, {}, QStringLiteral("NAME")};
-    QCommandLineOption start{QStringLiteral("start"), {}, QStringLiteral("FILE")};
-    QCommandLineOption continuation{QStringLiteral("continuation"), {}, QStringLiteral("FILE")};
-    QCommandLineOption terms{QStringLiteral("terms"), {}, QStringLiteral("FILE")};
-    QCommandLineOption noStart{QStringLiteral("no-start")};
-    QCommandLineOption noContinuation{QStringLiteral("no-continuation")};
-    QCommandLineOption noTerms{QStringLiteral("no-terms")};
-    QCommandLineOption behind{QStringLiteral("behind")};
-    QCommandLineOption over{QStringLiteral("over")};
-    QCommandLineOption firstOffset{QStringLiteral("first-offset"), {}, QStringLiteral("X,Y")};
-    QCommandLineOption offset{QStringLiteral("offset"), {}, QStringLiteral("X,Y")};
-    QCommandLineOption password{QStringLiteral("password"), {}, QStringLiteral("PW")};
-    QCommandLineOption forbidPrint{QStringLiteral("forbid-print")};
-    QCommandLineOption ownerPassword{QStringLiteral("owner-password"), {}, QStringLiteral("PW")};
-    QCommandLineOption title{QStringLiteral("title"), {}, QStringLiteral("T")};
-    QCommandLineOption author{QStringLiteral("author"), {}, QStringLiteral("A")};
+// Why a value is refused; empty when it was taken.
+using Apply = QString (*)(StampOptions&, const QString& value);
 
-    QList<QCommandLineOption> all() const
-    {
-        return {help, version, listTemplates, templateName, start, continuation, terms, noStart, noContinuation,
-                noTerms, behind, over, firstOffset, offset, password, forbidPrint, ownerPassword, title, author};
-    }
+// One option of the command line: what the parser accepts, what --help says
+// about it and what it sets. An option is added here and nowhere else.
+struct OptionRow {
+    char shortName;        // 0: none
+    const char* longName;
+    const char* valueName; // nullptr: a switch
+    const char* section;   // heading under which --help lists it
+    const char* help;      // '\n' starts another line of the description
+    Apply apply;
 };
 
-QString dashed(const QCommandLineOption& option)
+QString needsFile(const char* option, const QString& value, std::optional<QString>* target)
 {
-    return QStringLiteral("--") + option.names().constLast();
+    if (value.isEmpty())
+        return QStringLiteral("--%1 needs a file name").arg(QLatin1String(option));
+    *target = value;
+    return {};
 }
 
-// The value of an option that may be given once; a second one would silently
-// win otherwise, which hides mistakes in scripts.
-std::optional<QString> singleValue(const QCommandLineParser& parser, const QCommandLineOption& option,
-                                   QString* error)
+QString offsetInto(const char* option, const QString& value, QPointF* target)
 {
-    const QStringList values = parser.values(option);
-    if (values.size() > 1) {
-        *error = QStringLiteral("%1 given more than once").arg(dashed(option));
-        return std::nullopt;
-    }
-    if (values.isEmpty())
-        return std::nullopt;
-    return values.constFirst();
+    const OffsetParse parsed = parseOffset(value);
+    if (!parsed.points)
+        return QStringLiteral("--%1: %2").arg(QLatin1String(option), parsed.error);
+    *target = *parsed.points;
+    return {};
+}
+
+QString passwordInto(const char* option, const QString& value, std::optional<QString>* target)
+{
+    // An empty password would look protected and open for anyone.
+    if (value.isEmpty())
+        return QStringLiteral("--%1 must not be empty").arg(QLatin1String(option));
+    *target = value;
+    return {};
+}
+
+const char* const kStationery = "Stationery:";
+const char* const kOffsets = "Content offsets, in millimetres, x to the right, y upwards:";
+const char* const kOutput = "Output:";
+const char* const kGeneral = "";
+
+const OptionRow kOptions[] = {
+    {'t', "template", "NAME", kStationery, "use the pages and the layer of a stored template",
+     [](StampOptions& o, const QString& v) {
+         if (v.isEmpty())
+             return QStringLiteral("--template needs a template name");
+         o.templateName = v;
+         return QString();
+     }},
+    {0, "list-templates", nullptr, kStationery,
+     "print each stored template: name, paper format and\nenabled or disabled, separated by tabs",
+     [](StampOptions& o, const QString&) {
+         o.mode = StampOptions::Mode::ListTemplates;
+         return QString();
+     }},
+    {0, "start", "FILE", kStationery, "start page from FILE (page 1 of it)",
+     [](StampOptions& o, const QString& v) { return needsFile("start", v, &o.page(PageKind::Start).file); }},
+    {0, "continuation", "FILE", kStationery, "continuation page from FILE",
+     [](StampOptions& o, const QString& v) {
+         return needsFile("continuation", v, &o.page(PageKind::Continuation).file);
+     }},
+    {0, "terms", "FILE", kStationery, "terms page from FILE, appended after the document",
+     [](StampOptions& o, const QString& v) { return needsFile("terms", v, &o.page(PageKind::Terms).file); }},
+    {0, "no-start", nullptr, kStationery, "leave the start page out",
+     [](StampOptions& o, const QString&) { o.page(PageKind::Start).off = true; return QString(); }},
+    {0, "no-continuation", nullptr, kStationery, "leave the continuation page out",
+     [](StampOptions& o, const QString&) { o.page(PageKind::Continuation).off = true; return QString(); }},
+    {0, "no-terms", nullptr, kStationery, "leave the terms page out",
+     [](StampOptions& o, const QString&) { o.page(PageKind::Terms).off = true; return QString(); }},
+    {0, "behind", nullptr, kStationery, "stationery behind the content (default with files)",
+     [](StampOptions& o, const QString&) { o.behind = true; return QString(); }},
+    {0, "over", nullptr, kStationery,
+     "stationery over the content\n(with --template the template's layer is the default)",
+     [](StampOptions& o, const QString&) { o.over = true; return QString(); }},
+
+    {0, "first-offset", "X,Y", kOffsets, "shift of page 1",
+     [](StampOptions& o, const QString& v) { return offsetInto("first-offset", v, &o.firstPageOffset); }},
+    {0, "offset", "X,Y", kOffsets,
+     "shift of pages 2 and later\n"
+     "decimals take a point: --offset 10.5,-3;\n"
+     "or separate with a semicolon: --offset '10,5;-3'.\n"
+     "\"10,5\" always means x = 10, y = 5.\n"
+     "An offset may reach ten times the page size.",
+     [](StampOptions& o, const QString& v) { return offsetInto("offset", v, &o.continuationOffset); }},
+
+    {0, "password", "PW", kOutput,
+     "the output opens only with PW. Passwords given on\n"
+     "the command line are visible to other users of\n"
+     "this computer in the process list.",
+     [](StampOptions& o, const QString& v) { return passwordInto("password", v, &o.password.text); }},
+    {0, "password-file", "FILE", kOutput,
+     "the password is the first line of FILE (without\nits line end); - reads standard input",
+     [](StampOptions& o, const QString& v) { return needsFile("password-file", v, &o.password.file); }},
+    {0, "forbid-print", nullptr, kOutput,
+     "forbid printing and copying. Without an owner\n"
+     "password a random one is used: the restriction\n"
+     "then cannot be lifted by anyone.",
+     [](StampOptions& o, const QString&) { o.forbidPrint = true; return QString(); }},
+    {0, "owner-password", "PW", kOutput,
+     "password that lifts the restriction (only with\n--forbid-print; must differ from the password)",
+     [](StampOptions& o, const QString& v) { return passwordInto("owner-password", v, &o.ownerPassword.text); }},
+    {0, "owner-password-file", "FILE", kOutput, "the owner password is the first line of FILE",
+     [](StampOptions& o, const QString& v) {
+         return needsFile("owner-password-file", v, &o.ownerPassword.file);
+     }},
+    {0, "title", "T", kOutput, "document title",
+     [](StampOptions& o, const QString& v) { o.title = v; return QString(); }},
+    {0, "author", "A", kOutput, "document author",
+     [](StampOptions& o, const QString& v) { o.author = v; return QString(); }},
+
+    {'h', "help", nullptr, kGeneral, "this text",
+     [](StampOptions& o, const QString&) { o.mode = StampOptions::Mode::Help; return QString(); }},
+    {'v', "version", nullptr, kGeneral, "the version",
+     [](StampOptions& o, const QString&) { o.mode = StampOptions::Mode::Version; return QString(); }},
+};
+
+QCommandLineOption commandLineOption(const OptionRow& row)
+{
+    QStringList names;
+    if (row.shortName)
+        names << QString(QLatin1Char(row.shortName));
+    names << QLatin1String(row.longName);
+    return row.valueName ? QCommandLineOption(names, {}, QLatin1String(row.valueName)) : QCommandLineOption(names);
+}
+
+QString dashed(const char* longName)
+{
+    return QStringLiteral("--") + QLatin1String(longName);
 }
 
 ParseOutcome usage(const QString& why)
@@ -144,149 +227,92 @@ ParseOutcome usage(const QString& why)
     return {std::nullopt, printableLine(why)};
 }
 
+// The rules between options, once every value is taken.
+QString checkConfiguration(const StampOptions& o, const QStringList& positional)
+{
+    const char* pageOptions[3][2] = {{"start", "no-start"}, {"continuation", "no-continuation"}, {"terms", "no-terms"}};
+    bool anyFile = false;
+    for (int i = 0; i < 3; ++i) {
+        if (o.pages[i].file && o.pages[i].off)
+            return QStringLiteral("%1 and %2 contradict each other").arg(dashed(pageOptions[i][0]), dashed(pageOptions[i][1]));
+        anyFile = anyFile || o.pages[i].file;
+    }
+    if (positional.size() != 2)
+        return positional.size() < 2 ? QStringLiteral("expected DOCUMENT.pdf and OUTPUT.pdf")
+                                     : QStringLiteral("too many file arguments: expected DOCUMENT.pdf and OUTPUT.pdf, got %1")
+                                           .arg(positional.size());
+    if (positional[0].isEmpty() || positional[1].isEmpty())
+        return QStringLiteral("DOCUMENT and OUTPUT must not be empty");
+    if (!o.templateName && !anyFile)
+        return QStringLiteral("nothing to stamp with: give --template NAME or a stationery file "
+                              "(--start, --continuation, --terms)");
+    if (o.behind && o.over)
+        return QStringLiteral("--behind and --over contradict each other");
+    if (o.password.text && o.password.file)
+        return QStringLiteral("--password and --password-file contradict each other");
+    if (o.ownerPassword.text && o.ownerPassword.file)
+        return QStringLiteral("--owner-password and --owner-password-file contradict each other");
+    if (o.password.fromStandardInput() && o.ownerPassword.fromStandardInput())
+        return QStringLiteral("--password-file and --owner-password-file cannot both read standard input");
+    if (o.ownerPassword.given() && !o.forbidPrint)
+        return QStringLiteral("%1 only takes effect with --forbid-print")
+            .arg(o.ownerPassword.text ? QStringLiteral("--owner-password") : QStringLiteral("--owner-password-file"));
+    return {};
+}
+
 } // namespace
 
 ParseOutcome parseStampOptions(const QStringList& arguments)
 {
-    const Options o;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    parser.addOptions(o.all());
+    QList<QCommandLineOption> options;
+    for (const OptionRow& row : kOptions)
+        options << commandLineOption(row);
+    parser.addOptions(options);
     if (!parser.parse(arguments.isEmpty() ? QStringList{programName()} : arguments))
         return usage(parser.errorText());
 
+    // Help and version answer whatever else is given.
     StampOptions result;
-    if (parser.isSet(o.help)) {
-        result.mode = StampOptions::Mode::Help;
-        return {result, {}};
-    }
-    if (parser.isSet(o.version)) {
-        result.mode = StampOptions::Mode::Version;
-        return {result, {}};
+    for (const StampOptions::Mode mode : {StampOptions::Mode::Help, StampOptions::Mode::Version}) {
+        const char* name = mode == StampOptions::Mode::Help ? "help" : "version";
+        if (parser.isSet(QLatin1String(name))) {
+            result.mode = mode;
+            return {result, {}};
+        }
     }
 
-    if (parser.isSet(o.listTemplates)) {
-        for (const QString& name : parser.optionNames()) {
-            if (!o.listTemplates.names().contains(name))
+    const QStringList given = parser.optionNames();
+    for (int i = 0; i < std::ssize(kOptions); ++i) {
+        const QStringList names = options[i].names();
+        const auto count = std::count_if(given.cbegin(), given.cend(), [&](const QString& n) { return names.contains(n); });
+        // A second value would silently win, which hides mistakes in scripts.
+        if (count > 1)
+            return usage(QStringLiteral("%1 given more than once").arg(dashed(kOptions[i].longName)));
+        if (count == 0)
+            continue;
+        if (const QString why = kOptions[i].apply(result, parser.value(options[i])); !why.isEmpty())
+            return usage(why);
+    }
+
+    if (result.mode == StampOptions::Mode::ListTemplates) {
+        for (const QString& name : given) {
+            if (name != QLatin1String("list-templates"))
                 return usage(QStringLiteral("--list-templates takes no other option (got %1%2)")
                                  .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name));
         }
         if (!parser.positionalArguments().isEmpty())
             return usage(QStringLiteral("--list-templates takes no file arguments"));
-        result.mode = StampOptions::Mode::ListTemplates;
         return {result, {}};
     }
 
-    QString error;
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 2)
-        return usage(positional.size() < 2 ? QStringLiteral("expected DOCUMENT.pdf and OUTPUT.pdf")
-                                           : QStringLiteral("too many file arguments: expected DOCUMENT.pdf and "
-                                                            "OUTPUT.pdf, got %1")
-                                                 .arg(positional.size()));
+    if (const QString why = checkConfiguration(result, positional); !why.isEmpty())
+        return usage(why);
     result.documentPath = positional[0];
     result.outputPath = positional[1];
-    if (result.documentPath.isEmpty() || result.outputPath.isEmpty())
-        return usage(QStringLiteral("DOCUMENT and OUTPUT must not be empty"));
-
-    if (auto name = singleValue(parser, o.templateName, &error); !error.isEmpty()) {
-        return usage(error);
-    } else if (name) {
-        if (name->isEmpty())
-            return usage(QStringLiteral("--template needs a template name"));
-        result.templateName = *name;
-    }
-
-    struct Slot {
-        const QCommandLineOption& file;
-        const QCommandLineOption& off;
-        PageChoice& choice;
-    };
-    for (const Slot& slot : {Slot{o.start, o.noStart, result.start},
-                             Slot{o.continuation, o.noContinuation, result.continuation},
-                             Slot{o.terms, o.noTerms, result.terms}}) {
-        const auto file = singleValue(parser, slot.file, &error);
-        if (!error.isEmpty())
-            return usage(error);
-        if (file && parser.isSet(slot.off))
-            return usage(QStringLiteral("%1 and %2 contradict each other").arg(dashed(slot.file), dashed(slot.off)));
-        if (file) {
-            if (file->isEmpty())
-                return usage(QStringLiteral("%1 needs a file name").arg(dashed(slot.file)));
-            slot.choice = {PageSource::File, *file};
-        } else if (parser.isSet(slot.off)) {
-            slot.choice = {PageSource::Off, {}};
-        }
-    }
-    const bool anyFile = result.start.source == PageSource::File
-        || result.continuation.source == PageSource::File || result.terms.source == PageSource::File;
-    if (!result.templateName && !anyFile)
-        return usage(QStringLiteral("nothing to stamp with: give --template NAME or a stationery file "
-                                    "(--start, --continuation, --terms)"));
-
-    if (parser.isSet(o.behind) && parser.isSet(o.over))
-        return usage(QStringLiteral("--behind and --over contradict each other"));
-    if (parser.isSet(o.behind))
-        result.layer = Layer::Behind;
-    else if (parser.isSet(o.over))
-        result.layer = Layer::Over;
-
-    struct OffsetSlot {
-        const QCommandLineOption& option;
-        QPointF& target;
-    };
-    for (const OffsetSlot& slot : {OffsetSlot{o.firstOffset, result.firstPageOffset},
-                                   OffsetSlot{o.offset, result.continuationOffset}}) {
-        const auto text = singleValue(parser, slot.option, &error);
-        if (!error.isEmpty())
-            return usage(error);
-        if (!text)
-            continue;
-        const OffsetParse parsed = parseOffset(*text);
-        if (!parsed.points)
-            return usage(QStringLiteral("%1: %2").arg(dashed(slot.option), parsed.error));
-        slot.target = *parsed.points;
-    }
-
-    const auto password = singleValue(parser, o.password, &error);
-    if (!error.isEmpty())
-        return usage(error);
-    const auto ownerPassword = singleValue(parser, o.ownerPassword, &error);
-    if (!error.isEmpty())
-        return usage(error);
-    const auto title = singleValue(parser, o.title, &error);
-    if (!error.isEmpty())
-        return usage(error);
-    const auto author = singleValue(parser, o.author, &error);
-    if (!error.isEmpty())
-        return usage(error);
-    const bool forbidPrint = parser.isSet(o.forbidPrint);
-
-    // An empty password would look protected and open for anyone.
-    if (password && password->isEmpty())
-        return usage(QStringLiteral("--password must not be empty"));
-    // Without an owner password of its own anyone may lift the print
-    // restriction again, so the restriction alone would be a false promise.
-    if (forbidPrint && (!ownerPassword || ownerPassword->isEmpty()))
-        return usage(QStringLiteral("--forbid-print needs --owner-password (not empty)"));
-    if (ownerPassword && !forbidPrint)
-        return usage(QStringLiteral("--owner-password only takes effect with --forbid-print"));
-    if (password && ownerPassword && *password == *ownerPassword)
-        return usage(QStringLiteral("--owner-password must differ from --password, or the document opens "
-                                    "with full rights"));
-
-    SaveOptionsMap& options = result.saveOptions;
-    options.insert(SaveOptions::ALLOW_PRINT, !forbidPrint);
-    options.insert(SaveOptions::WITH_PASSWORD, password.has_value());
-    options.insert(SaveOptions::PASSWORD, password.value_or(QString()));
-    if (ownerPassword)
-        options.insert(SaveOptions::OWNER_PASSWORD, *ownerPassword);
-    if (title)
-        options.insert(SaveOptions::TITLE, *title);
-    if (author)
-        options.insert(SaveOptions::AUTHOR, *author);
-
     return {result, {}};
 }
 
@@ -297,233 +323,43 @@ QString versionText()
 
 QString helpText()
 {
-    return QStringLiteral(
-        "Usage: quillary-stamp [options] DOCUMENT.pdf OUTPUT.pdf\n"
-        "       quillary-stamp --list-templates\n"
-        "\n"
-        "Lays company stationery onto a PDF document: the start page onto page 1,\n"
-        "the continuation page onto every further page, and the terms page after\n"
-        "the last page.\n"
-        "\n"
-        "Stationery:\n"
-        "  -t, --template NAME     use the pages and the layer of a stored template\n"
-        "  --list-templates        print each stored template: name, paper format and\n"
-        "                          enabled or disabled, separated by tabs\n"
-        "  --start FILE            start page from FILE (page 1 of it)\n"
-        "  --continuation FILE     continuation page from FILE\n"
-        "  --terms FILE            terms page from FILE, appended after the document\n"
-        "  --no-start, --no-continuation, --no-terms\n"
-        "                          leave that page out\n"
-        "  --behind                stationery behind the content (default with files)\n"
-        "  --over                  stationery over the content\n"
-        "                          (with --template the template's layer is the default)\n"
-        "\n"
-        "Content offsets, in millimetres, x to the right, y upwards:\n"
-        "  --first-offset X,Y      shift of page 1\n"
-        "  --offset X,Y            shift of pages 2 and later\n"
-        "                          decimals take a point: --offset 10.5,-3;\n"
-        "                          or separate with a semicolon: --offset '10,5;-3'.\n"
-        "                          \"10,5\" always means x = 10, y = 5.\n"
-        "\n"
-        "Output:\n"
-        "  --password PW           the output opens only with PW\n"
-        "  --forbid-print          forbid printing and copying\n"
-        "  --owner-password PW     password that lifts the restriction (required with\n"
-        "                          --forbid-print)\n"
-        "  --title T, --author A   document information\n"
-        "  Passwords given here are visible to other users of this computer in the\n"
-        "  process list.\n"
-        "\n"
-        "  -h, --help              this text\n"
-        "  -v, --version           the version\n"
-        "\n"
-        "OUTPUT is replaced only by a complete file and must differ from DOCUMENT and\n"
-        "the stationery files. Exit status: 0 success, 1 failure, 2 usage error.\n");
-}
-
-QString formatLabel(const QString& docFormat)
-{
-    bool ok = false;
-    const int code = docFormat.toInt(&ok);
-    if (ok && code == 0)
-        return QStringLiteral("DIN A4");
-    if (ok && code == 1)
-        return QStringLiteral("US Letter");
-    return QStringLiteral("Undefined");
-}
-
-namespace {
-
-// True when both names lead to one file (symbolic and hard links included).
-bool sameFile(const QString& a, const QString& b)
-{
-    std::error_code ec;
-    const bool same = std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
-                                                  std::filesystem::path(QFile::encodeName(b).toStdString()), ec);
-    if (!ec && same)
-        return true;
-    // Neither exists yet or one is missing: compare the cleaned absolute names.
-    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
-}
-
-Resolution fail(int code, const QString& why)
-{
-    Resolution r;
-    r.exitCode = code;
-    r.error = printableLine(why);
-    return r;
-}
-
-struct KindInfo {
-    StoreKey kind;
-    const char* key;
-    const char* label;
-};
-
-} // namespace
-
-Resolution resolveMergeRequest(const StampOptions& options, CustomFileManager* store)
-{
-    const QFileInfo document(options.documentPath);
-    if (!document.exists())
-        return fail(ExitFailure, QStringLiteral("%1: no such file").arg(options.documentPath));
-    if (!document.isFile())
-        return fail(ExitFailure, QStringLiteral("%1: not a file").arg(options.documentPath));
-
-    Resolution resolution;
-    MergeRequest request;
-    request.documentPath = options.documentPath;
-    request.outputPath = options.outputPath;
-    request.options = options.saveOptions;
-    request.firstPageOffsetX = options.firstPageOffset.x();
-    request.firstPageOffsetY = options.firstPageOffset.y();
-    request.continuationOffsetX = options.continuationOffset.x();
-    request.continuationOffsetY = options.continuationOffset.y();
-    request.documentFormat = TaskManager::documentFormat;
-
-    QVariantMap record;
-    if (options.templateName) {
-        const QString& name = *options.templateName;
-        const auto entries = store ? store->templatesNamed(name) : std::nullopt;
-        if (!entries || entries->isEmpty())
-            return fail(ExitFailure, QStringLiteral("no template named \"%1\" (see --list-templates)").arg(name));
-        record = entries->constFirst().toMap().value(name).toMap();
-    }
-
-    const KindInfo kinds[3] = {{StoreKey::TemplateFirst, "frontPage", "start page"},
-                               {StoreKey::Template, "secondaryPage", "continuation page"},
-                               {StoreKey::TemplateBack, "termsOfConditions", "terms page"}};
-    const PageChoice* choices[3] = {&options.start, &options.continuation, &options.terms};
-    std::optional<QString>* paths[3] = {&request.startPagePath, &request.continuationPagePath,
-                                        &request.termsPagePath};
-    bool* flags[3] = {&request.useStartPage, &request.useContinuationPage, &request.useTermsPage};
-
-    for (int i = 0; i < 3; ++i) {
-        const PageChoice& choice = *choices[i];
-        std::optional<QString> path;
-        switch (choice.source) {
-        case PageSource::Off:
-            break;
-        case PageSource::File: {
-            const QFileInfo file(choice.file);
-            if (!file.exists())
-                return fail(ExitFailure, QStringLiteral("%1: no such file").arg(choice.file));
-            if (!file.isFile())
-                return fail(ExitFailure, QStringLiteral("%1: not a file").arg(choice.file));
-            path = choice.file;
-            break;
+    constexpr int column = 26; // where descriptions start
+    QString text = QStringLiteral("Usage: %1 [options] DOCUMENT.pdf OUTPUT.pdf\n"
+                                  "       %1 --list-templates\n"
+                                  "\n"
+                                  "Lays company stationery onto a PDF document: the start page onto page 1,\n"
+                                  "the continuation page onto every further page, and the terms page after\n"
+                                  "the last page.\n")
+                       .arg(programName());
+    const char* section = nullptr;
+    for (const OptionRow& row : kOptions) {
+        if (!section || qstrcmp(section, row.section) != 0) {
+            section = row.section;
+            text += QLatin1Char('\n');
+            if (*section)
+                text += QLatin1String(section) + QLatin1Char('\n');
         }
-        case PageSource::FromTemplate: {
-            if (!options.templateName || !record.contains(QLatin1String(kinds[i].key)))
-                break;
-            const QVariant reference = record.value(QLatin1String(kinds[i].key));
-            if (referenceText(reference) == QLatin1String("X"))
-                break;
-            const auto index = referenceIndex(reference);
-            if (!index)
-                return fail(ExitFailure, QStringLiteral("template \"%1\": unreadable %2 reference \"%3\"")
-                                             .arg(*options.templateName, QLatin1String(kinds[i].label),
-                                                  referenceText(reference)));
-            path = store->pagePath(kinds[i].kind, *index);
-            // Stamping without the letterhead the user asked for would pass
-            // unnoticed in a batch; better stop.
-            if (!path)
-                return fail(ExitFailure, QStringLiteral("template \"%1\": its %2 (number %3) is missing from the store")
-                                             .arg(*options.templateName, QLatin1String(kinds[i].label))
-                                             .arg(*index));
-            if (!QFileInfo(*path).isFile())
-                return fail(ExitFailure, QStringLiteral("%1: no such file (the %2 of template \"%3\")")
-                                             .arg(*path, QLatin1String(kinds[i].label), *options.templateName));
-            break;
+        QString left = QStringLiteral("  ");
+        if (row.shortName)
+            left += QStringLiteral("-%1, ").arg(QLatin1Char(row.shortName));
+        left += dashed(row.longName);
+        if (row.valueName)
+            left += QLatin1Char(' ') + QLatin1String(row.valueName);
+        const QStringList lines = QString::fromUtf8(row.help).split(QLatin1Char('\n'));
+        if (left.size() >= column - 1) {
+            text += left + QLatin1Char('\n');
+            left.clear();
         }
-        }
-        *paths[i] = path;
-        *flags[i] = path.has_value();
-    }
-
-    switch (options.layer) {
-    case Layer::Behind: request.stationeryIsOverlay = false; break;
-    case Layer::Over: request.stationeryIsOverlay = true; break;
-    case Layer::FromTemplate:
-        // The record's "isOverlay" means the content lies over the stationery,
-        // the engine's flag the opposite; read as the preview window reads it.
-        request.stationeryIsOverlay = options.templateName
-            && referenceText(record.value(QStringLiteral("isOverlay"))) == QLatin1String("0");
-        break;
-    }
-
-    // The output must not replace what it is made from: a stamped copy over the
-    // document loses the original, one over a stored page spoils the template.
-    // The engine renames a finished file into place. Over a symbolic link that
-    // would replace the link, so write to the file it names instead; over a
-    // device or a pipe it would replace the node itself.
-    const QFileInfo link(options.outputPath);
-    if (link.isSymLink()) {
-        if (!link.exists())
-            return fail(ExitFailure, QStringLiteral("%1: a symbolic link to nothing").arg(options.outputPath));
-        request.outputPath = link.canonicalFilePath();
-    }
-    const QFileInfo output(request.outputPath);
-    if (output.isDir())
-        return fail(ExitFailure, QStringLiteral("%1: is a directory").arg(options.outputPath));
-    {
-        std::error_code ec;
-        const auto type =
-            std::filesystem::symlink_status(std::filesystem::path(QFile::encodeName(request.outputPath).toStdString()), ec)
-                .type();
-        if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)
-            return fail(ExitFailure, QStringLiteral("%1: not a regular file; OUTPUT must be a new or an ordinary file")
-                                         .arg(options.outputPath));
-    }
-    if (!output.absoluteDir().exists())
-        return fail(ExitFailure, QStringLiteral("%1: the folder %2 does not exist")
-                                     .arg(options.outputPath, QDir::toNativeSeparators(output.absolutePath())));
-    if (sameFile(options.outputPath, options.documentPath))
-        return fail(ExitUsage, QStringLiteral("%1: OUTPUT is the document itself; write to another file")
-                                   .arg(options.outputPath));
-    for (int i = 0; i < 3; ++i) {
-        if (*paths[i] && sameFile(options.outputPath, **paths[i]))
-            return fail(ExitUsage, QStringLiteral("%1: OUTPUT is the %2 file; write to another file")
-                                       .arg(options.outputPath, QLatin1String(kinds[i].label)));
-    }
-
-    if (options.templateName) {
-        const int t = docFormatNumber(referenceText(record.value(QStringLiteral("docFormat")))).value_or(99);
-        const auto format = TaskManager::documentFormat;
-        if (!templateFitsDocument(format, t)) {
-            const QString documentLabel = format == FormatA4 ? QStringLiteral("DIN A4")
-                : format == FormatUSLetter                   ? QStringLiteral("US Letter")
-                                                             : QStringLiteral("neither DIN A4 nor US Letter");
-            resolution.warnings << QStringLiteral("template \"%1\" is made for %2, %3 is %4")
-                                       .arg(*options.templateName, formatLabel(QString::number(t)),
-                                            options.documentPath, documentLabel);
+        for (const QString& line : lines) {
+            text += left.leftJustified(column) + line + QLatin1Char('\n');
+            left.clear();
         }
     }
-    if (!request.useStartPage && !request.useContinuationPage && !request.useTermsPage)
-        resolution.warnings << QStringLiteral("no stationery page is in use; the document is only re-laid");
-
-    resolution.request = request;
-    return resolution;
+    text += QStringLiteral("\n"
+                           "OUTPUT is replaced only by a complete file. It must differ from DOCUMENT\n"
+                           "and the stationery files, and must not lie in the template store.\n"
+                           "Exit status: 0 success, 1 failure, 2 usage error.\n");
+    return text;
 }
 
 } // namespace quillary::cli

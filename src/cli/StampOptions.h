@@ -1,20 +1,17 @@
 #pragma once
 
-// Command line of quillary-stamp: parsing into plain values and resolving those
-// values, with the template store, into one merge request. No I/O beyond
-// existence checks, so every rule here can be tested without running the tool.
+// Command line of quillary-stamp: the option table, parsing into plain values
+// and the help text made from the same table. No I/O: reading files and the
+// store is StampRequest's.
 
-#include "pdf/TaskManager.h"
+#include "store/PageKinds.h"
 
 #include <QPointF>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
-
-namespace quillary {
-class CustomFileManager;
-}
 
 namespace quillary::cli {
 
@@ -35,19 +32,21 @@ struct OffsetParse {
 };
 OffsetParse parseOffset(const QString& text);
 
-// Where a stationery page comes from.
-enum class PageSource {
-    FromTemplate, // the template's page of that kind (none without a template)
-    File,         // a file given on the command line
-    Off,          // switched off
-};
-
+// A stationery page as the command line chooses it: neither set means the
+// template's page of that kind (none without a template).
 struct PageChoice {
-    PageSource source = PageSource::FromTemplate;
-    QString file;
+    std::optional<QString> file; // --start FILE and the like
+    bool off = false;            // --no-start and the like
 };
 
-enum class Layer { FromTemplate, Behind, Over };
+// A password typed on the command line, or read from the first line of a
+// file ("-": standard input). At most one of the two is set.
+struct PasswordChoice {
+    std::optional<QString> text;
+    std::optional<QString> file;
+    bool given() const { return text || file; }
+    bool fromStandardInput() const { return file == QLatin1String("-"); }
+};
 
 struct StampOptions {
     enum class Mode { Stamp, ListTemplates, Help, Version };
@@ -56,13 +55,19 @@ struct StampOptions {
     QString documentPath;
     QString outputPath;
     std::optional<QString> templateName;
-    PageChoice start;
-    PageChoice continuation;
-    PageChoice terms;
-    Layer layer = Layer::FromTemplate;
-    QPointF firstPageOffset;    // points
-    QPointF continuationOffset; // points
-    SaveOptionsMap saveOptions; // always holds ALLOW_PRINT and WITH_PASSWORD
+    std::array<PageChoice, 3> pages; // PageKind order: start, continuation, terms
+    bool behind = false;             // --behind
+    bool over = false;               // --over
+    QPointF firstPageOffset;         // points
+    QPointF continuationOffset;      // points
+    PasswordChoice password;
+    PasswordChoice ownerPassword;
+    bool forbidPrint = false;
+    std::optional<QString> title;
+    std::optional<QString> author;
+
+    PageChoice& page(PageKind kind) { return pages[static_cast<int>(kind)]; }
+    const PageChoice& page(PageKind kind) const { return pages[static_cast<int>(kind)]; }
 };
 
 struct ParseOutcome {
@@ -71,6 +76,8 @@ struct ParseOutcome {
 };
 
 // arguments[0] is the program name, as QCoreApplication::arguments() gives it.
+// Every option may be given once. What needs no file is checked here: the
+// options' values and how they combine.
 ParseOutcome parseStampOptions(const QStringList& arguments);
 
 // The text as one printable line: file names and arguments may hold line
@@ -79,23 +86,5 @@ QString printableLine(const QString& text);
 
 QString helpText();
 QString versionText();
-
-// The merge request for parsed options, or why there is none.
-struct Resolution {
-    std::optional<MergeRequest> request;
-    QString error;              // one line naming the file and the reason
-    int exitCode = ExitSuccess; // ExitFailure or ExitUsage when request is empty
-    QStringList warnings;       // worth telling, not worth failing for
-};
-
-// Reads the template from store (only when options name one; store may be null
-// otherwise), checks that the named files exist and that the output would not
-// overwrite an input. documentFormat must already be set for the document: the
-// format check of the template reads it.
-Resolution resolveMergeRequest(const StampOptions& options, CustomFileManager* store);
-
-// Paper-format label of a template's "docFormat" value as the preview window
-// shows it: "DIN A4", "US Letter" or "Undefined".
-QString formatLabel(const QString& docFormat);
 
 } // namespace quillary::cli

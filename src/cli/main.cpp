@@ -1,6 +1,7 @@
-#include "cli/StampTool.h"
+#include "cli/StampJob.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -12,5 +13,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return quillary::cli::runStampTool(QCoreApplication::arguments(), out, err);
+    QFile in; // read only for a password file "-"
+    const bool hasInput = in.open(stdin, QIODevice::ReadOnly);
+    quillary::cli::StampJob job(out, err, hasInput ? &in : nullptr);
+    return job.run(QCoreApplication::arguments());
 }

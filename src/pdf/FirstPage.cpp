@@ -1,10 +1,12 @@
-#include "pdf/QpdfSupport.h"
+#include "pdf/PdfReading.h"
+#include "pdf/PdfWriting.h"
 #include "pdf/TaskManager.h"
 
 #include <QFileInfo>
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <set>
 
 namespace quillary {
 
@@ -14,21 +16,30 @@ Result TaskManager::writeFirstPage(const QString& sourcePath, const QString& des
         return Result::failure(ErrorCode::NotFound, QStringLiteral("%1: no such file").arg(sourcePath));
     try {
         auto source = openPdf(sourcePath);
-        source->pushInheritedAttributesToPage();
-        const auto pages = QPDFPageDocumentHelper(*source).getAllPages();
-        if (pages.empty())
+        const auto first = PageTreeHelper(*source).firstPage();
+        if (!first)
             return Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the document has no pages").arg(sourcePath));
 
-        QPDF out;
-        out.emptyPDF();
-        QPDFPageDocumentHelper(out).addPage(pages.front(), false);
         // Only the drawn content belongs to a stationery page: no annotations,
-        // no links into a document that is not there.
-        QPDFPageObjectHelper copied = QPDFPageDocumentHelper(out).getAllPages().front();
-        QPDFObjectHandle page = copied.getObjectHandle();
-        for (const char* key : {"/Annots", "/B", "/StructParents", "/Tabs"})
-            page.removeKey(key);
-        return writePdfAtomically(out, destinationPath);
+        // no links into a document that is not there, no thumbnails, no
+        // structure. The page tree above it stays behind too, so copying page
+        // 1 never pulls in the other pages.
+        static const std::set<std::string> drawn = {"/Type", "/MediaBox", "/CropBox", "/Resources",
+                                                    "/Contents", "/Group", "/Rotate", "/UserUnit"};
+        QPDFObjectHandle alone = QPDFObjectHandle::newDictionary();
+        QPDFObjectHandle page = first->getObjectHandle();
+        for (const std::string& key : page.getKeys()) {
+            if (drawn.contains(key))
+                alone.replaceKey(key, page.getKey(key));
+        }
+        QPDF out;
+        out.setSuppressWarnings(true);
+        out.emptyPDF();
+        QPDFObjectHandle copied = out.makeIndirectObject(ObjectCopier(out).copy(alone));
+        QPDFPageDocumentHelper(out).addPage(QPDFPageObjectHelper(copied), false);
+        Result written = writePdfAtomically(out, destinationPath);
+        written.warnings = takeWarnings(*source, sourcePath);
+        return written;
     } catch (const std::exception& e) {
         return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(sourcePath, describePdfError(e)));
     }

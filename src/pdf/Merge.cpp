@@ -2,23 +2,17 @@
 
 #include "pdf/PdfContext.h"
 #include "pdf/PlainLines.h"
-#include "pdf/QpdfSupport.h"
 #include "pdf/TaskManager.h"
-#include "store/CustomFileManager.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <cstdio>
 
 namespace quillary {
 
 namespace {
 
-// Output page rectangle: the standard size of documentFormat, or the
-// document's own first page size when the format is neither A4 nor US Letter.
-QRectF outputBox(const PdfSource& document, std::uint8_t format = TaskManager::documentFormat)
+// Output page rectangle: the standard size of the format, or the document's
+// own first page size when the format is neither A4 nor US Letter.
+QRectF outputBox(const PdfSource& document, std::uint8_t format)
 {
     const PageSize standard = TaskManager::standardPageSize(format);
     if (standard.width > 0 && standard.height > 0)
@@ -36,10 +30,32 @@ bool takesPart(bool use, const std::optional<QString>& path)
     return use && path && !path->isEmpty();
 }
 
-// Opens an enabled stationery file; a file that cannot be used stops the merge.
-std::shared_ptr<PdfSource> openStationery(const QString& path, Result* error)
+Result noSuchFile(const QString& path)
+{
+    return Result::failure(ErrorCode::NotFound, QStringLiteral("%1: no such file").arg(path));
+}
+
+Result stopped(const QString& what)
+{
+    return Result::failure(ErrorCode::Cancelled, QStringLiteral("%1: stopped").arg(what));
+}
+
+// Opens a document whose pages are drawn; one without pages is refused.
+std::shared_ptr<PdfSource> openDocument(const QString& path, Result* error)
 {
     auto source = PdfSource::open(path, error);
+    if (source && source->pageCount() == 0) {
+        *error = Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the document has no pages").arg(path));
+        return nullptr;
+    }
+    return source;
+}
+
+// Opens an enabled stationery file, page 1 only; a file that cannot be used
+// stops the merge.
+std::shared_ptr<PdfSource> openStationery(const QString& path, Result* error)
+{
+    auto source = PdfSource::open(path, error, PdfSource::Pages::FirstOnly);
     if (source && source->pageCount() == 0) {
         *error = Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the stationery file has no pages").arg(path));
         return nullptr;
@@ -47,49 +63,44 @@ std::shared_ptr<PdfSource> openStationery(const QString& path, Result* error)
     return source;
 }
 
-} // namespace
-
-Result TaskManager::mergeDocument(const MergeRequest& request)
-{
-    return mergeDocument(request, true);
-}
-
-Result TaskManager::mergeDocument(const MergeRequest& request, bool compact)
+// Everything of a merge but the writing: the inputs opened and checked (so
+// a bad input never leaves a file behind) and every page composed.
+ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, const MergeControl& control,
+                                                 const QString& outputName)
 {
     if (!QFileInfo::exists(request.documentPath)) {
         printPlainLine(QStringLiteral("File doesnt exists"));
-        return Result::failure(ErrorCode::NotFound, QStringLiteral("%1: no such file").arg(request.documentPath));
+        return noSuchFile(request.documentPath);
     }
-
-    // Everything is opened and checked before the output is begun, so a bad
-    // input never leaves a file behind.
+    if (control.stopped())
+        return stopped(outputName);
     Result error;
-    auto document = PdfSource::open(request.documentPath, &error);
+    auto document = openDocument(request.documentPath, &error);
     if (!document)
         return error;
-    if (document->pageCount() == 0)
-        return Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the document has no pages").arg(request.documentPath));
 
     std::shared_ptr<PdfSource> start, continuation, terms;
     if (takesPart(request.useStartPage, request.startPagePath)
         && !(start = openStationery(*request.startPagePath, &error)))
         return error;
-    if (takesPart(request.useContinuationPage, request.continuationPagePath)
-        && document->pageCount() > 1
+    if (takesPart(request.useContinuationPage, request.continuationPagePath) && document->pageCount() > 1
         && !(continuation = openStationery(*request.continuationPagePath, &error)))
         return error;
     if (takesPart(request.useTermsPage, request.termsPagePath)
         && !(terms = openStationery(*request.termsPagePath, &error)))
         return error;
 
-    auto context = createPdfContext(request.outputPath, request.options, outputBox(*document), &error, document);
+    std::shared_ptr<PdfContext> context = TaskManager::createPdfContext(
+        outputName, request.options, outputBox(*document, request.documentFormat), &error, document);
     if (!context)
         return error;
-    context->setCompact(compact);
+    context->setCompact(request.compact);
+    context->setStaticId(request.staticId);
+    context->keepDocument();
 
     // One document page with its stationery: the overlay flag only decides
     // which is drawn last and so covers the other.
-    auto compose = [&](int pageIndex, const std::shared_ptr<PdfSource>& stationery, QPointF offset) {
+    auto composePage = [&](int pageIndex, const std::shared_ptr<PdfSource>& stationery, QPointF offset) {
         context->beginPage();
         if (stationery && !request.stationeryIsOverlay)
             context->drawPage(stationery, 0);
@@ -99,114 +110,85 @@ Result TaskManager::mergeDocument(const MergeRequest& request, bool compact)
         context->endPage();
     };
 
-    compose(0, start, QPointF(request.firstPageOffsetX, request.firstPageOffsetY));
+    composePage(0, start, QPointF(request.firstPageOffsetX, request.firstPageOffsetY));
     const QPointF continuationOffset(request.continuationOffsetX, request.continuationOffsetY);
-    for (int k = 1; k < document->pageCount(); ++k)
-        compose(k, continuation, continuationOffset);
+    for (int k = 1; k < document->pageCount(); ++k) {
+        if (control.stopped())
+            return stopped(outputName);
+        composePage(k, continuation, continuationOffset);
+    }
     if (terms) {
         context->beginPage();
         context->drawPage(terms, 0);
         context->endPage();
     }
-    return context->close();
+    return ValueResult<std::shared_ptr<PdfContext>>::of(std::move(context));
 }
 
-Result TaskManager::mergeSinglePage(const QString& documentPath, const QString& outputPath,
-                                       const QString& stationeryPath, bool stationeryIsOverlay,
-                                       double offsetY, double offsetX)
+} // namespace
+
+Result TaskManager::mergeDocument(const MergeRequest& request)
 {
-    if (!QFileInfo::exists(documentPath))
-        return Result::failure(ErrorCode::NotFound, QStringLiteral("%1: no such file").arg(documentPath));
-    Result error;
-    auto document = PdfSource::open(documentPath, &error);
-    if (!document)
-        return error;
-    if (document->pageCount() == 0)
-        return Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the document has no pages").arg(documentPath));
-
-    // No stationery when the path is empty or names no usable file.
-    std::shared_ptr<PdfSource> stationery;
-    if (!stationeryPath.isEmpty()) {
-        stationery = PdfSource::open(stationeryPath);
-        if (stationery && stationery->pageCount() == 0)
-            stationery.reset();
-    }
-
-    PdfContext context(outputPath, outputBox(*document), document);
-    context.beginPage();
-    if (stationery && !stationeryIsOverlay)
-        context.drawPage(stationery, 0);
-    context.drawPage(document, 0, QPointF(offsetX, offsetY));
-    if (stationery && stationeryIsOverlay)
-        context.drawPage(stationery, 0);
-    context.endPage();
-    return context.close();
-}
-
-std::optional<QString> TaskManager::extractPage(const QString& documentPath, int pageIndex)
-{
-    const QString scratch = sharedStore().scratchPath(StoreKey::Temporary);
-    if (scratch.isEmpty() || !QFileInfo::exists(documentPath))
-        return std::nullopt;
-    auto document = PdfSource::open(documentPath);
-    if (!document || pageIndex < 0 || pageIndex >= document->pageCount())
-        return std::nullopt;
-    PdfContext context(scratch, outputBox(*document), document);
-    context.beginPage();
-    context.drawPage(document, pageIndex);
-    context.endPage();
-    if (!context.close())
-        return std::nullopt;
-    return scratch;
+    return mergeDocument(request, MergeControl{});
 }
 
 Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control)
 {
-    if (control.stopped())
-        return Result::failure(ErrorCode::Cancelled, QStringLiteral("%1: stopped").arg(request.outputPath));
-    // Until the engine takes its format from the request alone.
-    const std::uint8_t saved = documentFormat;
-    if (request.documentFormat != FormatUndefined)
-        documentFormat = request.documentFormat;
-    Result result = mergeDocument(request, request.compact);
-    documentFormat = saved;
-    if (control.progress)
+    auto composed = compose(request, control, request.outputPath);
+    if (!composed)
+        return composed;
+    Result result = (*composed.value)->close(control);
+    if (result && control.progress)
         control.progress(100);
     return result;
 }
 
 ValueResult<QByteArray> TaskManager::mergeToBytes(const MergeRequest& request, const MergeControl& control)
 {
-    QTemporaryFile scratch;
-    if (!scratch.open())
-        return Result::failure(ErrorCode::WriteFailed, QStringLiteral("no scratch file: %1").arg(scratch.errorString()));
-    MergeRequest copy = request;
-    copy.outputPath = scratch.fileName();
-    copy.compact = false;
-    if (Result merged = mergeDocument(copy, control); !merged)
-        return merged;
-    QFile file(scratch.fileName());
-    if (!file.open(QIODevice::ReadOnly))
-        return Result::failure(ErrorCode::Unreadable, QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
-    return ValueResult<QByteArray>::of(file.readAll());
+    MergeRequest preview = request;
+    preview.compact = false; // read back at once: writing fast matters more
+    auto composed = compose(preview, control, request.outputPath.isEmpty() ? request.documentPath : request.outputPath);
+    if (!composed)
+        return composed;
+    ValueResult<QByteArray> result = (*composed.value)->closeToBytes(control);
+    if (result && control.progress)
+        control.progress(100);
+    return result;
 }
 
 Result TaskManager::mergeSinglePage(const SinglePageRequest& request)
 {
-    const std::uint8_t saved = documentFormat;
-    if (request.documentFormat != FormatUndefined)
-        documentFormat = request.documentFormat;
-    Result result = mergeSinglePage(request.documentPath, request.outputPath, request.stationeryPath,
-                                    request.stationeryIsOverlay, request.offsetY, request.offsetX);
-    documentFormat = saved;
-    return result;
+    if (!QFileInfo::exists(request.documentPath))
+        return noSuchFile(request.documentPath);
+    Result error;
+    auto document = openDocument(request.documentPath, &error);
+    if (!document)
+        return error;
+
+    // No stationery when the path is empty or names no usable file.
+    std::shared_ptr<PdfSource> stationery;
+    if (!request.stationeryPath.isEmpty()) {
+        stationery = PdfSource::open(request.stationeryPath, nullptr, PdfSource::Pages::FirstOnly);
+        if (stationery && stationery->pageCount() == 0)
+            stationery.reset();
+    }
+
+    PdfContext context(request.outputPath, outputBox(*document, request.documentFormat), document);
+    context.beginPage();
+    if (stationery && !request.stationeryIsOverlay)
+        context.drawPage(stationery, 0);
+    context.drawPage(document, 0, QPointF(request.offsetX, request.offsetY));
+    if (stationery && request.stationeryIsOverlay)
+        context.drawPage(stationery, 0);
+    context.endPage();
+    return context.close();
 }
 
 Result TaskManager::extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
                                 std::uint8_t documentFormat)
 {
     if (!QFileInfo::exists(documentPath))
-        return Result::failure(ErrorCode::NotFound, QStringLiteral("%1: no such file").arg(documentPath));
+        return noSuchFile(documentPath);
     Result error;
     auto document = PdfSource::open(documentPath, &error);
     if (!document)

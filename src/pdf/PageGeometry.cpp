@@ -1,5 +1,5 @@
 #include "pdf/TaskManager.h"
-#include "pdf/QpdfSupport.h"
+#include "pdf/PdfReading.h"
 
 #include <QFileInfo>
 

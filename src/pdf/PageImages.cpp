@@ -3,9 +3,6 @@
 
 #include "pdf/PageImages.h"
 #include "pdf/TaskManager.h"
-#include "store/CustomFileManager.h"
-
-#include <QFile>
 
 namespace quillary {
 
@@ -49,6 +46,34 @@ QImage PageImage::render(QSize pixelSize) const
     return source ? source->render(index, pixelSize) : QImage();
 }
 
+QList<PageImage> TaskManager::pageImages(QByteArray mergedBytes)
+{
+    QList<PageImage> images;
+    if (auto source = PageImageSource::fromBytes(std::move(mergedBytes))) {
+        // Every merged page has the output page size; reading it from the
+        // merged file spares opening the document once more.
+        const QSizeF size = source->pageSize(0);
+        const int count = source->pageCount();
+        images.reserve(count);
+        for (int i = 0; i < count; ++i)
+            images.append(PageImage(source, i, size));
+    }
+    return images;
+}
+
+QList<PageImage> TaskManager::previewImages(const MergeRequest& request, const MergeControl& control)
+{
+    MergeRequest preview = request;
+    // Not encrypted, no author or title: only for looking at.
+    preview.options = {{SaveOptions::ALLOW_PRINT, false},
+                       {SaveOptions::WITH_PASSWORD, false},
+                       {SaveOptions::PASSWORD, QString()}};
+    ValueResult<QByteArray> merged = mergeToBytes(preview, control);
+    if (!merged)
+        return {};
+    return pageImages(std::move(*merged.value));
+}
+
 QList<PageImage> TaskManager::previewImages(const QString& documentPath,
                                             const std::optional<QString>& startPagePath,
                                             const std::optional<QString>& continuationPagePath,
@@ -58,21 +83,11 @@ QList<PageImage> TaskManager::previewImages(const QString& documentPath,
                                             double firstPageOffsetY, double firstPageOffsetX,
                                             double continuationOffsetX, double continuationOffsetY)
 {
-    CustomFileManager& store = sharedStore();
-    const QString scratch = store.scratchPath(StoreKey::Preview);
-    if (scratch.isEmpty())
-        return {};
-
     MergeRequest request;
     request.documentPath = documentPath;
-    request.outputPath = scratch;
     request.startPagePath = startPagePath;
     request.continuationPagePath = continuationPagePath;
     request.termsPagePath = termsPagePath;
-    // Not encrypted, no author or title: only for looking at.
-    request.options = {{SaveOptions::ALLOW_PRINT, false},
-                       {SaveOptions::WITH_PASSWORD, false},
-                       {SaveOptions::PASSWORD, QString()}};
     request.useStartPage = useStartPage;
     request.useContinuationPage = useContinuationPage;
     request.useTermsPage = useTermsPage;
@@ -81,27 +96,8 @@ QList<PageImage> TaskManager::previewImages(const QString& documentPath,
     request.firstPageOffsetX = firstPageOffsetX;
     request.continuationOffsetY = continuationOffsetY;
     request.continuationOffsetX = continuationOffsetX;
-
-    QList<PageImage> images;
-    if (mergeDocument(request, false)) {
-        QFile file(scratch);
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-        file.close();
-        if (auto source = PageImageSource::fromBytes(std::move(bytes))) {
-            // Every merged page has the output page size; reading it from the
-            // merged file spares opening the document once more.
-            const QSizeF size = source->pageSize(0);
-            const int count = source->pageCount();
-            images.reserve(count);
-            for (int i = 0; i < count; ++i)
-                images.append(PageImage(source, i, size));
-        }
-    }
-    if (QFile::exists(scratch)) // a failed merge leaves nothing to delete
-        store.deleteFile(scratch);
-    return images;
+    request.documentFormat = documentFormat;
+    return previewImages(request);
 }
 
 } // namespace quillary

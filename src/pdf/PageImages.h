@@ -11,7 +11,9 @@
 namespace quillary {
 
 // The bytes of one merged PDF, loaded once and shared by all its page images.
-// Main thread only, like the previews that use it.
+// A QPdfDocument renders them: make the source on the thread that draws and
+// use it there only (merge on a worker with TaskManager::mergeToBytes, then
+// hand the bytes over).
 class PageImageSource {
 public:
     // Null when the bytes are not a readable PDF.

@@ -4,11 +4,13 @@
 // rasterising anything. Internal to quillary_core; the engine's operations in
 // TaskManager are built on it.
 
+#include "pdf/PdfWriting.h"
 #include "pdf/TaskManager.h"
 
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -16,26 +18,40 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+class QPDFWriter;
+
 namespace quillary {
 
 // An opened input PDF whose pages can be drawn into a PdfContext. Keep it alive
 // for as long as a context that drew from it is open: page content is copied
-// from the file only when the context is closed.
+// from the file only when the context is closed. One thread at a time.
 class PdfSource {
 public:
+    enum class Pages {
+        All,       // every page (a document)
+        FirstOnly, // page 1 alone, found without reading the others (stationery)
+    };
+
     // Opens path; null, with a one-line reason naming the file in *error, when
     // the file cannot be read as a PDF (or needs a password).
-    static std::shared_ptr<PdfSource> open(const QString& path, Result* error = nullptr);
+    static std::shared_ptr<PdfSource> open(const QString& path, Result* error = nullptr,
+                                           Pages pages = Pages::All);
 
     const QString& path() const { return filePath; }
+    // Pages that can be drawn: with Pages::FirstOnly 1, or 0 for a file
+    // without pages.
     int pageCount() const { return static_cast<int>(pages.size()); }
     // Media box of a page (normalised), null for an index out of range.
     QRectF mediaBox(int pageIndex) const;
+    // What qpdf noticed while opening the file (a damaged file it repaired,
+    // say), as "<file>: <what>" lines.
+    const QStringList& warnings() const { return openingWarnings; }
 
 private:
     friend class PdfContext;
@@ -47,6 +63,7 @@ private:
     QString filePath;
     std::shared_ptr<QPDF> pdf;
     std::vector<QPDFPageObjectHelper> pages;
+    QStringList openingWarnings;
     std::map<int, QPDFObjectHandle> forms;
     // Content streams already turned into a form, to notice streams that two
     // pages share.
@@ -68,13 +85,18 @@ struct PdfSecurity {
 // An output PDF: begin a page, draw source pages into it (each shifted by a
 // translation), end the page; close writes the file atomically. Every page
 // takes the context's media box. A source page drawn on several output pages
-// is stored once and referenced from each of them.
+// is stored once and referenced from each of them. Coordinates are PDF points,
+// x to the right, y upwards. One thread at a time; separate contexts (with
+// separate sources) may work on separate threads at once.
 //
 // Given a base source, the output is built inside the base's own document:
 // its pages are drawn without being copied, which halves the memory of a
-// merge of a long document. Only the new pages reach the file (with a fresh
-// catalog and trailer), so nothing else of the base document is written. The
-// base is changed for good: draw from it with this context only.
+// merge of a long document. The base page drawn first on an output page lends
+// that page its object, so what points at the page (outlines, links, form
+// fields) points at the output page. By default only the new pages reach the
+// file, with a fresh catalog and trailer; keepDocument() keeps the rest of the
+// base document too. The base is changed for good: draw from it with this
+// context only.
 class PdfContext {
 public:
     PdfContext(QString outputPath, const QRectF& mediaBox, std::shared_ptr<PdfSource> base = {});
@@ -91,21 +113,41 @@ public:
     void setSecurity(PdfSecurity security) { protection = std::move(security); }
     // Packs the small objects (page dictionaries, forms' resources) into
     // compressed object streams: a third smaller for long documents, a little
-    // slower to write. Off for scratch files.
+    // slower to write. Off for scratch files, and never for a PDF/A-1 base.
     void setCompact(bool on) { compact = on; }
+    // A fixed file identifier, so that equal inputs give equal bytes (tests).
+    void setStaticId(bool on) { staticId = on; }
+    // Keeps what the base document carries besides its pages: attachments and
+    // associated files, XMP metadata and output intents, the document
+    // information (entries set here win; an empty one does not replace a
+    // document's own), outlines, named destinations, page labels, form fields
+    // and the pages' annotations, moved with their page's content. Its PDF/A
+    // identification stays only where the stationery lets the output conform
+    // (a warning says why otherwise). Call before the first page.
+    void keepDocument() { keepsDocument = true; }
 
     void beginPage();
     // Draws the content of page pageIndex (0-based) of source so that the
     // source page's user-space origin lies at translation on the output page:
     // no scaling, no rotation, cut off at the output page's edges. Later
-    // drawings cover earlier ones.
+    // drawings cover earlier ones. The content is drawn as a form of its own,
+    // so a source whose content leaves its graphics state changed (an
+    // unbalanced q) cannot change what is drawn after it. A translation that
+    // is not finite or beyond MaxTranslation points is refused: a reader
+    // could not parse it.
     Result drawPage(const std::shared_ptr<PdfSource>& source, int pageIndex,
                        QPointF translation = {});
     void endPage();
 
+    static constexpr double MaxTranslation = 1e6;
+
     // Writes the file through a temporary file beside it. After a failure
-    // (here or in drawPage) nothing is written and an existing file stays.
-    Result close();
+    // (here or in drawPage) or a stop nothing is written and an existing file
+    // stays as it was. The result's warnings hold what qpdf noticed in the
+    // sources and what the output could not keep.
+    Result close(const MergeControl& control = {});
+    // The same into memory; outputPath only names the output in messages.
+    ValueResult<QByteArray> closeToBytes(const MergeControl& control = {});
 
 private:
     struct Placed {
@@ -114,6 +156,13 @@ private:
     };
     QPDFObjectHandle placedForm(const std::shared_ptr<PdfSource>& source, int pageIndex,
                                 const QRectF& visible);
+    // Everything close does before writing; the writer's setup.
+    Result prepare();
+    void buildFreshCatalog(QPDFObjectHandle tree);
+    void keepBaseCatalog(QPDFObjectHandle tree);
+    void writeInformation(bool keepDocumentInformation);
+    void checkPdfa(QPDFObjectHandle catalog);
+    void setUpWriter(QPDFWriter& writer) const;
     QPDFObjectHandle sharedRectangle(const QRectF& r);
     QPDFObjectHandle recycledPage();
 
@@ -126,9 +175,14 @@ private:
     std::map<std::tuple<double, double, double, double>, QPDFObjectHandle> rectangles;
     std::vector<std::shared_ptr<PdfSource>> sources;
     std::map<std::pair<const PdfSource*, int>, Placed> placed;
+    std::map<const PdfSource*, ObjectCopier> copiers;
     std::vector<std::pair<std::string, QString>> information;
     PdfSecurity protection;
     bool compact = false;
+    bool staticId = false;
+    bool keepsDocument = false;
+    bool pdfaOne = false; // the base claims PDF/A-1: no object streams
+    QStringList warnings;
 
     bool inPage = false;
     bool closed = false;
@@ -141,13 +195,10 @@ private:
     // whose objects became output pages.
     int basePage = -1;
     std::vector<bool> recycled;
+    // The translation of each base page's content, by base page index.
+    std::map<int, QPointF> baseOffsets;
+    std::set<QPDFObjGen> movedAnnotations;
     Result firstError;
 };
-
-// Turns a password typed by the user into the bytes AES-256 encryption uses:
-// non-ASCII spaces become spaces, characters mapped to nothing are dropped, the
-// text is normalised (NFKC) and encoded as UTF-8. Nothing, with a reason in
-// *error, when it holds characters a password may not contain.
-std::optional<std::string> preparePassword(const QString& password, QString* error = nullptr);
 
 } // namespace quillary

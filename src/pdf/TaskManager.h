@@ -4,6 +4,7 @@
 #include "pdf/Result.h"
 #include "pdf/SaveOptions.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QRectF>
@@ -22,12 +23,29 @@ class PdfContext;
 class PdfSource;
 class PageImageSource;
 
+// The composition engine's requests and operations.
+//
+// Units and axes: every coordinate, size and offset is in PDF points (1/72
+// inch), origin at the lower-left corner of a page, x growing to the right, y
+// upwards. Offsets move only the document's content, never the stationery.
+//
+// Threads: an operation reads nothing but its arguments (no global, no store)
+// and shares nothing with other calls, so merges may run on worker threads,
+// several at once. The exception is the static documentFormat below: the
+// windows set it on the main thread and copy it into each request; the engine
+// never reads it.
+//
+// Failure: an operation returns a Result; its reason names the file at fault.
+// A failed, short or stopped write leaves no output and no temporary file:
+// an existing output stays byte for byte as it was (see AtomicFile). Inputs
+// are never changed. Warnings in a successful Result say what the output could
+// not keep or what qpdf had to repair in an input.
+
 // Everything one merge needs, with named fields so that no caller can swap
-// x and y. Offsets are PDF points, x to the right, y upwards. A merge reads
-// nothing else: no global, no store, so it can run on any thread.
+// x and y. A merge reads nothing else.
 struct MergeRequest {
     QString documentPath;
-    QString outputPath;
+    QString outputPath;       // created or replaced; not used by mergeToBytes
     std::optional<QString> startPagePath;
     std::optional<QString> continuationPagePath;
     std::optional<QString> termsPagePath;
@@ -47,6 +65,9 @@ struct MergeRequest {
     // Packs small objects into object streams: smaller files, slower writing.
     // Off for scratch files that are read back at once.
     bool compact = true;
+    // A fixed file identifier instead of a fresh one, so that equal requests
+    // give byte-identical files (for tests).
+    bool staticId = false;
 };
 
 // How a running merge is watched and stopped, from another thread. Both
@@ -74,7 +95,9 @@ struct SinglePageRequest {
 
 
 // One merged page for previews. Holds the merged PDF bytes (shared by all pages
-// of one merge) and renders on demand, at the size it is drawn at.
+// of one merge) and renders on demand, at the size it is drawn at. Lives on
+// the thread that draws: make page images there (from bytes a worker merged,
+// see TaskManager::pageImages) and render them there only.
 class PageImage {
 public:
     PageImage() = default;
@@ -94,12 +117,17 @@ private:
 
 // The composition engine: page geometry, PDF output, merging stationery with
 // documents, page images and white-background detection. Stateless apart from
-// the process-wide documentFormat.
+// the process-wide documentFormat, which only its callers read.
 class TaskManager {
 public:
     // ---- page geometry ----
+    // The printed document's format code, set by the preview window on the
+    // main thread and copied into every request it makes.
     static inline std::uint8_t documentFormat = FormatUndefined;
 
+    // Width and height of page 1's media box, rounded to whole points; (0, 0)
+    // for no path, a name not ending in ".pdf", an unreadable file or one
+    // without pages. Reads only what page 1 needs, however long the file.
     static PageSize pageSize(const std::optional<QString>& path);
     static PageFormat pageFormat(int width, int height);
     static PageSize standardPageSize(std::uint8_t formatCode);
@@ -115,31 +143,43 @@ public:
                                                         std::shared_ptr<PdfSource> base = {});
 
     // ---- merging ----
+    // Writes the merged document to request.outputPath. The output keeps what
+    // the document carries besides its pages (attachments, metadata,
+    // outlines, links and other annotations, form fields; see
+    // PdfContext::keepDocument); of the stationery only the drawn content is
+    // taken. A missing document also prints "File doesnt exists".
     static Result mergeDocument(const MergeRequest& request);
-    // compact false writes faster and larger (no object streams), for scratch
-    // files that are read back at once.
-    static Result mergeDocument(const MergeRequest& request, bool compact);
-    // The merge as the windows run it, on a worker thread: reads only the
-    // request, reports progress and stops when asked (see MergeControl).
+    // The same as the windows run it, on a worker thread: reports progress and
+    // stops when asked (see MergeControl).
     static Result mergeDocument(const MergeRequest& request, const MergeControl& control);
-    // The merged document in memory, for previews (request.outputPath is not
-    // used). Runs on any thread; the bytes go to the thread that renders them.
+    // The merged document in memory, for previews: no file is written
+    // (request.outputPath only names the output in messages). Runs on any
+    // thread; hand the bytes to the thread that draws (pageImages).
     static ValueResult<QByteArray> mergeToBytes(const MergeRequest& request, const MergeControl& control = {});
+    // The editor's one-page merge: page 1 of the document moved by the offset,
+    // with or without stationery, no document information or protection.
     static Result mergeSinglePage(const SinglePageRequest& request);
     // Page pageIndex (0-based) of the document alone on one page of a new PDF
-    // at outputPath (a scratch path the caller got from the store and deletes).
+    // at outputPath (a scratch path the caller got from the store and deletes),
+    // drawn unmoved, no document information.
     static Result extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
                               std::uint8_t documentFormat);
-    static Result mergeSinglePage(const QString& documentPath, const QString& outputPath,
-                                     const QString& stationeryPath, bool stationeryIsOverlay,
-                                     double offsetY, double offsetX);
-    static std::optional<QString> extractPage(const QString& documentPath, int pageIndex);
 
     // Copies page 1 of source into a one-page file at destination (vector
-    // content kept, media box of the source page). Used by the store.
+    // content kept, media box of the source page, nothing but what is drawn).
+    // Reads only what page 1 needs. Used by the store.
     static Result writeFirstPage(const QString& sourcePath, const QString& destinationPath);
 
     // ---- previews ----
+    // One image per page of merged bytes (mergeToBytes); empty when the bytes
+    // are not a readable PDF. Call on the thread that draws the images.
+    static QList<PageImage> pageImages(QByteArray mergedBytes);
+    // mergeToBytes and pageImages in one call, on the calling thread, with
+    // the preview's options (no protection, no author or title).
+    static QList<PageImage> previewImages(const MergeRequest& request, const MergeControl& control = {});
+    // The same from the preview window's controls, with the format of
+    // TaskManager::documentFormat: main thread only. Note the order of the
+    // offsets: first page y before x, continuation x before y.
     static QList<PageImage> previewImages(const QString& documentPath,
                                           const std::optional<QString>& startPagePath,
                                           const std::optional<QString>& continuationPagePath,
@@ -150,6 +190,8 @@ public:
                                           double continuationOffsetX, double continuationOffsetY);
 
     // ---- scanning ----
+    // Whether page 1's own content stream fills a page-sized rectangle in
+    // white (sc 1 1 1 or k 0 0 0 0); false for a file that cannot be read.
     static bool hasWhiteBackground(const QString& path);
 };
 

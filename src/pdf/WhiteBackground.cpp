@@ -1,10 +1,9 @@
 // Detects a page-sized rectangle filled in white on page 1, the background
 // that would hide whatever is drawn beneath the page.
 
-#include "pdf/QpdfSupport.h"
+#include "pdf/PdfReading.h"
 #include "pdf/TaskManager.h"
 
-#include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <vector>
@@ -79,11 +78,11 @@ bool TaskManager::hasWhiteBackground(const QString& path)
     BackgroundScanner scanner;
     try {
         auto pdf = openPdf(path);
-        const auto pages = QPDFPageDocumentHelper(*pdf).getAllPages();
-        if (pages.empty())
+        auto page = PageTreeHelper(*pdf).firstPage();
+        if (!page)
             return false;
         // Only the page's own content streams; forms it draws are not entered.
-        QPDFPageObjectHelper(pages.front()).parseContents(&scanner);
+        page->parseContents(&scanner);
     } catch (const std::exception&) {
         // Unreadable file: false. A stream damaged after a white page fill
         // still counts what was read before the damage.

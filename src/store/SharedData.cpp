@@ -9,10 +9,6 @@ void SharedData::reset()
     startPagePath.clear();
     continualPagePath.clear();
     agbPagePath.clear();
-    startCircle = nullptr;
-    continualCircle = nullptr;
-    agbCircle = nullptr;
-    configureButtonRef = nullptr;
 }
 
 } // namespace quillary

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
 #include <QString>
 
 namespace quillary {
 
 // Process-wide values through which the editing controllers meet: the main view
 // names the template, the assistant and its page slots fill the page sources,
-// and the save procedure reads them all. Main thread only.
+// and the save procedure reads them all. Main thread only. Widgets of the
+// assistant are no part of it: the UI layer keeps its own references.
 //
 // A page source is "" (no page), "existing" (keep the stored page) or a PDF path.
 struct SharedData {
@@ -17,13 +16,6 @@ struct SharedData {
     static inline QString startPagePath;
     static inline QString continualPagePath;
     static inline QString agbPagePath;
-
-    // Widgets of the assistant, held as plain objects so the core needs no widget
-    // headers; the UI casts them back.
-    static inline QPointer<QObject> startCircle;
-    static inline QPointer<QObject> continualCircle;
-    static inline QPointer<QObject> agbCircle;
-    static inline QPointer<QObject> configureButtonRef;
 
     static inline const QString existing = QStringLiteral("existing");
 

@@ -1,40 +1,40 @@
 #include "store/StoreKey.h"
 
+#include "store/PageKinds.h"
+
 namespace quillary {
 
 QString rawValue(StoreKey key)
 {
+    if (const auto kind = pageKindOf(key))
+        return pageKindInfo(*kind).settingsKey;
     switch (key) {
     case StoreKey::Temporary: return QStringLiteral("temporary");
     case StoreKey::Preview: return QStringLiteral("preview");
-    case StoreKey::Template: return QStringLiteral("template");
-    case StoreKey::TemplateFirst: return QStringLiteral("templatefirst");
-    case StoreKey::TemplateBack: return QStringLiteral("templateback");
     case StoreKey::TemplatePattern: return QStringLiteral("templatepattern");
     case StoreKey::FirstStart: return QStringLiteral("first_start");
     case StoreKey::TemplateProperties: return QStringLiteral("templateproperties");
+    default: return {};
     }
-    return {};
 }
 
 QString pathSuffix(StoreKey key)
 {
+    if (const auto kind = pageKindOf(key))
+        return pageKindInfo(*kind).filePrefix;
     switch (key) {
     case StoreKey::Temporary: return QStringLiteral("/tmp");
     case StoreKey::Preview: return QStringLiteral("/prev");
-    case StoreKey::Template: return QStringLiteral("/temp");
-    case StoreKey::TemplateFirst: return QStringLiteral("/tempf");
-    case StoreKey::TemplateBack: return QStringLiteral("/tempb");
     case StoreKey::TemplatePattern: return QStringLiteral("/templatepattern");
     case StoreKey::FirstStart: return QStringLiteral("/first_start");
     case StoreKey::TemplateProperties: return QStringLiteral("/templateproperties");
+    default: return {};
     }
-    return {};
 }
 
 bool isPageKind(StoreKey key)
 {
-    return key == StoreKey::Template || key == StoreKey::TemplateFirst || key == StoreKey::TemplateBack;
+    return pageKindOf(key).has_value();
 }
 
 } // namespace quillary

@@ -34,20 +34,26 @@ void TestFirstStart::firstStartCreatesDefaultTemplateWithStoredStartPage()
 
     CustomFileManager& store = sharedStore();
     QVERIFY(QFileInfo(home.filePath("store/settings.plist")).isFile());
-    const auto templates = store.templatesNamed(QStringLiteral("Meine Vorlage 1"));
-    QVERIFY(templates && templates->size() == 1);
-    const QVariantMap record = templates->first().toMap().value(QStringLiteral("Meine Vorlage 1")).toMap();
-    const auto index = referenceIndex(record.value(QStringLiteral("frontPage")));
+    const auto record = store.templateNamed(QStringLiteral("Meine Vorlage 1"));
+    QVERIFY(record && store.templatesNamed(record->name)->size() == 1);
+    const auto index = record->pageIndex(PageKind::Start);
     QVERIFY(index.has_value());
-    const auto startPage = store.pagePath(StoreKey::TemplateFirst, *index);
+    const auto startPage = store.pagePath(PageKind::Start, *index);
     QVERIFY(startPage.has_value());
     QVERIFY(QFileInfo(*startPage).isFile());
     // A real one-page A4 stationery file, and the record says A4.
     const PageSize size = TaskManager::pageSize(*startPage);
     QCOMPARE(TaskManager::pageFormat(size.width, size.height).formatCode, std::uint8_t(FormatA4));
-    QCOMPARE(referenceText(record.value(QStringLiteral("docFormat"))), QStringLiteral("0"));
-    QCOMPARE(referenceText(record.value(QStringLiteral("isActive"))), QStringLiteral("1"));
-    QCOMPARE(referenceText(record.value(QStringLiteral("secondaryPage"))), QStringLiteral("X"));
+    QCOMPARE(record->docFormat(), QStringLiteral("0"));
+    QVERIFY(record->isActive());
+    QVERIFY(record->lacksPage(PageKind::Continuation));
+
+    // The first-run guide's flag, as the default settings give it, and once shown.
+    QCOMPARE(store.pagePaths(StoreKey::FirstStart), QStringList{"Y"});
+    QVERIFY(store.setPagePaths(StoreKey::FirstStart, {"N"}));
+    CustomFileManager again(config);
+    QCOMPARE(again.pagePaths(StoreKey::FirstStart), QStringList{"N"});
+    QCOMPARE(again.templateRecords()->size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestFirstStart)

@@ -18,6 +18,7 @@ inline bool writeStationery(const QString& path)
 
 // "Behind": start + continuation, isOverlay true, A4, enabled.
 // "Over": start + terms, isOverlay false, US Letter, disabled.
+// "Gone": a terms page (number 5) the store does not hold, A4, enabled.
 inline bool writeStore(const QString& s)
 {
     const QString f = s + "/tempf00.pdf", c = s + "/temp00.pdf", b = s + "/tempb00.pdf";
@@ -37,6 +38,8 @@ inline bool writeStore(const QString& s)
                         "<key>termsOfConditions</key><string>X</string>", true, 0, true)
         + tpl("Over", "<key>frontPage</key><string>0</string><key>secondaryPage</key><string>X</string>"
                              "<key>termsOfConditions</key><string>0</string>", false, 1, false)
+        + tpl("Gone", "<key>frontPage</key><string>X</string><key>secondaryPage</key><string>X</string>"
+                      "<key>termsOfConditions</key><string>5</string>", true, 0, true)
         + "</array></dict></plist>\n";
     return testpdfs::writeBytes(s + "/settings.plist", xml.toUtf8());
 }

@@ -1,34 +1,25 @@
-#include "pdf/QpdfSupport.h"
+#include "pdf/PdfInput.h"
 
-#include "pdf/AtomicFile.h"
-
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 
-#include <qpdf/InputSource.hh>
-#include <qpdf/QPDFExc.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFSystemError.hh>
-#include <qpdf/QPDFWriter.hh>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+
+#if __has_include(<unistd.h>) && __has_include(<sys/mman.h>)
+#define QUILLARY_POSIX_INPUT 1
+#include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <stdexcept>
-#include <vector>
 
 #include <fcntl.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <QFileInfo>
+
+#include <qpdf/FileInputSource.hh>
+#endif
 
 namespace quillary {
 
@@ -36,6 +27,8 @@ std::string toLocal8(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
 }
+
+#ifdef QUILLARY_POSIX_INPUT
 
 namespace {
 
@@ -184,133 +177,23 @@ private:
 
 } // namespace
 
-void keepHeapTopForQpdf()
+std::shared_ptr<InputSource> openInputSource(const QString& path)
 {
-#ifdef __GLIBC__
-    // Writing compresses stream after stream; each compressor takes a few
-    // hundred KB from the top of the heap and gives it back. By default glibc
-    // returns that memory to the kernel every time and takes it again for the
-    // next stream, which made a 1000-page merge five times slower. Keeping a
-    // few MB at the top costs at most those few MB.
-    static const bool done = [] { return mallopt(M_TOP_PAD, 4 * 1024 * 1024) == 1; }();
-    (void)done;
+    return std::make_shared<WindowedFileInput>(path);
+}
+
+#else
+
+std::shared_ptr<InputSource> openInputSource(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw QPDFSystemError("open " + toLocal8(path), EISDIR);
+    auto source = std::make_shared<FileInputSource>();
+    source->setFilename(toLocal8(path).c_str());
+    return source;
+}
+
 #endif
-}
-
-std::shared_ptr<QPDF> openPdf(const QString& path)
-{
-    keepHeapTopForQpdf();
-    auto pdf = std::make_shared<QPDF>();
-    pdf->setSuppressWarnings(true);
-    pdf->processInputSource(std::make_shared<WindowedFileInput>(path));
-    return pdf;
-}
-
-QRectF mediaBoxOf(QPDFObjectHandle page)
-{
-    QPDFPageObjectHelper helper(page);
-    QPDFObjectHandle box = helper.getMediaBox();
-    if (!box.isRectangle())
-        return {};
-    const QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
-    const double llx = std::min(r.llx, r.urx);
-    const double lly = std::min(r.lly, r.ury);
-    return QRectF(llx, lly, std::abs(r.urx - r.llx), std::abs(r.ury - r.lly));
-}
-
-std::optional<QRectF> firstPageMediaBox(const QString& path)
-{
-    try {
-        auto pdf = openPdf(path);
-        const auto pages = QPDFPageDocumentHelper(*pdf).getAllPages();
-        if (pages.empty())
-            return std::nullopt;
-        const QRectF box = mediaBoxOf(pages.front().getObjectHandle());
-        if (box.isNull())
-            return std::nullopt;
-        return box;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-QString describePdfError(const std::exception& e)
-{
-    if (const auto* sys = dynamic_cast<const QPDFSystemError*>(&e))
-        return QString::fromLocal8Bit(std::strerror(sys->getErrno()));
-    if (const auto* exc = dynamic_cast<const QPDFExc*>(&e)) {
-        if (exc->getErrorCode() == qpdf_e_password)
-            return QStringLiteral("the file is protected by a password");
-        if (exc->getErrorCode() == qpdf_e_system)
-            return QString::fromStdString(exc->getMessageDetail());
-        return QStringLiteral("not a readable PDF (%1)").arg(QString::fromStdString(exc->getMessageDetail()));
-    }
-    return QString::fromLocal8Bit(e.what());
-}
-
-ErrorCode errorCodeOf(const std::exception& e)
-{
-    if (const auto* sys = dynamic_cast<const QPDFSystemError*>(&e)) {
-        const int error = sys->getErrno();
-        return error == EACCES || error == EPERM || error == EIO ? ErrorCode::Unreadable : errorCodeForErrno(error);
-    }
-    if (const auto* exc = dynamic_cast<const QPDFExc*>(&e)) {
-        if (exc->getErrorCode() == qpdf_e_password)
-            return ErrorCode::PasswordProtected;
-        if (exc->getErrorCode() == qpdf_e_system)
-            return ErrorCode::Unreadable;
-        return ErrorCode::Damaged;
-    }
-    return ErrorCode::Damaged;
-}
-
-} // namespace quillary
-
-namespace quillary {
-
-namespace {
-
-// Hands what QPDFWriter writes to an AtomicFile. A failed write throws, so
-// the writer stops at once instead of producing the rest of a file that
-// cannot be kept.
-class AtomicFilePipeline : public Pipeline {
-public:
-    explicit AtomicFilePipeline(AtomicFile& file)
-        : Pipeline("atomic file", nullptr), file(file) {}
-    void write(unsigned char const* data, size_t length) override
-    {
-        if (!file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(length)))
-            throw WriteFailure();
-    }
-    void finish() override {}
-
-    struct WriteFailure : std::runtime_error {
-        WriteFailure() : std::runtime_error("write failed") {}
-    };
-
-private:
-    AtomicFile& file;
-};
-
-} // namespace
-
-Result writePdfAtomically(QPDF& pdf, const QString& destination,
-                          const std::function<void(QPDFWriter&)>& configure)
-{
-    AtomicFile file(destination);
-    if (Result opened = file.open(); !opened)
-        return opened;
-    try {
-        AtomicFilePipeline pipeline(file);
-        QPDFWriter writer(pdf);
-        writer.setOutputPipeline(&pipeline);
-        if (configure)
-            configure(writer);
-        writer.write();
-    } catch (const AtomicFilePipeline::WriteFailure&) {
-        return file.commit(); // reports the write that failed, and discards
-    }
-    return file.commit();
-}
 
 } // namespace quillary

@@ -1,0 +1,383 @@
+// A stamped document is the same document plus stationery: attachments,
+// metadata, information, outlines, destinations, page labels, annotations
+// and form fields survive the merge, moved with the content where they point
+// at a spot on a page; the PDF/A identification survives only where the
+// stationery lets the output conform. Read back with qpdf.
+
+#include "PdfChecks.h"
+#include "pdf/TaskManager.h"
+
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageLabelDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+using namespace quillary;
+using namespace pdfchecks;
+
+namespace {
+const QByteArray InvoiceXml = "<?xml version=\"1.0\"?><Invoice><ID>4711</ID><Total>119.00</Total></Invoice>\n";
+// Offsets told apart: x and y differ on each page, and page 1 from the rest.
+const QPointF FirstOffset(12, -7), ContinuationOffset(-3, 25);
+struct Kept { QString aspect; QVariant title, author; QString expected; };
+struct Pdfa { int part; QByteArray stationery; bool password; QString expected; }; // expected: "kept" or a warning part
+
+QByteArray xmpPacket(int pdfaPart)
+{
+    const QByteArray pdfa = pdfaPart ? "<rdf:Description rdf:about=\"\" xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\">"
+                                       "<pdfaid:part>" + QByteArray::number(pdfaPart) + "</pdfaid:part>"
+                                       "<pdfaid:conformance>B</pdfaid:conformance></rdf:Description>\n"
+                                     : QByteArray();
+    return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+           "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:CreatorTool=\"Writer\"/>\n"
+           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+           "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">Old title</rdf:li></rdf:Alt></dc:title></rdf:Description>\n"
+           + pdfa + "</rdf:RDF></x:xmpmeta>\n<?xpacket end=\"w\"?>";
+}
+
+QByteArray streamData(QPDFObjectHandle stream)
+{
+    const auto data = stream.getStreamData(qpdf_dl_generalized);
+    return QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
+}
+
+QString numbers(QPDFObjectHandle array)
+{
+    QStringList out;
+    for (QPDFObjectHandle item : array.getArrayAsVector())
+        out << (item.isNumber() ? QString::number(item.getNumericValue()) : QString::fromStdString(item.unparse()));
+    return out.join(' ');
+}
+
+// 1-based index of the page a destination or annotation points at, 0 when none.
+int pageNumber(QPDF& pdf, QPDFObjectHandle page)
+{
+    const auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    for (size_t i = 0; i < pages.size(); ++i)
+        if (page.isIndirect() && pages[i].getObjectHandle().getObjGen() == page.getObjGen())
+            return int(i) + 1;
+    return 0;
+}
+
+QString destination(QPDF& pdf, QPDFObjectHandle dest)
+{
+    if (dest.isDictionary())
+        dest = dest.getKey("/D");
+    if (!dest.isArray() || dest.getArrayNItems() < 2)
+        return "none";
+    std::vector<QPDFObjectHandle> rest = dest.getArrayAsVector();
+    rest.erase(rest.begin(), rest.begin() + 2);
+    return QStringLiteral("%1 %2 %3").arg(pageNumber(pdf, dest.getArrayItem(0)))
+        .arg(QString::fromStdString(dest.getArrayItem(1).getName()), numbers(QPDFObjectHandle::newArray(rest)));
+}
+} // namespace
+
+class TestKept : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    const QString stationery = dir.filePath("stationery.pdf");
+
+    QString tagged(const char* prefix) const { return dir.filePath(prefix + QString(QTest::currentDataTag()).replace('/', '-') + ".pdf"); }
+
+    // A two-page e-invoice: the XML embedded as associated file, XMP metadata
+    // and an sRGB output intent, information, outlines, a named destination,
+    // page labels, links, a note and a text field.
+    QString invoice(int pdfaPart)
+    {
+        const QString path = dir.filePath(QStringLiteral("invoice-%1.pdf").arg(pdfaPart));
+        if (QFileInfo::exists(path))
+            return path;
+        const QString plain = dir.filePath("plain.pdf");
+        if (!testpdfs::writePdf(plain, {{testpdfs::A4Whole, "Invoice"}, {testpdfs::A4Whole, "Terms"}}))
+            qFatal("cannot write the plain invoice");
+        auto pdf = open(plain);
+        QPDF& q = *pdf;
+        auto pages = QPDFPageDocumentHelper(q).getAllPages();
+        QPDFObjectHandle p1 = pages[0].getObjectHandle(), p2 = pages[1].getObjectHandle();
+        auto parse = [&](const std::string& text) { return QPDFObjectHandle::parse(text); };
+
+        QPDFObjectHandle data = QPDFObjectHandle::newStream(&q, InvoiceXml.toStdString());
+        data.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/EmbeddedFile"));
+        QPDFObjectHandle spec = q.makeIndirectObject(parse("<< /Type /Filespec /F (invoice.xml) /UF (invoice.xml) /AFRelationship /Data >>"));
+        spec.replaceKey("/EF", QPDFObjectHandle::newDictionary({{"/F", data}}));
+        QPDFObjectHandle root = q.getRoot();
+        root.replaceKey("/AF", QPDFObjectHandle::newArray({spec}));
+        QPDFObjectHandle terms = QPDFObjectHandle::newArray({p2, QPDFObjectHandle::newName("/XYZ"),
+                                                             QPDFObjectHandle::newInteger(50), QPDFObjectHandle::newInteger(700),
+                                                             QPDFObjectHandle::newInteger(0)});
+        root.replaceKey("/Names", QPDFObjectHandle::newDictionary(
+            {{"/EmbeddedFiles", QPDFObjectHandle::newDictionary({{"/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("invoice.xml"), spec})}})},
+             {"/Dests", QPDFObjectHandle::newDictionary({{"/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("terms"), terms})}})}}));
+
+        QPDFObjectHandle xmp = QPDFObjectHandle::newStream(&q, xmpPacket(pdfaPart).toStdString());
+        xmp.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
+        xmp.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+        root.replaceKey("/Metadata", xmp);
+        QPDFObjectHandle profile = QPDFObjectHandle::newStream(&q, std::string(128, 'p'));
+        profile.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(3));
+        QPDFObjectHandle intent = parse("<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (sRGB) >>");
+        intent.replaceKey("/DestOutputProfile", profile);
+        root.replaceKey("/OutputIntents", QPDFObjectHandle::newArray({intent}));
+        q.getTrailer().replaceKey("/Info", q.makeIndirectObject(parse(
+            "<< /Title (Old title) /Author (Old author) /Keywords (invoice 4711) /CreationDate (D:20240102030405Z) >>")));
+
+        QPDFObjectHandle outlines = q.makeIndirectObject(parse("<< /Type /Outlines /Count 2 >>"));
+        QPDFObjectHandle intro = q.makeIndirectObject(parse("<< /Title (Intro) >>"));
+        QPDFObjectHandle termsItem = q.makeIndirectObject(parse("<< /Title (Terms) >>"));
+        intro.replaceKey("/Parent", outlines);
+        intro.replaceKey("/Next", termsItem);
+        intro.replaceKey("/Dest", QPDFObjectHandle::newArray({p1, QPDFObjectHandle::newName("/XYZ"), QPDFObjectHandle::newInteger(100),
+                                                              QPDFObjectHandle::newInteger(800), QPDFObjectHandle::newInteger(0)}));
+        termsItem.replaceKey("/Parent", outlines);
+        termsItem.replaceKey("/Prev", intro);
+        termsItem.replaceKey("/A", QPDFObjectHandle::newDictionary(
+            {{"/S", QPDFObjectHandle::newName("/GoTo")},
+             {"/D", QPDFObjectHandle::newArray({p2, QPDFObjectHandle::newName("/FitH"), QPDFObjectHandle::newInteger(500)})}}));
+        outlines.replaceKey("/First", intro);
+        outlines.replaceKey("/Last", termsItem);
+        root.replaceKey("/Outlines", outlines);
+        root.replaceKey("/PageLabels", parse("<< /Nums [0 << /S /r >> 1 << /P (T-) /S /D /St 7 >>] >>"));
+
+        QPDFObjectHandle field = q.makeIndirectObject(parse(
+            "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Customer) /V (Ada) /Rect [300 600 500 620] >>"));
+        field.replaceKey("/P", p1);
+        root.replaceKey("/AcroForm", QPDFObjectHandle::newDictionary({{"/Fields", QPDFObjectHandle::newArray({field})}}));
+        p1.replaceKey("/Annots", QPDFObjectHandle::newArray(
+            {parse("<< /Type /Annot /Subtype /Link /Rect [100 700 200 720] /QuadPoints [100 720 200 720 100 700 200 700]"
+                   " /A << /S /URI /URI (https://example.com/4711) >> >>"), field}));
+        p2.replaceKey("/Annots", QPDFObjectHandle::newArray(
+            {parse("<< /Type /Annot /Subtype /Link /Rect [50 50 150 70] /Dest (terms) >>"),
+             parse("<< /Type /Annot /Subtype /Text /Rect [10 10 30 30] /Contents (Note) >>")}));
+        const QByteArray name = QFile::encodeName(path);
+        QPDFWriter writer(q, name.constData());
+        writer.setStaticID(true);
+        writer.write();
+        return path;
+    }
+
+    Result merge(const QString& doc, const QString& output, SaveOptionsMap options = {}, const QString& paper = {})
+    {
+        MergeRequest r;
+        r.documentPath = doc;
+        r.outputPath = output;
+        r.startPagePath = r.continuationPagePath = r.termsPagePath = paper.isEmpty() ? stationery : paper;
+        r.useStartPage = r.useContinuationPage = r.useTermsPage = true;
+        r.options = options;
+        r.options.insert(SaveOptions::ALLOW_PRINT, true);
+        r.options.insert(SaveOptions::WITH_PASSWORD, false);
+        r.firstPageOffsetX = FirstOffset.x(), r.firstPageOffsetY = FirstOffset.y();
+        r.continuationOffsetX = ContinuationOffset.x(), r.continuationOffsetY = ContinuationOffset.y();
+        r.documentFormat = FormatA4;
+        return TaskManager::mergeDocument(r);
+    }
+
+    // What a file carries of one aspect, as one line.
+    QString describe(const QString& path, const QString& aspect)
+    {
+        auto pdf = open(path);
+        if (!pdf)
+            return "unreadable";
+        QPDF& q = *pdf;
+        QStringList seen;
+        if (aspect == "attachments") {
+            for (auto& [name, spec] : QPDFEmbeddedFileDocumentHelper(q).getEmbeddedFiles())
+                seen << QString::fromStdString(name) + (streamData(spec->getEmbeddedFileStream()) == InvoiceXml ? "=same" : "=changed");
+            for (QPDFObjectHandle af : q.getRoot().getKey("/AF").getArrayAsVector())
+                seen << "AF " + QString::fromStdString(af.getKey("/F").getUTF8Value() + ' ' + af.getKey("/AFRelationship").unparse());
+        } else if (aspect == "outlines") {
+            for (auto& item : QPDFOutlineDocumentHelper(q).getTopLevelOutlines())
+                seen << QString::fromStdString(item.getTitle()) + "->"
+                        + destination(q, item.getDest().isNull() ? item.getObjectHandle().getKey("/A").getKey("/D") : item.getDest());
+        } else if (aspect == "named destination") {
+            for (QPDFObjectHandle item : q.getRoot().getKey("/Names").getKey("/Dests").getKey("/Names").getArrayAsVector())
+                seen << (item.isString() ? QString::fromStdString(item.getUTF8Value()) : destination(q, item));
+        } else if (aspect == "annotations") {
+            int n = 0;
+            for (auto& page : QPDFPageDocumentHelper(q).getAllPages()) {
+                ++n;
+                for (auto& annotation : page.getAnnotations()) {
+                    QPDFObjectHandle a = annotation.getObjectHandle();
+                    seen << QStringLiteral("%1%2 %3").arg(n).arg(QString::fromStdString(a.getKey("/Subtype").getName()), numbers(a.getKey("/Rect")));
+                    if (a.hasKey("/QuadPoints"))
+                        seen << "quad " + numbers(a.getKey("/QuadPoints"));
+                    if (a.hasKey("/A"))
+                        seen << QString::fromStdString(a.getKey("/A").getKey("/URI").getUTF8Value());
+                }
+            }
+        } else if (aspect == "form fields") {
+            for (QPDFObjectHandle field : q.getRoot().getKey("/AcroForm").getKey("/Fields").getArrayAsVector())
+                seen << QStringLiteral("%1=%2 on page %3").arg(QString::fromStdString(field.getKey("/T").getUTF8Value()),
+                                                                QString::fromStdString(field.getKey("/V").getUTF8Value()))
+                            .arg(pageNumber(q, field.getKey("/P")));
+        } else if (aspect == "page labels") {
+            QPDFPageLabelDocumentHelper labels(q);
+            for (long long i = 0; i < testpdfs::pageCount(path); ++i) {
+                QPDFObjectHandle label = labels.getLabelForPage(i);
+                seen << QString::fromStdString(label.getKey("/P").isString() ? label.getKey("/P").getUTF8Value() : "")
+                        + QString::fromStdString(label.getKey("/S").unparse()) + QString::number(label.getKey("/St").getIntValue());
+            }
+        } else if (aspect == "information") {
+            seen = information(path);
+        } else if (aspect == "metadata") {
+            const QByteArray xmp = streamData(q.getRoot().getKey("/Metadata"));
+            for (const char* needle : {"Old title", "Neu: Müller &amp; Söhne", "<dc:creator><rdf:Seq><rdf:li>Ada</rdf:li>",
+                                       "xmp:CreatorTool=\"Writer\"", "<xmp:CreatorTool>Quillary</xmp:CreatorTool>", "xpacket end"})
+                if (xmp.contains(needle))
+                    seen << QString::fromUtf8(needle);
+            seen << QStringLiteral("intent %1").arg(q.getRoot().getKey("/OutputIntents").getArrayNItems());
+        }
+        return seen.join(" | ");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(testpdfs::writeRaw(stationery, "0 0 1 rg 300 600 40 40 re f"));
+    }
+
+    void keptWhole_data()
+    {
+        const QVariant none;
+        table<Kept>({
+            {"attachments byte for byte", {"attachments", none, none, "invoice.xml=same | AF invoice.xml /Data"}},
+            // Copy-protected input: the output's own protection replaces it.
+            {"input protection removed", {"protected attachments", none, none, "invoice.xml=same | AF invoice.xml /Data"}},
+            {"outline titles and targets", {"outlines", none, none, "Intro->1 /XYZ 112 793 0 | Terms->2 /FitH 525"}},
+            {"named destination", {"named destination", none, none, "terms | 2 /XYZ 47 725 0"}},
+            {"annotations moved with the content", {"annotations", none, none,
+                "1/Link 112 693 212 713 | quad 112 713 212 713 112 693 212 693 | https://example.com/4711"
+                " | 1/Widget 312 593 512 613 | 2/Link 47 75 147 95 | 2/Text 7 35 27 55"}},
+            {"form field on its page", {"form fields", none, none, "Customer=Ada on page 1"}},
+            {"page labels, terms page numbered on", {"page labels", none, none, "/r1 | T-/D7 | T-/D8"}},
+            {"information kept", {"information", none, none,
+                "Author=Old author | CreationDate=D:20240102030405Z | Creator=Quillary | Keywords=invoice 4711 | Title=Old title"}},
+            {"empty title and author keep the document's", {"information", "", "", 
+                "Author=Old author | CreationDate=D:20240102030405Z | Creator=Quillary | Keywords=invoice 4711 | Title=Old title"}},
+            {"title and author set", {"information", QString::fromUtf8("Neu: Müller & Söhne"), "Ada",
+                QString::fromUtf8("Author=Ada | CreationDate=D:20240102030405Z | Creator=Quillary | Keywords=invoice 4711 | Title=Neu: Müller & Söhne")}},
+            {"metadata kept, creator tool updated", {"metadata", none, none,
+                "Old title | <xmp:CreatorTool>Quillary</xmp:CreatorTool> | xpacket end | intent 1"}},
+            {"metadata follows title and author", {"metadata", QString::fromUtf8("Neu: Müller & Söhne"), "Ada",
+                QString::fromUtf8("Neu: Müller &amp; Söhne | <dc:creator><rdf:Seq><rdf:li>Ada</rdf:li> | <xmp:CreatorTool>Quillary</xmp:CreatorTool> | xpacket end | intent 1")}},
+        });
+    }
+    void keptWhole()
+    {
+        auto [aspect, title, author, expected] = fetch<Kept>();
+        SaveOptionsMap options;
+        if (title.isValid())
+            options.insert(SaveOptions::TITLE, title);
+        if (author.isValid())
+            options.insert(SaveOptions::AUTHOR, author);
+        const QString output = tagged("kept-");
+        QString doc = invoice(0);
+        if (aspect.startsWith("protected ")) {
+            aspect.remove("protected ");
+            const QString locked = dir.filePath("invoice-locked.pdf");
+            auto pdf = open(doc);
+            const QByteArray name = QFile::encodeName(locked);
+            QPDFWriter writer(*pdf, name.constData());
+            writer.setR6EncryptionParameters("", "owner", true, false, true, true, true, true, qpdf_r3p_none, true);
+            writer.write();
+            doc = locked;
+        }
+        const Result result = merge(doc, output, options);
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QCOMPARE(result.warnings, QStringList());
+        QCOMPARE(describe(output, aspect), expected);
+        QVERIFY(!open(output)->isEncrypted());
+        // The stationery's own square is drawn, and only once per page.
+        QCOMPARE(colourAt(render(output, 1), {305, 605}), 'B');
+    }
+
+    // Part, stationery content (no fonts unless it draws text), password.
+    void pdfa_data()
+    {
+        const QByteArray plain = "0 0 1 rg 300 600 40 40 re f";
+        table<Pdfa>({{"PDF/A-1, plain stationery", {1, plain, false, "kept"}},
+                     {"PDF/A-1, transparency group", {1, "group", false, "transparency"}},
+                     {"PDF/A-1, soft alpha", {1, "/GS1 gs " + plain, false, "transparency"}},
+                     {"PDF/A-3, transparency allowed", {3, "group", false, "kept"}},
+                     {"PDF/A-2, CMYK under an RGB intent", {2, "0 0 0 1 k 300 600 40 40 re f", false, "CMYK"}},
+                     {"PDF/A-2, font not embedded", {2, "BT /F1 12 Tf 72 72 Td (Letterhead) Tj ET", false, "Helvetica"}},
+                     {"PDF/A-3, password", {3, plain, true, "password"}}});
+    }
+    void pdfa()
+    {
+        auto [part, content, password, expected] = fetch<Pdfa>();
+        const QString paper = tagged("paper-"), output = tagged("pdfa-");
+        {
+            QPDF q;
+            q.emptyPDF();
+            QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] /Resources << >> >>");
+            QPDFObjectHandle resources = page.getKey("/Resources");
+            if (content == "group") {
+                page.replaceKey("/Group", QPDFObjectHandle::parse("<< /S /Transparency /CS /DeviceRGB >>"));
+                content = "0 0 1 rg 300 600 40 40 re f";
+            }
+            if (content.contains("/GS1"))
+                resources.replaceKey("/ExtGState", QPDFObjectHandle::parse("<< /GS1 << /ca 0.5 >> >>"));
+            if (content.contains("/F1"))
+                resources.replaceKey("/Font", QPDFObjectHandle::parse("<< /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >>"));
+            page.replaceKey("/Contents", QPDFObjectHandle::newStream(&q, content.toStdString()));
+            QPDFPageDocumentHelper(q).addPage(QPDFPageObjectHelper(q.makeIndirectObject(page)), false);
+            const QByteArray name = QFile::encodeName(paper);
+            QPDFWriter(q, name.constData()).write();
+        }
+        SaveOptionsMap options;
+        if (password)
+            options = {{SaveOptions::PASSWORD, QString("secret")}};
+        MergeRequest r{invoice(part), output, paper, paper, paper, options};
+        r.options.insert(SaveOptions::WITH_PASSWORD, password);
+        r.options.insert(SaveOptions::ALLOW_PRINT, true);
+        r.useStartPage = r.useContinuationPage = true;
+        r.documentFormat = FormatA4;
+        const Result result = TaskManager::mergeDocument(r);
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        auto pdf = open(output, "secret");
+        QVERIFY(pdf);
+        const QByteArray xmp = streamData(pdf->getRoot().getKey("/Metadata"));
+        QCOMPARE(xmp.contains("pdfaid:part"), expected == "kept");
+        QVERIFY(xmp.contains("Old title")); // the rest of the packet stays
+        if (expected == "kept") {
+            QCOMPARE(result.warnings, QStringList());
+        } else {
+            QCOMPARE(result.warnings.size(), 1);
+            QVERIFY2(result.warnings[0].contains(expected) && result.warnings[0].contains(output)
+                         && result.warnings[0].contains(QStringLiteral("PDF/A-%1").arg(part)),
+                     qPrintable(result.warnings[0]));
+        }
+        // PDF/A-1 predates object streams; an output no longer marked may
+        // use them.
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        if (!password)
+            QCOMPARE(file.readAll().contains("/ObjStm"), part != 1 || expected != "kept");
+    }
+
+    // A document qpdf had to repair is merged, and the merge says so.
+    void repairedDocumentWarns()
+    {
+        const QString doc = dir.filePath("damaged.pdf"), output = dir.filePath("repaired.pdf");
+        QVERIFY(testpdfs::writeNumbered(doc, 2));
+        QFile file(doc);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        const qsizetype at = bytes.lastIndexOf("startxref");
+        QVERIFY(at > 0);
+        bytes.truncate(at);
+        bytes += "startxref\n999999\n%%EOF\n";
+        QVERIFY(file.seek(0) && file.write(bytes) == bytes.size() && file.resize(bytes.size()));
+        file.close();
+        const Result result = merge(doc, output);
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QCOMPARE(testpdfs::pageCount(output), 3);
+        QVERIFY(!result.warnings.isEmpty());
+        QVERIFY2(result.warnings.first().startsWith(doc + ": "), qPrintable(result.warnings.first()));
+    }
+};
+
+QTEST_MAIN(TestKept)
+#include "tst_pdf_kept.moc"
