@@ -6,6 +6,7 @@
 // on the continuation page, a blue square on the terms page. Document pages:
 // a black square at (100, 600) and a black corner at (0, 0), 50 points each.
 
+#include "pdf/PlainLines.h"
 #include "pdf/TaskManager.h"
 #include "preview/LargePreview.h"
 #include "preview/PreviewController.h"
@@ -47,9 +48,10 @@ inline void initStore()
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, file("config"));
     quillary::StoreConfig config;
     config.directory = file("store");
-    config.print = [](const QString&) {};
     quillary::configureSharedStore(config);
     quillary::sharedStore();
+    // The store's plain lines are not what these tests look at.
+    static quillary::ScopedPlainLineSink quiet{quillary::PlainLineSink()};
 }
 
 inline QString stationeryFile(PageKind kind, QSizeF size = testpdfs::A4Whole)
@@ -84,8 +86,8 @@ inline TemplateRecord makeTemplate(const QString& name, const QString& docFormat
             continue;
         const auto imported =
             quillary::sharedStore().importPage(quillary::pageKindInfo(kind).storeKey, stationeryFile(kind, size));
-        [&] { QVERIFY2(imported.index.has_value(), qPrintable(imported.error)); }();
-        record.setPageIndex(kind, imported.index.value_or(0));
+        [&] { QVERIFY2(imported.value.has_value(), qPrintable(imported.error)); }();
+        record.setPageIndex(kind, imported.value.value_or(0));
     }
     return record;
 }
@@ -98,7 +100,7 @@ inline void setTemplates(const QList<TemplateRecord>& records)
         for (const TemplateRecord& record : *existing)
             store.deleteTemplate(record.name);
     for (auto it = records.crbegin(); it != records.crend(); ++it)
-        store.addTemplate(it->toEntry());
+        store.addTemplate(*it);
 }
 
 // n pages with the black square and corner on each.
