@@ -50,6 +50,7 @@ void AppController::buildServiceMenu()
     mainWindow->setCentralWidget(previewController);
 
     QMenuBar* bar = mainWindow->menuBar();
+    bar->setAccessibleName(tr("Menu bar"));
     about = new QAction(tr("About Quillary"), mainWindow.get());
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, this, &AppController::aboutWindow);

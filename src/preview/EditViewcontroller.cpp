@@ -49,7 +49,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), palette().color(QPalette::Mid).lighter(130));
+        painter.fillRect(rect(), palette().color(QPalette::Window).darker(115));
         const QRectF page = editor->pageFrame();
         painter.fillRect(page, Qt::white);
         if (!editor->pageImage.isNull()) {
