@@ -280,6 +280,8 @@ void CustomCollectionView::rendered(const RenderRequest& request, const QImage& 
         || request.pixels != thumbnailPixels())
         return;
     cache.insert(request.index, request.entry, request.pixels, image);
+    const auto [first, last] = visibleRange();
+    cache.trim(first - kPreload, last + kPreload);
     update(stripModel->index(request.index));
 }
 

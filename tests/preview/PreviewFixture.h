@@ -10,6 +10,7 @@
 #include "pdf/TaskManager.h"
 #include "preview/LargePreview.h"
 #include "preview/PreviewController.h"
+#include "preview/PreviewGeometry.h"
 #include "preview/PreviewPages.h"
 #include "store/CustomFileManager.h"
 #include "support/TestPdfs.h"
@@ -48,10 +49,10 @@ inline void initStore()
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, file("config"));
     quillary::StoreConfig config;
     config.directory = file("store");
-    quillary::configureSharedStore(config);
-    quillary::sharedStore();
     // The store's plain lines are not what these tests look at.
     static quillary::ScopedPlainLineSink quiet{quillary::PlainLineSink()};
+    quillary::configureSharedStore(config);
+    quillary::sharedStore();
 }
 
 inline QString stationeryFile(PageKind kind, QSizeF size = testpdfs::A4Whole)
