@@ -133,6 +133,7 @@ void PreviewController::buildInterface()
     auto* side = new QGridLayout;
     side->setContentsMargins(8, 10, 12, 8);
     side->setVerticalSpacing(8);
+    side->setHorizontalSpacing(8);
     side->addWidget(templateLabel, 0, 0);
     side->addWidget(popUp, 0, 1, 1, 3);
     side->addWidget(toggles, 1, 0, 1, 4);
