@@ -5,6 +5,7 @@
 
 #include "PreviewFixture.h"
 #include "pdf/PdfChecks.h"
+#include "controls/ProgressCircle.h"
 #include "preview/CustomCollectionView.h"
 #include "preview/PreviewScenes.h"
 #include "support/RecordingUi.h"
@@ -325,8 +326,10 @@ private slots:
         preview.show();
         QVERIFY(waitForPreview(preview));
 
+        QSignalSpy finished(&preview, &PreviewController::rebuildFinished);
         clickBox(preview.startButton); // off: no red band
         QTRY_VERIFY(preview.isRebuilding());
+        QVERIFY(preview.progressCircle->isAnimating());
         const quint64 older = preview.rebuildGeneration();
         clickBox(preview.startButton); // on again
         QTRY_VERIFY(preview.rebuildGeneration() == older + 1);
@@ -336,8 +339,13 @@ private slots:
         QVERIFY(waitForPreview(preview));
         for (const QList<QVariant>& call : std::as_const(shown))
             QVERIFY2(call.at(0).toULongLong() > older, "the superseded rebuild reached the screen");
+        // Only the newer one finished, and well: the older one, stopped,
+        // neither emptied the strip nor reported.
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toBool(), true);
         QCOMPARE(preview.pages().generation(), older + 1);
         QCOMPARE(colourAt(preview.prevImage->image(), {300, 817}), 'R');
+        QVERIFY(!preview.progressCircle->isAnimating());
 
         // Changes after a rebuild started wait for their own rebuild.
         preview.rebuildPreview(*preview.selectedKey, preview.stationeryIsOverlay, true);
