@@ -124,6 +124,20 @@ inline void clickBox(QAbstractButton* box)
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
 }
 
+// Runs the event loop without pausing until done() (QTRY_ waits in 50 ms
+// steps, long enough for a short merge to finish in between).
+inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents();
+    }
+    return true;
+}
+
 // Waits until the latest rebuild is on screen; false when it failed or took too long.
 inline bool waitForPreview(quillary::PreviewController& preview, int timeoutMs = 20000)
 {

@@ -328,11 +328,11 @@ private slots:
 
         QSignalSpy finished(&preview, &PreviewController::rebuildFinished);
         clickBox(preview.startButton); // off: no red band
-        QTRY_VERIFY(preview.isRebuilding());
+        QVERIFY(spinUntil([&] { return preview.isRebuilding(); }));
         QVERIFY(preview.progressCircle->isAnimating());
         const quint64 older = preview.rebuildGeneration();
         clickBox(preview.startButton); // on again
-        QTRY_VERIFY(preview.rebuildGeneration() == older + 1);
+        QVERIFY(spinUntil([&] { return preview.rebuildGeneration() == older + 1; }));
         QVERIFY2(preview.pages().generation() < older || !preview.pages().isComplete(),
                  "the older rebuild finished before the newer one started: use a longer document");
         QSignalSpy shown(&preview.pages(), &PreviewPages::presented);
@@ -401,12 +401,14 @@ private slots:
                 QTest::qWait(waitMs);
             } else if (waitMs < 0) {
                 QVERIFY(waitForPreview(*preview));
+                // Scrolled until renders wait in the queue.
                 QScrollBar* bar = preview->collectionView->horizontalScrollBar();
-                for (int step = 1; step <= 6; ++step) {
-                    bar->setValue(bar->maximum() * step / 6);
+                int step = 0;
+                QVERIFY(spinUntil([&] {
+                    bar->setValue(bar->maximum() * (++step % 7) / 6);
                     QCoreApplication::processEvents();
-                }
-                QVERIFY(preview->pages().renderer().pendingCount() > 0);
+                    return preview->pages().renderer().pendingCount() > 0;
+                }));
             }
             preview.reset();
             QCoreApplication::processEvents(); // whatever was queued for the window finds it gone
