@@ -100,6 +100,7 @@ EditViewcontroller::EditViewcontroller(QWidget* parent)
         field->installEventFilter(this);
         stepper = new Stepper(row);
         stepper->setProperty("tag", stepperTag);
+        stepper->setAccessibleName(name);
         line->addWidget(field, 1);
         line->addWidget(stepper);
         line->addWidget(new QLabel(tr("mm"), row));
