@@ -65,31 +65,24 @@ void AppController::buildServiceMenu()
     pasteAction->setShortcut(QKeySequence::Paste);
     connect(pasteAction, &QAction::triggered, this, &AppController::paste);
 
-#ifdef Q_OS_MACOS
-    // The application menu: Qt moves the roles there and adds Hide, Hide
-    // Others, Show All and Services itself.
-    QMenu* application = bar->addMenu(tr("Application"));
+    // The same application menu as the template window's: on macOS its items
+    // go into the system's application menu by their roles (Qt adds Hide,
+    // Show all and Services there); elsewhere it is a menu of its own.
+    QMenu* application = bar->addMenu(QStringLiteral("Quillary"));
     application->addAction(about);
-    auto* preferences = application->addAction(tr("Preferences"));
+#ifdef Q_OS_MACOS
+    application->addSeparator();
+    QAction* preferences = application->addAction(tr("Preferences"));
+    preferences->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
     preferences->setMenuRole(QAction::PreferencesRole);
-    preferences->setShortcut(QKeySequence::Preferences);
     preferences->setEnabled(false);
+#endif
+    application->addSeparator();
     application->addAction(quit);
     QMenu* edit = bar->addMenu(tr("Edit"));
     edit->addAction(copyAction);
     edit->addAction(pasteAction);
     connect(application, &QMenu::aboutToShow, this, &AppController::refreshAbout);
-#else
-    // Elsewhere the usual places: quitting under File, About under Help.
-    QMenu* file = bar->addMenu(tr("&File"));
-    file->addAction(quit);
-    QMenu* edit = bar->addMenu(tr("&Edit"));
-    edit->addAction(copyAction);
-    edit->addAction(pasteAction);
-    QMenu* help = bar->addMenu(tr("&Help"));
-    help->addAction(about);
-    connect(help, &QMenu::aboutToShow, this, &AppController::refreshAbout);
-#endif
     refreshAbout();
 
     mainWindow->setFixedSize(mainWindow->sizeHint());
