@@ -1,14 +1,14 @@
+#include "app/AppController.h"
 #include "app/AppDelegate.h"
-#include "app/PlaceholderWindow.h"
 #include "app/PrintAgentMain.h"
 #include "app/ProcessEntry.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
+#include "preview/PreviewScenes.h"
 #include "store/CustomFileManager.h"
 #include "templates/TemplateWindow.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -59,17 +59,9 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    PlaceholderWindow window(mode == RunMode::PrintService ? arguments.at(1) : QString());
-    if (mode == RunMode::PrintService)
-        window.setFixedSize(600, 518); // one document, one window: no resizing
-    window.show();
-    // Centred on its screen, as the real windows will be.
-    if (QScreen* screen = window.screen()) {
-        const QRect area = screen->geometry();
-        window.move(area.x() + (area.width() - window.frameGeometry().width()) / 2,
-                    area.y() + (area.height() - window.frameGeometry().height()) / 2);
-    }
-    QApplication::setQuitOnLastWindowClosed(true);
-    app.exec();
-    return 0;
+    // Print-service mode: one window for the printed document.
+    registerPreviewScenes();
+    AppController controller(arguments.at(1));
+    controller.applicationDidFinishLaunching();
+    return app.exec();
 }
