@@ -36,6 +36,7 @@ inline Run run(const QString& program, const QStringList& arguments,
 {
     QProcess process;
     process.setProcessEnvironment(env);
+    process.setWorkingDirectory("/"); // the test's own may be closed to the users it runs as
     process.start(program, arguments);
     Run result;
     if (!process.waitForStarted(kDeadline)) {
