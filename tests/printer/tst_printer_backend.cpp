@@ -4,6 +4,7 @@
 
 #include "PrinterFixture.h"
 #include "pdf/PdfChecks.h"
+#include "support/SmallDisk.h"
 
 #include <csignal>
 
@@ -50,6 +51,7 @@ private slots:
     void refuses_data();
     void refuses();
     void cancelledJobLeavesNoFile();
+    void fullDiskLeavesNoFile();
     void refusesToRunWithoutRoot();
     void listsItsDevice();
 
@@ -246,6 +248,23 @@ void BackendTest::cancelledJobLeavesNoFile()
     QCOMPARE(job.exitStatus(), QProcess::NormalExit);
     QVERIFY(job.readAllStandardError().contains("The job was cancelled"));
     QCOMPARE(entries(folder()), QStringList());
+}
+
+void BackendTest::fullDiskLeavesNoFile()
+{
+    testdisk::SmallDisk disk(path("small"));
+    const QString big = path("big");
+    QVERIFY(testpdfs::writeBytes(big, "%PDF-1.4\n" + QByteArray(256 * 1024, ' ')));
+    QVERIFY(disk.limit(64 * 1024));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DEVICE_URI", "quillary:" + disk.folder());
+    const Run result = run(QUILLARY_BACKEND, {"7", kUser, "Letter", "1", kLocal, big}, env);
+    disk.lift();
+    // Failed, not refused: cupsd tries the job again later.
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.startsWith("ERROR: Quillary job 7 failed: Cannot write .7.part: " + disk.reason()),
+             qPrintable(result.err));
+    QCOMPARE(entries(disk.folder() + '/' + kUser), QStringList());
 }
 
 void BackendTest::refusesToRunWithoutRoot()

@@ -34,6 +34,9 @@ void catchCancel()
     action.sa_handler = onTerminate;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
+    // A file-size limit (cupsd's RLimitFileSize) fails the write, which
+    // removes the unfinished file, instead of killing the backend.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void line(const char* prefix, const std::string& text)
@@ -42,9 +45,12 @@ void line(const char* prefix, const std::string& text)
     std::fflush(stderr);
 }
 
+// "refused" when the job itself is not acceptable or the queue needs an
+// administrator; "failed" for what may pass (a full disk): cupsd retries.
 int refuse(const std::string& jobId, const Outcome& outcome)
 {
-    line("ERROR", "Quillary job " + jobId + " refused: " + outcome.error);
+    const char* what = outcome.status == CUPS_BACKEND_FAILED ? " failed: " : " refused: ";
+    line("ERROR", "Quillary job " + jobId + what + outcome.error);
     return outcome.status;
 }
 
