@@ -4,14 +4,12 @@
 #include "app/ProcessEntry.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
+#include "platform/Translations.h"
 #include "preview/PreviewScenes.h"
 #include "store/CustomFileManager.h"
 #include "templates/TemplateWindow.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <cstring>
 
@@ -33,12 +31,11 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quillary"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("quillary.app"));
+    // Desktops match windows to the installed desktop entry (icon, name) by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER));
 
     // Translations first: the store names its default template in the user's language.
-    QTranslator translator;
-    if (translator.load(QLocale(), QStringLiteral("quillary"), QStringLiteral("_"),
-                        QStringLiteral(":/quillary/translations")))
-        QApplication::installTranslator(&translator);
+    const Translations translations;
 
     const RunMode mode = prepareProcess(arguments);
     QApplication::setWindowIcon(namedImage(QStringLiteral("quillary")));
