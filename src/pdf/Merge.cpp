@@ -2,6 +2,7 @@
 
 #include "pdf/PdfContext.h"
 #include "pdf/PlainLines.h"
+#include "pdf/Stationery.h"
 #include "pdf/TaskManager.h"
 
 #include <QFileInfo>
@@ -63,10 +64,14 @@ std::shared_ptr<PdfSource> openStationery(const QString& path, Result* error)
     return source;
 }
 
+using StationeryOpener = std::function<std::shared_ptr<PdfSource>(const QString& path, Result* error)>;
+
 // Everything of a merge but the writing: the inputs opened and checked (so
 // a bad input never leaves a file behind) and every page composed.
+// Stationery comes from openStationery, or straight from its file.
 ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, const MergeControl& control,
-                                                 const QString& outputName)
+                                                 const QString& outputName,
+                                                 const StationeryOpener& stationeryOpener = openStationery)
 {
     if (!QFileInfo::exists(request.documentPath)) {
         printPlainLine(QStringLiteral("File doesnt exists"));
@@ -81,13 +86,13 @@ ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, co
 
     std::shared_ptr<PdfSource> start, continuation, terms;
     if (takesPart(request.useStartPage, request.startPagePath)
-        && !(start = openStationery(*request.startPagePath, &error)))
+        && !(start = stationeryOpener(*request.startPagePath, &error)))
         return error;
     if (takesPart(request.useContinuationPage, request.continuationPagePath) && document->pageCount() > 1
-        && !(continuation = openStationery(*request.continuationPagePath, &error)))
+        && !(continuation = stationeryOpener(*request.continuationPagePath, &error)))
         return error;
     if (takesPart(request.useTermsPage, request.termsPagePath)
-        && !(terms = openStationery(*request.termsPagePath, &error)))
+        && !(terms = stationeryOpener(*request.termsPagePath, &error)))
         return error;
 
     std::shared_ptr<PdfContext> context = TaskManager::createPdfContext(
@@ -135,6 +140,19 @@ Result TaskManager::mergeDocument(const MergeRequest& request)
 Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control)
 {
     auto composed = compose(request, control, request.outputPath);
+    if (!composed)
+        return composed;
+    Result result = (*composed.value)->close(control);
+    if (result && control.progress)
+        control.progress(100);
+    return result;
+}
+
+Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control,
+                                  StationeryCache& stationery)
+{
+    auto composed = compose(request, control, request.outputPath,
+                            [&stationery](const QString& path, Result* error) { return stationery.open(path, error); });
     if (!composed)
         return composed;
     Result result = (*composed.value)->close(control);

@@ -94,10 +94,21 @@ std::optional<QByteArray> streamBytes(QPDFObjectHandle stream)
 
 std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error, Pages which)
 {
+    return open(path, [&path] { return openPdf(path); }, error, which);
+}
+
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const QByteArray& bytes, Result* error, Pages which)
+{
+    return open(path, [&] { return openPdf(openInputSource(path, bytes)); }, error, which);
+}
+
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const std::function<std::shared_ptr<QPDF>()>& parse,
+                                           Result* error, Pages which)
+{
     try {
         std::shared_ptr<PdfSource> source(new PdfSource);
         source->filePath = path;
-        source->pdf = openPdf(path);
+        source->pdf = parse();
         if (which == Pages::FirstOnly) {
             if (auto first = PageTreeHelper(*source->pdf).firstPage())
                 source->pages.push_back(*first);

@@ -22,6 +22,7 @@ namespace quillary {
 class PdfContext;
 class PdfSource;
 class PageImageSource;
+class StationeryCache;
 
 // The composition engine's requests and operations.
 //
@@ -152,6 +153,11 @@ public:
     // The same as the windows run it, on a worker thread: reports progress and
     // stops when asked (see MergeControl).
     static Result mergeDocument(const MergeRequest& request, const MergeControl& control);
+    // The same for one of many merges with the same stationery (a batch):
+    // the stationery files the request names are taken from the calling
+    // thread's cache, parsed once for all its merges (see Stationery.h).
+    static Result mergeDocument(const MergeRequest& request, const MergeControl& control,
+                                StationeryCache& stationery);
     // The merged document in memory, for previews: no file is written
     // (request.outputPath only names the output in messages). Runs on any
     // thread; hand the bytes to the thread that draws (pageImages).
