@@ -320,13 +320,19 @@ Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, c
         return fail(ExitFailure, QStringLiteral("%1: not a file").arg(documentPath), ErrorCode::NotAFile);
 
     // The output size follows the document's paper format, measured as the
-    // preview window measures it, so both write the same file.
-    const PageSize documentSize = TaskManager::pageSize(documentPath);
-    request.documentFormat = TaskManager::pageFormat(documentSize.width, documentSize.height).formatCode;
+    // preview window measures it, so both write the same file. Only offsets
+    // to check and a template to compare with need it here; otherwise the
+    // merge measures it from the document it opens anyway.
     const StampOptionsOffsets offsets{QPointF(request.firstPageOffsetX, request.firstPageOffsetY),
                                       QPointF(request.continuationOffsetX, request.continuationOffsetY)};
-    if (auto refused = checkOffsets(offsets, outputSize(request.documentFormat, documentSize)))
-        return *refused;
+    if (offsets.firstPage.isNull() && offsets.continuation.isNull() && !plan.record) {
+        request.documentFormat = MergeRequest::FormatOfDocument;
+    } else {
+        const PageSize documentSize = TaskManager::pageSize(documentPath);
+        request.documentFormat = TaskManager::pageFormat(documentSize.width, documentSize.height).formatCode;
+        if (auto refused = checkOffsets(offsets, outputSize(request.documentFormat, documentSize)))
+            return *refused;
+    }
 
     request.documentPath = documentPath;
     request.outputPath = outputPath;

@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <cmath>
+
 namespace quillary {
 
 namespace {
@@ -23,6 +25,19 @@ QRectF outputBox(const PdfSource& document, std::uint8_t format)
         return QRectF(QPointF(0, 0), own.size());
     const PageSize a4 = TaskManager::standardPageSize(FormatA4);
     return QRectF(0, 0, a4.width, a4.height);
+}
+
+// The format TaskManager::pageFormat gives the document's page 1, measured
+// as TaskManager::pageSize measures it (which opens only names ending in
+// ".pdf"), from the opened document.
+std::uint8_t formatOf(const PdfSource& document, std::uint8_t requested)
+{
+    if (requested != MergeRequest::FormatOfDocument)
+        return requested;
+    if (QFileInfo(document.path()).suffix() != QLatin1String("pdf"))
+        return FormatUndefined;
+    const QRectF box = document.mediaBox(0);
+    return TaskManager::pageFormat(int(std::lround(box.width())), int(std::lround(box.height()))).formatCode;
 }
 
 // A stationery page takes part when its flag is on and it names a file.
@@ -96,7 +111,8 @@ ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, co
         return error;
 
     std::shared_ptr<PdfContext> context = TaskManager::createPdfContext(
-        outputName, request.options, outputBox(*document, request.documentFormat), &error, document);
+        outputName, request.options, outputBox(*document, formatOf(*document, request.documentFormat)), &error,
+        document);
     if (!context)
         return error;
     context->setCompact(request.compact);

@@ -62,7 +62,11 @@ struct MergeRequest {
     // Paper format of the document (TaskManager::documentFormat, taken by the
     // caller on the main thread): every output page gets its standard size;
     // for FormatUndefined the document's own first-page size.
+    // FormatOfDocument: the merge measures it from the document it opens, as
+    // pageFormat(pageSize(documentPath)) would, and saves the caller a second
+    // read of the document.
     std::uint8_t documentFormat = FormatUndefined;
+    static constexpr std::uint8_t FormatOfDocument = 0xff;
     // Packs small objects into object streams: smaller files, slower writing.
     // Off for scratch files that are read back at once.
     bool compact = true;
