@@ -106,6 +106,22 @@ bool outputAtFault(const StampWorkers::Outcome& outcome)
         || r.error.startsWith(outcome.job.outputPath + QStringLiteral(": "));
 }
 
+// Whether two plans lay the same stationery the same way.
+bool stampsAlike(const StampPlan& a, const StationeryFiles& aFiles, const StampPlan& b, const StationeryFiles& bFiles)
+{
+    const MergeRequest &x = a.base, &y = b.base;
+    if (x.startPagePath != y.startPagePath || x.continuationPagePath != y.continuationPagePath
+        || x.termsPagePath != y.termsPagePath || x.useStartPage != y.useStartPage
+        || x.useContinuationPage != y.useContinuationPage || x.useTermsPage != y.useTermsPage
+        || x.stationeryIsOverlay != y.stationeryIsOverlay || aFiles.paths() != bFiles.paths())
+        return false;
+    for (const QString& path : aFiles.paths()) {
+        if (*aFiles.bytes(path) != *bFiles.bytes(path))
+            return false;
+    }
+    return true;
+}
+
 class Watch {
 public:
     Watch(const WatchSettings& settings, const PlanMaker& makePlan, RunReport& report, QTextStream& out,
@@ -122,11 +138,13 @@ private:
     // A PDF seen in the inbox.
     struct Candidate {
         FileStamp stamp;
+        FileStamp handedOut;          // the file as it was when a worker took it
         Clock::time_point since;      // when it was last seen changing (or first seen)
         Clock::time_point notBefore;  // an output failed: not again before this
         int failedWrites = 0;
         bool inHand = false;          // with a worker
-        QString stampedInto;          // stamped, but the original could not be moved yet
+        QString stampedInto;          // stamped, but the original could not be moved to done/ yet
+        QString failedBecause;        // failed, but the original could not be moved to failed/ yet
     };
 
     int checkFolders();
@@ -135,7 +153,7 @@ private:
     void handOut(Clock::time_point now);
     void finish(const StampWorkers::Outcome& outcome, Clock::time_point now);
     bool moveToDone(const QString& name, Candidate& candidate, const QString& output);
-    void moveToFailed(const QString& name, const QString& reason);
+    bool moveToFailed(const QString& name, Candidate& candidate, const QString& reason);
 
     const WatchSettings& settings;
     const PlanMaker& makePlan;
@@ -212,8 +230,11 @@ bool Watch::loadPlan(bool atStart)
     if (atStart) {
         for (const QString& warning : resolved.plan->warnings)
             report.warning(warning);
-    } else {
-        out << "quillary-stamp: the template store changed; documents from now on are stamped as it says\n";
+    } else if (!plan || !stampsAlike(*plan, *stationery, *resolved.plan, *files)) {
+        out << "quillary-stamp: "
+            << printableLine(QStringLiteral("template \"%1\" changed; documents from now on are stamped with it")
+                                 .arg(resolved.plan->record ? resolved.plan->record->name : QString()))
+            << '\n';
         out.flush();
     }
     plan = std::make_shared<const StampPlan>(*resolved.plan);
@@ -245,12 +266,13 @@ void Watch::scan(Clock::time_point now)
         if (!stamp.exists)
             continue;
         auto it = candidates.find(name);
-        Candidate candidate = it != candidates.end() ? it->second : Candidate{stamp, now, now, 0, false, {}};
+        Candidate candidate = it != candidates.end() ? it->second : Candidate{stamp, {}, now, now, 0, false, {}, {}};
         if (!(candidate.stamp == stamp)) {
             // Still being written (or replaced): start waiting again.
             candidate.stamp = stamp;
             candidate.since = now;
             candidate.stampedInto.clear();
+            candidate.failedBecause.clear();
         }
         seen.emplace(name, candidate);
     }
@@ -272,9 +294,13 @@ void Watch::handOut(Clock::time_point now)
         if (unchanged < settle)
             continue;
         const QString path = QDir(settings.inbox).filePath(name);
+        // Stamped or failed before: only the move is owed.
         if (!candidate.stampedInto.isEmpty()) {
-            // Stamped before; only the move to done/ is owed.
             moveToDone(name, candidate, candidate.stampedInto);
+            continue;
+        }
+        if (!candidate.failedBecause.isEmpty()) {
+            moveToFailed(name, candidate, candidate.failedBecause);
             continue;
         }
         if (unchanged < settle * kPatience && !endsLikePdf(path, candidate.stamp.size))
@@ -282,6 +308,7 @@ void Watch::handOut(Clock::time_point now)
         if (!plan)
             continue; // the template cannot be read: documents wait
         candidate.inHand = true;
+        candidate.handedOut = candidate.stamp;
         workers->add({path, QDir(settings.outbox).filePath(outputFileName(name, settings.suffix)), plan, stationery});
     }
 }
@@ -308,21 +335,29 @@ bool Watch::moveToDone(const QString& name, Candidate& candidate, const QString&
     return true;
 }
 
-void Watch::moveToFailed(const QString& name, const QString& reason)
+bool Watch::moveToFailed(const QString& name, Candidate& candidate, const QString& reason)
 {
     const QString path = QDir(settings.inbox).filePath(name);
     QString why;
     const QString moved = moveInto(path, failedFolder(settings.inbox), &why);
     if (moved.isEmpty()) {
-        if (QFileInfo::exists(path))
-            report.line(QStringLiteral("%1: cannot be moved to %2 (%3)").arg(path, failedFolder(settings.inbox), why));
-        return;
+        if (!QFileInfo::exists(path))
+            return true;
+        // Kept in the inbox, and not stamped again until it can be moved.
+        if (candidate.failedBecause.isEmpty())
+            report.line(QStringLiteral("%1: cannot be moved to %2 (%3); trying again")
+                            .arg(path, failedFolder(settings.inbox), why));
+        candidate.failedBecause = reason;
+        candidate.notBefore = Clock::now() + std::chrono::duration_cast<Clock::duration>(settle * 4);
+        return false;
     }
+    candidate.failedBecause.clear();
     const QFileInfo info(moved);
     const QString note = info.dir().filePath(info.completeBaseName() + QStringLiteral(".txt"));
     const Result written = writeFileAtomically(note, (reason + QLatin1Char('\n')).toUtf8());
     if (!written)
         report.line(written.error);
+    return true;
 }
 
 void Watch::finish(const StampWorkers::Outcome& outcome, Clock::time_point now)
@@ -330,15 +365,17 @@ void Watch::finish(const StampWorkers::Outcome& outcome, Clock::time_point now)
     const QString name = QFileInfo(outcome.job.documentPath).fileName();
     auto it = candidates.find(name);
     if (it == candidates.end())
-        it = candidates.emplace(name, Candidate{stampOf(outcome.job.documentPath), now, now, 0, false, {}}).first;
+        it = candidates.emplace(name, Candidate{stampOf(outcome.job.documentPath), {}, now, now, 0, false, {}, {}}).first;
     Candidate& candidate = it->second;
     candidate.inHand = false;
     const Result& result = outcome.result;
     for (const QString& warning : result.warnings)
         report.warning(warning);
     if (result.ok()) {
-        ++stamped;
         candidate.failedWrites = 0;
+        if (!(stampOf(outcome.job.documentPath) == candidate.handedOut))
+            return; // replaced while it was stamped: the new one is stamped in turn
+        ++stamped;
         if (moveToDone(name, candidate, outcome.job.outputPath))
             candidates.erase(it);
         return;
@@ -364,8 +401,8 @@ void Watch::finish(const StampWorkers::Outcome& outcome, Clock::time_point now)
     ++failed;
     const QString line = failureLine(outcome.job.documentPath, result.error);
     report.line(line);
-    moveToFailed(name, line);
-    candidates.erase(it);
+    if (moveToFailed(name, candidate, line))
+        candidates.erase(it);
 }
 
 int Watch::run()
