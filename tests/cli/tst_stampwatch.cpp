@@ -33,6 +33,14 @@ QStringList pdfs(const QString& folder)
     return QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name);
 }
 
+// Standard error of a watch stopped after stamping that many documents
+// without a complaint: the summary alone.
+bool onlySummary(const QString& err, int stamped)
+{
+    return err.startsWith(QStringLiteral("quillary-stamp: %1 stamped, 0 failed in ").arg(stamped))
+        && err.endsWith(" s, stopped\n") && err.count('\n') == 1;
+}
+
 // The colour of the stationery on page 1 of a stamped document.
 char stationeryColour(const QString& path)
 {
@@ -110,9 +118,10 @@ private slots:
         QVERIFY(contents(path("in/done/slow.pdf")) == bytes);
         QCOMPARE(testpdfs::pageCount(path("out/slow.pdf")), 2);
         QCOMPARE(stationeryColour(path("out/slow.pdf")), 'R');
-        QVERIFY2(watcher.out().contains("in/slow.pdf: stamped into out/slow.pdf"), qPrintable(watcher.out()));
-        QVERIFY2(watcher.err().isEmpty(), qPrintable(watcher.err()));
+        // Told once the original is in done/: the line may still be on its way.
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.out().contains("in/slow.pdf: stamped into out/slow.pdf"), kDeadline);
         QCOMPARE(watcher.stop(SIGTERM), 0);
+        QVERIFY2(onlySummary(watcher.err(), 1), qPrintable(watcher.err()));
     }
 
     // A document written under a hidden name and renamed into place is
@@ -161,7 +170,7 @@ private slots:
         QVERIFY(QDir(path("out")).isEmpty());
         QVERIFY(QDir(path("in/done")).isEmpty());
         QVERIFY(QFileInfo::exists(path("in/notes.txt")));
-        QCOMPARE(watcher.err().count("in/x.pdf: " + row.reason), row.arrivals);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.err().count("in/x.pdf: " + row.reason), row.arrivals, kDeadline);
         QCOMPARE(watcher.stop(SIGTERM), 0);
     }
 
@@ -254,8 +263,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/after.pdf")), kDeadline);
         QCOMPARE(stationeryColour(path("out/after.pdf")), 'B');
         QCOMPARE(stationeryColour(path("out/before.pdf")), 'R');
-        QVERIFY2(watcher.err().isEmpty(), qPrintable(watcher.err()));
         QCOMPARE(watcher.stop(SIGTERM), 0);
+        QVERIFY2(onlySummary(watcher.err(), 2), qPrintable(watcher.err()));
     }
 
 private:
