@@ -82,7 +82,8 @@ QString moveInto(const QString& file, const QString& folder, QString* why)
     const QString stem = dot > 0 ? name.left(dot) : name;
     const QString extension = dot > 0 ? name.mid(dot) : QString();
     for (int n = 1; n < 10000; ++n) {
-        const QString target = QDir(folder).filePath(n == 1 ? name : QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(extension));
+        const QString numbered = QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(extension);
+        const QString target = QDir(folder).filePath(n == 1 ? name : numbered);
         if (QFileInfo::exists(target))
             continue;
         QFile original(file);
@@ -145,6 +146,14 @@ private:
         bool inHand = false;          // with a worker
         QString stampedInto;          // stamped, but the original could not be moved to done/ yet
         QString failedBecause;        // failed, but the original could not be moved to failed/ yet
+
+        static Candidate seen(const FileStamp& stamp, Clock::time_point now)
+        {
+            Candidate candidate;
+            candidate.stamp = stamp;
+            candidate.since = candidate.notBefore = now;
+            return candidate;
+        }
     };
 
     int checkFolders();
@@ -266,7 +275,7 @@ void Watch::scan(Clock::time_point now)
         if (!stamp.exists)
             continue;
         auto it = candidates.find(name);
-        Candidate candidate = it != candidates.end() ? it->second : Candidate{stamp, {}, now, now, 0, false, {}, {}};
+        Candidate candidate = it != candidates.end() ? it->second : Candidate::seen(stamp, now);
         if (!(candidate.stamp == stamp)) {
             // Still being written (or replaced): start waiting again.
             candidate.stamp = stamp;
@@ -365,7 +374,7 @@ void Watch::finish(const StampWorkers::Outcome& outcome, Clock::time_point now)
     const QString name = QFileInfo(outcome.job.documentPath).fileName();
     auto it = candidates.find(name);
     if (it == candidates.end())
-        it = candidates.emplace(name, Candidate{stampOf(outcome.job.documentPath), {}, now, now, 0, false, {}, {}}).first;
+        it = candidates.emplace(name, Candidate::seen(stampOf(outcome.job.documentPath), now)).first;
     Candidate& candidate = it->second;
     candidate.inHand = false;
     const Result& result = outcome.result;

@@ -66,10 +66,12 @@ PasswordRead readPassword(const PasswordChoice& choice, PasswordRole role, QIODe
         if (!info.exists())
             return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: no such file (%2)").arg(name, origin))};
         if (info.isDir())
-            return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: is a directory (%2)").arg(name, origin), ErrorCode::NotAFile)};
+            return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: is a directory (%2)").arg(name, origin),
+                                       ErrorCode::NotAFile)};
         file.setFileName(name);
         if (!file.open(QIODevice::ReadOnly))
-            return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: %2 (%3)").arg(name, file.errorString(), origin), ErrorCode::Unreadable)};
+            return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: %2 (%3)").arg(name, file.errorString(), origin),
+                                       ErrorCode::Unreadable)};
         device = &file;
     }
     QByteArray line = device ? device->readLine(kMaxPasswordLine + 1) : QByteArray();
@@ -215,9 +217,10 @@ QString formatLabel(const QString& docFormat)
 QStringList StampPlan::stationeryPaths() const
 {
     QStringList paths;
-    const std::pair<bool, const std::optional<QString>*> pages[] = {{base.useStartPage, &base.startPagePath},
-                                                                  {base.useContinuationPage, &base.continuationPagePath},
-                                                                  {base.useTermsPage, &base.termsPagePath}};
+    const std::pair<bool, const std::optional<QString>*> pages[] = {
+        {base.useStartPage, &base.startPagePath},
+        {base.useContinuationPage, &base.continuationPagePath},
+        {base.useTermsPage, &base.termsPagePath}};
     for (const auto& [used, path] : pages) {
         if (used && *path && !paths.contains(**path))
             paths << **path;
@@ -242,7 +245,8 @@ PlanResolution resolvePlan(const StampOptions& options, const StampEnvironment& 
         const QString& name = *options.templateName;
         record = environment.store ? environment.store->templateNamed(name) : std::nullopt;
         if (!record)
-            return failPlan(fail(ExitFailure, QStringLiteral("no template named \"%1\" (see --list-templates)").arg(name)));
+            return failPlan(
+                fail(ExitFailure, QStringLiteral("no template named \"%1\" (see --list-templates)").arg(name)));
     }
 
     std::optional<QString>* paths[3] = {&request.startPagePath, &request.continuationPagePath, &request.termsPagePath};
@@ -258,7 +262,8 @@ PlanResolution resolvePlan(const StampOptions& options, const StampEnvironment& 
             if (!file.exists())
                 return failPlan(fail(ExitFailure, QStringLiteral("%1: no such file").arg(*choice.file)));
             if (!file.isFile())
-                return failPlan(fail(ExitFailure, QStringLiteral("%1: not a file").arg(*choice.file), ErrorCode::NotAFile));
+                return failPlan(
+                    fail(ExitFailure, QStringLiteral("%1: not a file").arg(*choice.file), ErrorCode::NotAFile));
             path = *choice.file;
         } else if (record && record->has(kind.recordKey) && !record->lacksPage(kind.kind)) {
             const auto index = record->pageIndex(kind.kind);
@@ -270,9 +275,10 @@ PlanResolution resolvePlan(const StampOptions& options, const StampEnvironment& 
             // Stamping without the letterhead the user asked for would pass
             // unnoticed in a batch; better stop.
             if (!path)
-                return failPlan(fail(ExitFailure, QStringLiteral("template \"%1\": its %2 (number %3) is missing from the store")
-                                                      .arg(record->name, QLatin1String(kind.label))
-                                                      .arg(*index)));
+                return failPlan(fail(ExitFailure,
+                                     QStringLiteral("template \"%1\": its %2 (number %3) is missing from the store")
+                                         .arg(record->name, QLatin1String(kind.label))
+                                         .arg(*index)));
             if (!QFileInfo(*path).isFile())
                 return failPlan(fail(ExitFailure, QStringLiteral("%1: no such file (the %2 of template \"%3\")")
                                                       .arg(*path, QLatin1String(kind.label), record->name)));
