@@ -1,8 +1,13 @@
-#include "app/PlaceholderWindow.h"
+#include "app/AppController.h"
+#include "app/AppDelegate.h"
 #include "app/ProcessEntry.h"
+#include "platform/InstanceGuard.h"
+#include "platform/NamedImage.h"
+#include "preview/PreviewScenes.h"
+#include "store/CustomFileManager.h"
+#include "templates/TemplateWindow.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -28,18 +33,31 @@ int main(int argc, char* argv[])
         QApplication::installTranslator(&translator);
 
     const RunMode mode = prepareProcess(arguments);
-
-    PlaceholderWindow window(mode == RunMode::PrintService ? arguments.at(1) : QString());
-    if (mode == RunMode::PrintService)
-        window.setFixedSize(600, 518); // one document, one window: no resizing
-    window.show();
-    // Centred on its screen, as the real windows will be.
-    if (QScreen* screen = window.screen()) {
-        const QRect area = screen->geometry();
-        window.move(area.x() + (area.width() - window.frameGeometry().width()) / 2,
-                    area.y() + (area.height() - window.frameGeometry().height()) / 2);
-    }
+    QApplication::setWindowIcon(namedImage(QStringLiteral("quillary")));
     QApplication::setQuitOnLastWindowClosed(true);
-    app.exec();
-    return 0;
+    // Both modes open "About" through the scene registry.
+    registerTemplateScenes();
+    registerAppScenes();
+
+    if (mode == RunMode::Management) {
+        // The autostart entry of the print service starts the agent, which the
+        // printer brings; until it does, such a start opens no window.
+        if (arguments.value(1) == QLatin1String("--agent"))
+            return 0;
+        InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));
+        if (guard.handOver())
+            return 0; // the running instance shows its window
+        AppDelegate delegate;
+        guard.listen();
+        QObject::connect(&guard, &InstanceGuard::reopenRequested, &delegate, &AppDelegate::reopen);
+        delegate.applicationDidFinishLaunching();
+        app.exec();
+        return 0;
+    }
+
+    // Print-service mode: one window for the printed document.
+    registerPreviewScenes();
+    AppController controller(arguments.at(1));
+    controller.applicationDidFinishLaunching();
+    return app.exec();
 }

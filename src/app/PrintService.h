@@ -1,0 +1,15 @@
+#pragma once
+
+namespace quillary {
+
+// Copies the print-service entry the application carries to where the
+// platform looks for it (printServiceLocation), creating the folder first.
+// An entry already there is never replaced: the copy then fails with the
+// store's line "cant copy File " + the entry's source. An unreadable source
+// prints "No Readable File". Nothing is shown to the user.
+void installPrintService();
+
+// Removes the installed entry, if it is there and readable; no message.
+void deletePrintService();
+
+} // namespace quillary

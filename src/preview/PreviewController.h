@@ -1,0 +1,160 @@
+#pragma once
+
+// The preview window of print-service mode: one printed document, the enabled
+// templates to lay onto it, the three page toggles, the offsets, and the
+// merged pages as a strip with a large preview. Every change ends in a
+// rebuild of the merged preview, which runs on a worker: the first page is
+// merged alone and shown at once, then the whole document; a newer rebuild
+// stops an older one, whose result is never shown. Saving ends the process
+// once the file is written; printing leaves the window open.
+
+#include "pdf/TaskManager.h"
+#include "preview/EditViewcontroller.h"
+#include "store/TemplateRecord.h"
+
+#include <QDateTime>
+#include <QPointer>
+#include <QSet>
+#include <QThreadPool>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace quillary {
+
+class CustomCollectionView;
+class LargePreview;
+class PreviewPages;
+class ProgressCircle;
+class SavePanelView;
+
+// A template's stationery files: start, continuation and terms page; none
+// where the template has no such page or the store has no such file.
+using TemplatePagePaths = std::array<std::optional<QString>, 3>;
+
+class PreviewController : public QWidget, public EditViewControllerDelegate {
+    Q_OBJECT
+public:
+    // path: the printed document, handed on unchanged from the command line.
+    explicit PreviewController(const QString& path, QWidget* parent = nullptr);
+    ~PreviewController() override;
+
+    // --- state ---
+    const QString path;
+    QList<TemplateRecord> templatePropertiesArray; // as the store lists them
+    QStringList sortedKeys;                        // pop-up titles, in pop-up order
+    std::optional<QString> selectedKey;            // template in use
+    int selectedIndex = 0;                         // page selected in the strip
+    double offYForFirstPage = 0;
+    double offXForFirstPage = 0;
+    double offXForContinualPage = 0;
+    double offYForContinualPage = 0;
+    bool stationeryIsOverlay = true; // stationery over the content
+    std::optional<QString> tmpPdfUrl; // scratch file of the last print
+
+    // --- controls ---
+    QComboBox* popUp;
+    QCheckBox* startButton;
+    QCheckBox* contButton;
+    QCheckBox* agbButton;
+    QPushButton* offsetButton;
+    QPushButton* printButton;
+    QPushButton* saveButton;
+    ProgressCircle* progressCircle;
+    CustomCollectionView* collectionView;
+    LargePreview* prevImage;
+    QLabel* statusLabel;
+
+    PreviewPages& pages() { return *previewPages; }
+
+    // --- templates ---
+    void loadTemplateProperties();
+    void fillTemplatePopUp();
+    // "DIN A4 - name", "US Letter - name" or "Undefined - name".
+    static QString templateTitle(const TemplateRecord& record);
+    std::optional<TemplateRecord> templateProperties(const QString& key) const;
+    std::optional<TemplatePagePaths> templatePagePaths(const QString& key) const;
+    // The first title that fits the document's format is put in use, then the
+    // preview is built.
+    void chooseInitialTemplate();
+    // The user chose pop-up item index.
+    void templateChosen(int index);
+    // The toggles as the template in use has its pages.
+    void refreshPageToggles();
+
+    // --- the preview ---
+    // Queues a rebuild for template key (nothing when the template is gone).
+    void rebuildPreview(const QString& key, bool overlay, bool keepToggles);
+    bool isRebuilding() const { return currentRebuild != nullptr; }
+    // The rebuild counted last (the one running, or on screen).
+    quint64 rebuildGeneration() const { return generation; }
+    // Everything a merge reads, taken now: the worker never sees live state.
+    MergeRequest mergeRequest(const TemplatePagePaths& paths, bool overlay) const;
+
+    // --- actions ---
+    void stateClickedWithSender(QObject* sender);
+    void setOffsetWithSender();
+    void didAcceptOffset(bool stationeryIsOverlay, double x, double y) override;
+    void saveWithSender();
+    void openPrintDialogueWithSender();
+    bool isSaving() const { return saving; }
+    bool isPrinting() const { return printing; }
+
+    // "doc__HH_mm_ss_dd_MM_yyyy.pdf" for the moment given.
+    static QString proposedFileName(const QDateTime& when);
+
+signals:
+    // The whole result of the latest rebuild is on screen (ok), or it failed.
+    void rebuildFinished(bool ok);
+    void editorOpened(quillary::EditViewcontroller* editor);
+    // A print job ended: handed to the printer (ok) or not.
+    void printFinished(bool ok);
+    // A save failed; the window stays.
+    void saveFailed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    struct RebuildJob;
+    void buildInterface();
+    void startRebuild(const QString& key, bool overlay, bool keepToggles);
+    void firstPageMerged(const std::shared_ptr<RebuildJob>& job, QByteArray bytes);
+    void rebuildMerged(const std::shared_ptr<RebuildJob>& job, const ValueResult<QByteArray>& result);
+    void presented(quint64 generation, int part);
+    void presentFailed(quint64 generation);
+    void selectionChanged(int index);
+    void showProblem(const QString& text);
+    void updateState();
+    void saveMerged(const Result& result, const QString& file, bool openAfterwards, bool mailAfterwards);
+    void printMerged(const Result& result, const QString& scratch);
+    void printed(const Result& result, const QString& scratch);
+    void forgetScratch(const QString& scratch);
+    bool termsPageIncluded(const TemplatePagePaths& paths) const;
+
+    std::unique_ptr<PreviewPages> previewPages;
+    QLabel* stripMessage;
+    QThreadPool engine;   // merges
+    QThreadPool printer;  // print jobs
+    std::shared_ptr<RebuildJob> currentRebuild;
+    quint64 generation = 0;
+    QString problem;
+    bool appeared = false;
+    bool saving = false;
+    bool printing = false;
+    std::unique_ptr<SavePanelView> accpanel;
+    QPointer<EditViewcontroller> editor;
+    // Scratch files a worker may still be writing; removed at the end at last.
+    QSet<QString> scratchFiles;
+    qreal aspect;
+};
+
+} // namespace quillary

@@ -1,0 +1,161 @@
+// The two ways out of the preview window: saving the merged document (the
+// process then ends) and printing it (the window stays).
+
+#include "controls/ProgressCircle.h"
+#include "platform/Ui.h"
+#include "preview/PreviewController.h"
+#include "preview/PreviewPages.h"
+#include "preview/PrintJob.h"
+#include "preview/SavePanelView.h"
+#include "store/CustomFileManager.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QPrinter>
+
+namespace quillary {
+
+namespace {
+
+// What went wrong, in the user's words; the engine's line adds the details.
+QString reasonText(const Result& result)
+{
+    QString reason;
+    switch (result.code) {
+    case ErrorCode::NoSpace: reason = PreviewController::tr("The disk is full."); break;
+    case ErrorCode::NotFound: reason = PreviewController::tr("A file it needs is gone."); break;
+    case ErrorCode::Unreadable: reason = PreviewController::tr("A file it needs cannot be read."); break;
+    case ErrorCode::Damaged: reason = PreviewController::tr("A file it needs is damaged."); break;
+    case ErrorCode::PasswordProtected: reason = PreviewController::tr("The document is protected by a password."); break;
+    case ErrorCode::InvalidInput: reason = PreviewController::tr("The options cannot be used."); break;
+    case ErrorCode::Refused: reason = PreviewController::tr("That file must not be replaced."); break;
+    default: reason = PreviewController::tr("The file could not be written."); break;
+    }
+    return result.error.isEmpty() ? reason : reason + QStringLiteral(" (") + result.error + QLatin1Char(')');
+}
+
+} // namespace
+
+QString PreviewController::proposedFileName(const QDateTime& when)
+{
+    return QStringLiteral("doc_") + when.toString(QStringLiteral("_HH_mm_ss_dd_MM_yyyy")) + QStringLiteral(".pdf");
+}
+
+void PreviewController::saveWithSender()
+{
+    if (!selectedKey || saving)
+        return;
+    const auto paths = templatePagePaths(*selectedKey);
+    if (!paths)
+        return;
+
+    accpanel = std::make_unique<SavePanelView>();
+    const std::optional<QString> chosen =
+        Ui::instance().chooseSaveFile(window(), proposedFileName(QDateTime::currentDateTime()), accpanel.get());
+    if (!chosen || chosen->isEmpty())
+        return;
+
+    // The state shown at the moment the panel closed.
+    MergeRequest request = mergeRequest(*paths, stationeryIsOverlay);
+    request.outputPath = *chosen;
+    request.options = accpanel->collectOptions();
+    request.compact = true;
+    const bool openAfterwards = accpanel->openPDFBox->isChecked();
+    const bool mailAfterwards = accpanel->openMailBox->isChecked();
+
+    saving = true;
+    setEnabled(false);
+    updateState();
+    engine.start([this, request, openAfterwards, mailAfterwards] {
+        const Result result = TaskManager::mergeDocument(request, MergeControl{});
+        QMetaObject::invokeMethod(
+            this, [=, this] { saveMerged(result, request.outputPath, openAfterwards, mailAfterwards); },
+            Qt::QueuedConnection);
+    });
+}
+
+void PreviewController::saveMerged(const Result& result, const QString& file, bool openAfterwards, bool mailAfterwards)
+{
+    saving = false;
+    setEnabled(true);
+    updateState();
+    Ui& ui = Ui::instance();
+    if (!result) {
+        // The user still has the document on screen: nothing is lost.
+        ui.alert(window(), tr("The document was not saved"),
+                 tr("%1 could not be saved. %2").arg(QFileInfo(file).fileName(), reasonText(result)));
+        emit saveFailed();
+        return;
+    }
+    if (openAfterwards && !ui.openFile(file))
+        ui.alert(window(), tr("The document was saved"), tr("%1 could not be opened.").arg(file));
+    if (mailAfterwards && !ui.mailFile(file))
+        ui.alert(window(), tr("The document was saved"),
+                 tr("No mail program could be started. The document is saved as %1.").arg(file));
+    ui.exitProcess(0);
+}
+
+void PreviewController::openPrintDialogueWithSender()
+{
+    if (!selectedKey || printing)
+        return;
+    const auto paths = templatePagePaths(*selectedKey);
+    if (!paths)
+        return;
+    const QString scratch = sharedStore().scratchPath(StoreKey::Temporary);
+    if (scratch.isEmpty())
+        return;
+    tmpPdfUrl = scratch;
+    scratchFiles.insert(scratch);
+
+    MergeRequest request = mergeRequest(*paths, stationeryIsOverlay);
+    request.outputPath = scratch;
+    // Never encrypted, whatever a save chose: it is only for the printer.
+    request.options = {{SaveOptions::ALLOW_PRINT, true},
+                       {SaveOptions::WITH_PASSWORD, false},
+                       {SaveOptions::PASSWORD, QString()},
+                       {SaveOptions::OWNER_PASSWORD, QString()},
+                       {SaveOptions::AUTHOR, QString()},
+                       {SaveOptions::TITLE, QString()}};
+    printing = true;
+    updateState();
+    engine.start([this, request] {
+        const Result result = TaskManager::mergeDocument(request, MergeControl{});
+        QMetaObject::invokeMethod(
+            this, [=, this] { printMerged(result, request.outputPath); }, Qt::QueuedConnection);
+    });
+}
+
+void PreviewController::printMerged(const Result& merged, const QString& scratch)
+{
+    if (!merged) {
+        printed(merged, scratch);
+        return;
+    }
+    auto device = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    device->setDocName(QFileInfo(path).completeBaseName());
+    device->setFullPage(true);
+    device->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    if (!Ui::instance().choosePrinter(window(), *device)) {
+        printed(Result::failure(ErrorCode::Cancelled, {}), scratch);
+        return;
+    }
+    printer.start([this, device, scratch] {
+        const Result result = printPdf(scratch, *device);
+        QMetaObject::invokeMethod(this, [this, device, result, scratch] { printed(result, scratch); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+void PreviewController::printed(const Result& result, const QString& scratch)
+{
+    // Whatever happened, the scratch file goes.
+    forgetScratch(scratch);
+    printing = false;
+    updateState();
+    if (!result && result.code != ErrorCode::Cancelled)
+        Ui::instance().alert(window(), tr("The document was not printed"), reasonText(result));
+    emit printFinished(result.ok());
+}
+
+} // namespace quillary

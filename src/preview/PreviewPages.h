@@ -1,0 +1,82 @@
+#pragma once
+
+// The merged result the preview window shows, observed by the page strip and
+// the large preview: how many pages there are, where each page comes from and
+// the worker that renders them. A rebuild presents its first page alone as
+// soon as that is merged, then the whole result; results of an older rebuild
+// than the one on screen are dropped.
+
+#include "preview/PageRenderer.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <memory>
+
+namespace quillary {
+
+class PreviewPages : public QObject {
+    Q_OBJECT
+public:
+    enum class Part { FirstPage, Whole };
+    Q_ENUM(Part)
+
+    explicit PreviewPages(QObject* parent = nullptr);
+    ~PreviewPages() override;
+
+    PageRenderer& renderer() { return *pageRenderer; }
+
+    int count() const;
+    // Where page index comes from; null outside 0..count-1.
+    PageEntry entry(int index) const;
+    // Whether the result on screen ends with a terms page (the strip's labels).
+    bool hasTermsPage() const { return termsPage; }
+    // The generation on screen and whether all its pages are there.
+    quint64 generation() const { return shownGeneration; }
+    bool isComplete() const { return shownWhole; }
+
+    // A merged PDF of a rebuild (generation counts up per rebuild). It is
+    // parsed on the render thread and then shown, unless something newer is
+    // on screen by then.
+    void present(quint64 generation, Part part, QByteArray bytes, bool termsPage);
+    // Shows nothing.
+    void clear();
+
+signals:
+    // The number of pages or every page changed.
+    void pagesReset();
+    // Only page index changed (the first page of a rebuild).
+    void pageChanged(int index);
+    // The page at index comes from another source now but looks the same (the
+    // first page merged alone, then as part of the whole): images of it stay
+    // good. Sent before pagesReset.
+    void pageCarriedOver(int index, const quillary::PageEntry& from, const quillary::PageEntry& to);
+    void presented(quint64 generation, quillary::PreviewPages::Part part);
+    // The bytes of a rebuild were no readable PDF.
+    void presentFailed(quint64 generation, quillary::PreviewPages::Part part);
+
+private:
+    struct Pending {
+        quint64 generation = 0;
+        Part part = Part::Whole;
+        bool termsPage = false;
+    };
+    void loaded(int id, int pageCount);
+    void failed(int id);
+    void release(int& source);
+
+    std::unique_ptr<PageRenderer> pageRenderer;
+    QHash<int, Pending> pending;
+    int nextSource = 1;
+    quint64 shownGeneration = 0;
+    bool shownWhole = false;
+    // The whole result on screen (possibly of an older generation while the
+    // first page of a newer one is shown over it) and the newer first page.
+    int baseSource = -1;
+    int baseCount = 0;
+    int firstSource = -1;
+    quint64 firstGeneration = 0;
+    bool termsPage = false;
+};
+
+} // namespace quillary

@@ -1,0 +1,36 @@
+#pragma once
+
+// The save panel's accessory: a user password, a ban on printing and copying
+// with an owner password, title and author, and what to do with the file once
+// it is saved (open it, attach it to a new mail).
+
+#include "pdf/SaveOptions.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QLineEdit;
+
+namespace quillary {
+
+class SavePanelView : public QWidget {
+    Q_OBJECT
+public:
+    explicit SavePanelView(QWidget* parent = nullptr);
+
+    // The output options of the controls: WITH_PASSWORD, ALLOW_PRINT,
+    // PASSWORD, OWNER_PASSWORD, AUTHOR, TITLE, texts as typed.
+    SaveOptionsMap collectOptions();
+    SaveOptionsMap dic;
+
+    QLineEdit* passwordField;
+    QCheckBox* pwBox;          // on: the file opens only with the password
+    QCheckBox* allowPrintBox;  // on: printing and copying NOT allowed
+    QLineEdit* passwordfieldowner;
+    QLineEdit* pdfTitle;
+    QLineEdit* pdfAuthor;
+    QCheckBox* openPDFBox;     // open the saved file afterwards
+    QCheckBox* openMailBox;    // attach it to a new mail afterwards
+};
+
+} // namespace quillary

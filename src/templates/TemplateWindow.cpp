@@ -1,0 +1,37 @@
+#include "templates/TemplateWindow.h"
+
+#include "platform/NamedImage.h"
+#include "platform/Storyboard.h"
+#include "templates/ConfigurationAssistantController.h"
+#include "templates/MainViewController.h"
+
+#include <QStackedWidget>
+
+namespace quillary {
+
+TemplateWindow::TemplateWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , pages(new QStackedWidget(this))
+    , main(new MainViewController(pages))
+{
+    setWindowTitle(tr("Quillary"));
+    setWindowIcon(namedImage(QStringLiteral("quillary")));
+    pages->addWidget(main);
+    setCentralWidget(pages);
+    resize(1140, 700);
+    setMinimumSize(1060, 640);
+}
+
+void TemplateWindow::showInPlaceOfMainView(QWidget* screen)
+{
+    pages->addWidget(screen);
+    pages->setCurrentWidget(screen);
+}
+
+void registerTemplateScenes()
+{
+    Storyboard::registerScene(QStringLiteral("template"), [] { return new TemplateWindow; });
+    Storyboard::registerScene(QStringLiteral("configController"), [] { return new ConfigurationAssistantController; });
+}
+
+} // namespace quillary

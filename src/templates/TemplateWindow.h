@@ -1,0 +1,32 @@
+#pragma once
+
+// The template window: the main view, and in its place the loading screen
+// while a template is saved. The application fills its menu bar.
+
+#include <QMainWindow>
+
+class QStackedWidget;
+
+namespace quillary {
+
+class MainViewController;
+
+class TemplateWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TemplateWindow(QWidget* parent = nullptr);
+
+    MainViewController* mainView() const { return main; }
+    // Shows screen in place of the main view (the window takes it).
+    void showInPlaceOfMainView(QWidget* screen);
+
+private:
+    QStackedWidget* pages = nullptr;
+    MainViewController* main = nullptr;
+};
+
+// Registers the scenes "template" (a TemplateWindow) and "configController"
+// (a ConfigurationAssistantController).
+void registerTemplateScenes();
+
+} // namespace quillary

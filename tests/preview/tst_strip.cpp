@@ -1,0 +1,129 @@
+// The page strip renders only what is on screen, at the size and pixel
+// density shown, and forgets what scrolled far away; its cache keeps the
+// pages on screen whatever else it drops. Runs at twice the pixel density.
+
+#include "PreviewFixture.h"
+#include "pdf/PdfChecks.h"
+#include "preview/CustomCollectionView.h"
+#include "preview/PageImageCache.h"
+
+#include <QScrollBar>
+
+using namespace quillary;
+using namespace previewtests;
+
+// Before the application exists: a high-density screen.
+static const bool highDensity = qputenv("QT_SCALE_FACTOR", "2");
+
+struct TrimRow {
+    int capacity;
+    QList<int> inserted; // indices, in the order used
+    std::pair<int, int> pinned;
+    QList<int> kept;
+};
+Q_DECLARE_METATYPE(TrimRow)
+
+class TestStrip : public QObject {
+    Q_OBJECT
+
+    static QList<int> cachedIndices(const CustomCollectionView& strip, int count)
+    {
+        QList<int> indices;
+        for (int i = 0; i < count; ++i)
+            if (!strip.cachedImage(i).isNull())
+                indices << i;
+        return indices;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(highDensity);
+        initStore();
+        setTemplates({makeTemplate("T", "0", true, true, false)});
+    }
+
+    void rendersWhatIsShownAtItsDensity()
+    {
+        PreviewController preview(document(150));
+        preview.show();
+        QVERIFY(waitForPreview(preview));
+        CustomCollectionView& strip = *preview.collectionView;
+        QTRY_VERIFY(strip.visiblePagesFresh());
+        QCOMPARE(strip.devicePixelRatioF(), 2.0);
+
+        // Sharp: twice as many pixels as points, thumbnail and large preview.
+        const QImage thumbnail = strip.cachedImage(0);
+        QCOMPARE(thumbnail.devicePixelRatio(), 2.0);
+        QCOMPARE(thumbnail.size(), geometry::devicePixels(strip.thumbnailRect().size(), 2));
+        QCOMPARE(preview.prevImage->image().size(), geometry::devicePixels(preview.prevImage->pageRect().size(), 2));
+
+        // Only the pages on screen and a few beside them.
+        const auto [first, last] = strip.visibleRange();
+        QCOMPARE(first, 0);
+        QTRY_VERIFY(preview.pages().renderer().pendingCount() == 0);
+        const QList<int> near = cachedIndices(strip, 150);
+        QVERIFY(!near.isEmpty());
+        QVERIFY2(near.last() <= last + CustomCollectionView::kPreload, qPrintable(QString::number(near.last())));
+
+        // Scrolled to the end: the end is rendered, the start forgotten, and
+        // the cache never outgrows its size.
+        QScrollBar* bar = strip.horizontalScrollBar();
+        for (int value = 0; value <= bar->maximum(); value += strip.viewport()->width()) {
+            bar->setValue(value);
+            QTRY_VERIFY(strip.visiblePagesFresh());
+            QVERIFY(strip.imageCache().size() <= CustomCollectionView::kCacheCapacity);
+        }
+        bar->setValue(bar->maximum());
+        QTRY_VERIFY(strip.visiblePagesFresh());
+        const QList<int> far = cachedIndices(strip, 150);
+        QVERIFY(far.contains(149));
+        QVERIFY(!far.contains(0));
+        QVERIFY(strip.imageCache().size() <= CustomCollectionView::kCacheCapacity);
+    }
+
+    void cacheKeepsWhatIsShown_data()
+    {
+        pdfchecks::table<TrimRow>({
+            {"within capacity nothing goes", {4, {0, 1, 2}, {0, 0}, {0, 1, 2}}},
+            {"the least recently used go first", {3, {0, 1, 2, 3, 4}, {4, 4}, {2, 3, 4}}},
+            {"pinned pages stay though old", {2, {5, 6, 0, 1, 2}, {5, 6}, {5, 6}}},
+            {"used again counts as new", {3, {0, 1, 2, 3, 0}, {9, 9}, {0, 2, 3}}},
+        });
+    }
+    void cacheKeepsWhatIsShown()
+    {
+        const auto row = pdfchecks::fetch<TrimRow>();
+        PageImageCache cache(row.capacity);
+        QImage image(4, 4, QImage::Format_ARGB32);
+        for (int index : row.inserted) {
+            if (cache.find(index, {1, index}, {4, 4}).image.isNull())
+                cache.insert(index, {1, index}, {4, 4}, image);
+        }
+        cache.trim(row.pinned.first, row.pinned.second);
+        QList<int> kept;
+        for (int i = 0; i < 10; ++i)
+            if (!cache.find(i, {1, i}, {4, 4}).image.isNull())
+                kept << i;
+        QCOMPARE(kept, row.kept);
+    }
+
+    // An image of another merge stands in until the fresh one comes.
+    void staleImagesStandIn()
+    {
+        PageImageCache cache(4);
+        QImage image(4, 4, QImage::Format_ARGB32);
+        cache.insert(0, {1, 0}, {4, 4}, image);
+        const auto hit = cache.find(0, {2, 0}, {4, 4});
+        QVERIFY(!hit.image.isNull());
+        QVERIFY(!hit.fresh);
+        QVERIFY(!cache.find(0, {1, 0}, {8, 8}).fresh);
+        cache.carryOver(0, {1, 0}, {2, 0});
+        QVERIFY(cache.find(0, {2, 0}, {4, 4}).fresh);
+        cache.truncate(0);
+        QCOMPARE(cache.size(), 0);
+    }
+};
+
+QTEST_MAIN(TestStrip)
+#include "tst_strip.moc"
