@@ -134,6 +134,18 @@ private slots:
         QVERIFY2(!QFileInfo::exists(path("data")), "a template store was made");
     }
 
+    // One document stamped with files alone reads no store and makes none;
+    // a template named makes the store as the application would.
+    void storeOnlyForTemplates()
+    {
+        QVERIFY(testpdfs::writeNumbered(path("a.pdf"), 1));
+        QCOMPARE(tool().run({"--start", "s.pdf", "a.pdf", "o.pdf"}).exitCode, 0);
+        QCOMPARE(testpdfs::pageCount(path("o.pdf")), 1);
+        QVERIFY2(!QFileInfo::exists(path("data")), "a template store was made");
+        QCOMPARE(tool().run({"--list-templates"}).exitCode, 0);
+        QVERIFY(QFileInfo::exists(path("data/" QUILLARY_BUNDLE_IDENTIFIER "/settings.plist")));
+    }
+
     // An output folder that takes no files stops the run before any document.
     void readOnlyOutputFolder()
     {
