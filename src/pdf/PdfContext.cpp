@@ -7,7 +7,9 @@
 #include <QFileInfo>
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Concatenate.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <cmath>
@@ -121,6 +123,26 @@ std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const std::funct
         if (error)
             *error = Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
         return nullptr;
+    }
+}
+
+void PdfSource::compressContent(int pageIndex)
+{
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return;
+    try {
+        QPDFObjectHandle form = formXObject(pageIndex);
+        if (!form.getDict().getKey("/Filter").isNull())
+            return; // compressed already, or in a way better left alone
+        const auto data = form.getRawStreamData(); // without a filter: the content itself
+        Pl_Buffer compressed("compressed content");
+        Pl_Flate flate("compress content", &compressed, Pl_Flate::a_deflate);
+        flate.write(data->getBuffer(), data->getSize());
+        flate.finish();
+        form.replaceStreamData(compressed.getBufferSharedPointer(), QPDFObjectHandle::newName("/FlateDecode"),
+                               QPDFObjectHandle::newNull());
+    } catch (const std::exception&) {
+        // Left as it is: each output then compresses it on its own.
     }
 }
 

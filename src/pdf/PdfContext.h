@@ -57,6 +57,10 @@ public:
     // What qpdf noticed while opening the file (a damaged file it repaired,
     // say), as "<file>: <what>" lines.
     const QStringList& warnings() const { return openingWarnings; }
+    // Compresses the page's content now if it is stored uncompressed, for a
+    // source drawn into many outputs: each copies the compressed data as it
+    // is instead of compressing it again. Changes nothing drawn.
+    void compressContent(int pageIndex);
 
 private:
     friend class PdfContext;

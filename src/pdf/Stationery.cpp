@@ -98,8 +98,11 @@ std::shared_ptr<PdfSource> StationeryCache::open(const QString& path, Result* er
     if (!bytes)
         return firstPageOnly(PdfSource::open(path, error, PdfSource::Pages::FirstOnly), path, error);
     auto source = firstPageOnly(PdfSource::open(path, *bytes, error, PdfSource::Pages::FirstOnly), path, error);
-    if (source)
+    if (source) {
+        // Kept for many outputs: compressed once here rather than in each.
+        source->compressContent(0);
         sources.emplace(path, source);
+    }
     return source;
 }
 

@@ -5,6 +5,8 @@
 #include "pdf/Stationery.h"
 #include "pdf/TaskManager.h"
 
+#include <qpdf/QPDFWriter.hh>
+
 #include <thread>
 
 using namespace quillary;
@@ -128,6 +130,45 @@ private slots:
         }
         QCOMPARE(colours(dir.filePath("cached1.pdf")), (QStringList{"RW", "YW"}));
         QCOMPARE(colours(dir.filePath("cached2.pdf")), (QStringList{"RB", "GB", "YW"}));
+    }
+
+    // Stationery stored uncompressed is compressed once, in the cache, and
+    // gives the file a merge from disk gives (which compresses it itself).
+    void uncompressedStationery()
+    {
+        const QString plain = dir.filePath("start-plain.pdf");
+        {
+            QPDF pdf;
+            pdf.processFile(QFile::encodeName(start).constData());
+            QPDFWriter writer(pdf, QFile::encodeName(plain).constData());
+            writer.setCompressStreams(false);
+            writer.setDecodeLevel(qpdf_dl_generalized);
+            writer.write();
+        }
+        // The stationery's content: of the page in the file, of its form in an output.
+        const auto content = [](const QString& path, bool output) {
+            auto pdf = open(path);
+            QPDFObjectHandle page = QPDFPageDocumentHelper(*pdf).getAllPages().front().getObjectHandle();
+            QPDFObjectHandle stream = output ? page.getKey("/Resources").getKey("/XObject").getKey("/Fx0")
+                                             : page.getKey("/Contents");
+            const auto raw = stream.getRawStreamData();
+            return std::make_pair(QString::fromStdString(stream.getDict().getKey("/Filter").unparse()),
+                                  QByteArray(reinterpret_cast<const char*>(raw->getBuffer()), qsizetype(raw->getSize())));
+        };
+        QCOMPARE(content(plain, false).first, "null");
+
+        StationeryCache cache(read({plain}));
+        MergeRequest r = request(document(2), dir.filePath("plain-cached.pdf"));
+        r.startPagePath = plain;
+        r.useContinuationPage = r.useTermsPage = false;
+        QVERIFY(TaskManager::mergeDocument(r, {}, cache));
+        QVERIFY(TaskManager::mergeDocument(r, {}, cache)); // a second output from the compressed copy
+        r.outputPath = dir.filePath("plain-direct.pdf");
+        QVERIFY(TaskManager::mergeDocument(r));
+        const auto cached = content(dir.filePath("plain-cached.pdf"), true);
+        QCOMPARE(cached.first, "/FlateDecode");
+        QVERIFY(cached == content(dir.filePath("plain-direct.pdf"), true));
+        QCOMPARE(colours(dir.filePath("plain-cached.pdf")), (QStringList{"RB", "WB"}));
     }
 
     // A file drawn as start and continuation page is parsed once and stored
