@@ -385,8 +385,13 @@ void PdfContext::endPage()
     // Pages drawn alike (every continuation page, say) share one content
     // stream: their resources differ, their drawing instructions do not.
     auto stream = contentStreams.find(pageContent);
-    if (stream == contentStreams.end())
-        stream = contentStreams.emplace(pageContent, out->newStream(pageContent)).first;
+    if (stream == contentStreams.end()) {
+        // A few dozen bytes ("q /Fx0 Do Q"): compressed they would only grow,
+        // and each compression costs more than the rest of a small page.
+        QPDFObjectHandle content = out->newStream(pageContent);
+        content.setFilterOnWrite(false);
+        stream = contentStreams.emplace(pageContent, content).first;
+    }
     page.replaceKey("/Contents", stream->second);
     pageObjects.push_back(page);
     ++pagesWritten;
