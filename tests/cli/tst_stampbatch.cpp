@@ -7,6 +7,8 @@
 
 #include <QStandardPaths>
 
+#include <csignal>
+
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -167,6 +169,36 @@ private slots:
         QVERIFY2(ran.err.startsWith("quillary-stamp: out: cannot write there (") && ran.err.count('\n') == 1,
                  qPrintable(ran.err));
         QVERIFY(QDir(path("out")).isEmpty());
+    }
+
+    // Ctrl-C ends the run early: no half-written output, no temporary file,
+    // and the summary says how many documents were left.
+    void stoppedByCtrlC()
+    {
+        QVERIFY(testpdfs::writeNumbered(path("long.pdf"), 40));
+        QVERIFY(QDir().mkpath(path("out")));
+        QStringList documents;
+        for (int i = 1; i <= 80; ++i) {
+            documents << QStringLiteral("d%1.pdf").arg(i);
+            QVERIFY(QFile::copy(path("long.pdf"), path(documents.last())));
+        }
+        const auto process = tool().start(QStringList{"--start", "s.pdf", "--output-dir", "out", "-j", "2"} + documents);
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(path("out")).isEmpty() || process->state() == QProcess::NotRunning, 60000);
+        ::kill(pid_t(process->processId()), SIGINT);
+        const clitest::Ran ran = clitest::Tool::finish(*process);
+        const QStringList outputs = QDir(path("out")).entryList(QDir::Files | QDir::Hidden);
+        if (ran.exitCode == 0) { // finished before the signal came
+            QCOMPARE(outputs.size(), documents.size());
+        } else {
+            QCOMPARE(ran.exitCode, 1);
+            QVERIFY2(ran.err.contains(QStringLiteral(" stamped, 0 failed in ")) && ran.err.contains(", stopped before "),
+                     qPrintable(ran.err));
+            QVERIFY(outputs.size() < documents.size());
+        }
+        for (const QString& output : outputs) {
+            QVERIFY2(documents.contains(output), qPrintable(output));
+            QCOMPARE(testpdfs::pageCount(path("out/" + output)), 40);
+        }
     }
 
     // On a terminal a progress line is redrawn in place and cleared before
