@@ -100,7 +100,7 @@ std::optional<QString> DesktopUi::chooseSaveFile(QWidget* parent, const QString&
     // A name typed without an extension still becomes a PDF file; other
     // extensions stay as typed.
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    dialog.setNameFilters({QFileDialog::tr("PDF files (*.pdf)"), QFileDialog::tr("All files (*)")});
+    dialog.setNameFilters({QCoreApplication::translate("DesktopUi", "PDF files (*.pdf)"), QCoreApplication::translate("DesktopUi", "All files (*)")});
     dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     dialog.selectFile(proposedName);
     dialog.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
