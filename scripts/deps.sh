@@ -8,6 +8,9 @@ PACKAGES=(
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
   libqpdf-dev libplist-dev libicu-dev libbenchmark-dev
   qpdf poppler-utils xvfb xauth imagemagick fonts-dejavu-core
+  # The print target: libcups for the backend; a private cupsd, its clients
+  # and the PDF filter (pdftopdf) for the printing tests.
+  libcups2-dev cups-daemon cups-client cups-filters-core-drivers
 )
 
 missing=()

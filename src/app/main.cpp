@@ -1,5 +1,6 @@
 #include "app/AppController.h"
 #include "app/AppDelegate.h"
+#include "app/PrintAgentMain.h"
 #include "app/ProcessEntry.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
@@ -12,10 +13,17 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstring>
+
 using namespace quillary;
 
 int main(int argc, char* argv[])
 {
+    // The print agent opens no window of its own: it branches off before the
+    // application object, the store and the argument echo.
+    if (argc >= 2 && std::strcmp(argv[1], "--agent") == 0)
+        return runPrintAgent(argc, argv);
+
     // Taken before QApplication strips its own options, so the echo is complete.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -40,10 +48,6 @@ int main(int argc, char* argv[])
     registerAppScenes();
 
     if (mode == RunMode::Management) {
-        // The autostart entry of the print service starts the agent, which the
-        // printer brings; until it does, such a start opens no window.
-        if (arguments.value(1) == QLatin1String("--agent"))
-            return 0;
         InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));
         if (guard.handOver())
             return 0; // the running instance shows its window

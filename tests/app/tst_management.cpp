@@ -8,6 +8,7 @@
 #include "app/AppDelegate.h"
 #include "app/LoadingScreenViewController.h"
 #include "app/ManualWindow.h"
+#include "app/PrintAgentMain.h"
 #include "app/SplashScreenViewController.h"
 #include "pdf/PdfChecks.h"
 #include "pdf/TaskManager.h"
@@ -22,6 +23,7 @@
 #include "templates/TemplateWindow.h"
 
 #include <QLabel>
+#include <QLockFile>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -331,6 +333,10 @@ void TestManagement::printServiceIsInstalledOnceAndRemovedOnRequest()
     QCOMPARE(fixture::readAll(fixture::serviceEntry()), fixture::readAll(fixture::kEntryResource));
     QVERIFY(fixture::readAll(fixture::serviceEntry()).contains("Exec=quillary --agent"));
     QVERIFY(!fixture::storeLines().contains(cantCopy));
+    // No agent runs yet: one is started for this session.
+    const QStringList startAgent{QCoreApplication::applicationFilePath(), "--agent"};
+    QCOMPARE(ui.kinds(), QStringList{"start"});
+    QCOMPARE(ui.calls.last().arguments, startAgent);
 
     // The second leaves the entry as it is (here: changed by the user) and says so.
     QFile entry(fixture::serviceEntry());
@@ -342,8 +348,19 @@ void TestManagement::printServiceIsInstalledOnceAndRemovedOnRequest()
     QVERIFY(road.finishLoading());
     QCOMPARE(fixture::readAll(fixture::serviceEntry()), changed);
     QCOMPARE(fixture::storeLines().count(cantCopy), 1);
+    // The entry is there but no agent runs: started again. One that runs
+    // (holds the lock) is left alone.
+    QCOMPARE(ui.kinds(), (QStringList{"start", "start"}));
+    {
+        QLockFile agent(printAgentLockPath());
+        QVERIFY(agent.tryLock(0));
+        road.save();
+        QVERIFY(road.finishLoading());
+        QCOMPARE(ui.kinds(), (QStringList{"start", "start"}));
+    }
+    ui.calls.clear();
 
-    // "Delete printer" removes it; the next save installs it again.
+    // "Delete printer" removes it (the agent sees it go); the next save installs it again.
     road.app.deletePrinter();
     QVERIFY(!QFileInfo::exists(fixture::serviceEntry()));
     QCOMPARE(ui.kinds(), QStringList{"alert"});

@@ -55,6 +55,11 @@ inline void setUpStore()
     quillary::injectPrintServiceLocation([] {
         return quillary::PrintServiceLocation{kEntryResource, serviceFolder() + QLatin1Char('/'), serviceEntry()};
     });
+    // Where a print agent would hold its lock: no agent of the real user counts.
+    const QString runtime = home().filePath(QStringLiteral("run"));
+    QVERIFY(QDir().mkpath(runtime));
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
 }
 
 // A one-page PDF of that size, made once per name (the suffix as given).
