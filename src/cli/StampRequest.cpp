@@ -130,12 +130,13 @@ PageSize outputSize(std::uint8_t format, const PageSize& document)
     return TaskManager::standardPageSize(FormatA4);
 }
 
-struct StampOptionsOffsets {
+// The content offsets of a request, in points.
+struct ContentOffsets {
     QPointF firstPage;
     QPointF continuation;
 };
 
-std::optional<Resolution> checkOffsets(const StampOptionsOffsets& given, const PageSize& page)
+std::optional<Resolution> checkOffsets(const ContentOffsets& given, const PageSize& page)
 {
     const struct {
         const char* option;
@@ -329,8 +330,8 @@ Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, c
     // preview window measures it, so both write the same file. Only offsets
     // to check and a template to compare with need it here; otherwise the
     // merge measures it from the document it opens anyway.
-    const StampOptionsOffsets offsets{QPointF(request.firstPageOffsetX, request.firstPageOffsetY),
-                                      QPointF(request.continuationOffsetX, request.continuationOffsetY)};
+    const ContentOffsets offsets{QPointF(request.firstPageOffsetX, request.firstPageOffsetY),
+                                 QPointF(request.continuationOffsetX, request.continuationOffsetY)};
     if (offsets.firstPage.isNull() && offsets.continuation.isNull() && !plan.record) {
         request.documentFormat = MergeRequest::FormatOfDocument;
     } else {
