@@ -75,6 +75,17 @@
     </message>
 </context>
 <context>
+    <name>DesktopUi</name>
+    <message>
+        <source>PDF files (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+</context>
+<context>
     <name>FailureText</name>
     <message>
         <source>A file that is needed does not exist.</source>
