@@ -88,7 +88,8 @@ void PreviewController::saveMerged(const Result& result, const MergeRequest& req
         // The user still has the document on screen: nothing is lost.
         ui.alert(window(), tr("The document was not saved"),
                  tr("%1 could not be saved. %2")
-                     .arg(FailureText::shownName(file), FailureText::sentence(result, QStringList{file} + knownFiles(request))));
+                     .arg(FailureText::shownName(file),
+                          FailureText::sentence(result, QStringList{file} + knownFiles(request))));
         emit saveFailed();
         return;
     }
@@ -149,7 +150,10 @@ void PreviewController::printMerged(const Result& merged, const MergeRequest& re
     printer.start([this, device, scratch] {
         const Result result = printPdf(scratch, *device);
         QMetaObject::invokeMethod(
-            this, [this, device, result, scratch] { printed(result, scratch, printProblem(result, device->printerName())); },
+            this,
+            [this, device, result, scratch] {
+                printed(result, scratch, printProblem(result, device->printerName()));
+            },
             Qt::QueuedConnection);
     });
 }
