@@ -67,6 +67,8 @@ if [[ -z "$CHROOT" ]]; then
   KEEP=0
 fi
 mkdir -p "$CHROOT" "$OUT"
+chmod 0755 "$CHROOT" # its "/": every user walks through it
+rm -f "$OUT"/*.log "$OUT"/*.out "$OUT"/*.png
 
 mounted=()
 cleanup() {
