@@ -3,6 +3,7 @@
 #include "app/PrintAgentMain.h"
 #include "app/ProcessEntry.h"
 #include "controls/Appearance.h"
+#include "guides/Guides.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
 #include "preview/PreviewScenes.h"
@@ -48,6 +49,7 @@ int main(int argc, char* argv[])
     // Both modes open "About" through the scene registry.
     registerTemplateScenes();
     registerAppScenes();
+    registerGuideScenes();
 
     if (mode == RunMode::Management) {
         InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));
