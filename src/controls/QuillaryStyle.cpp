@@ -130,9 +130,12 @@ void QuillaryStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* 
         return;
     }
     case PE_PanelButtonTool: {
-        const bool raised = option->state.testFlag(State_Raised);
-        const bool autoRaise = !raised && !pressed(option);
-        if (autoRaise && !hovered(option))
+        // A tool button that is not flat looks like any other button.
+        if (option->state.testFlag(State_Raised)) {
+            drawButtonPanel(option, painter, false, false);
+            return;
+        }
+        if (!pressed(option) && !hovered(option))
             return;
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);

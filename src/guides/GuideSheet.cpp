@@ -126,6 +126,7 @@ public:
     {
         setFixedHeight(46);
         arrow->setObjectName(QStringLiteral("guideArrow"));
+        arrow->setAccessibleName(GuideController::tr("Arrow to the start page"));
         arrow->setImage(namedImage(QStringLiteral("guide_arrow")));
         arrow->resize(26, 26);
     }
