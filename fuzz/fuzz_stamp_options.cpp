@@ -21,9 +21,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     const StampOptions& o = *outcome.options;
-    if (o.mode != StampOptions::Mode::Stamp)
+    using Mode = StampOptions::Mode;
+    if (o.mode != Mode::Stamp && o.mode != Mode::Batch && o.mode != Mode::Watch)
         return 0;
-    FUZZ_CHECK(!o.documentPath.isEmpty() && !o.outputPath.isEmpty());
+    switch (o.mode) {
+    case Mode::Stamp:
+        FUZZ_CHECK(!o.documentPath.isEmpty() && !o.outputPath.isEmpty());
+        FUZZ_CHECK(!o.outputDirectory && !o.watchDirectory && !o.suffix && o.jobs == 0);
+        break;
+    case Mode::Batch:
+        FUZZ_CHECK(o.outputDirectory && !o.outputDirectory->isEmpty() && !o.watchDirectory);
+        FUZZ_CHECK(!o.documentPaths.isEmpty() && !o.documentPaths.contains(QString()));
+        break;
+    default: // Watch
+        FUZZ_CHECK(o.outputDirectory && o.watchDirectory && !o.watchDirectory->isEmpty());
+        FUZZ_CHECK(o.documentPaths.isEmpty());
+        break;
+    }
+    FUZZ_CHECK(!o.suffix || !o.suffix->contains(QLatin1Char('/')));
+    FUZZ_CHECK(o.jobs >= 0 && o.jobs <= kMaxJobs);
+    FUZZ_CHECK(!o.settleSeconds || (o.mode == Mode::Watch && *o.settleSeconds > 0));
     bool anyFile = false;
     for (const PageChoice& page : o.pages) {
         FUZZ_CHECK(!(page.file && page.off));

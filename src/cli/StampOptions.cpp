@@ -128,9 +128,29 @@ QString passwordInto(const char* option, const QString& value, std::optional<QSt
     return {};
 }
 
+QString countInto(const QString& value, int* target)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n < 1 || n > kMaxJobs)
+        return QStringLiteral("-j needs a number of documents from 1 to %1, not \"%2\"").arg(kMaxJobs).arg(value);
+    *target = n;
+    return {};
+}
+
+QString secondsInto(const QString& value, std::optional<double>* target)
+{
+    const auto seconds = parseMillimetres(value); // the same plain C-locale number
+    if (!seconds || *seconds < 0.05f || *seconds > 3600)
+        return QStringLiteral("--settle needs a number of seconds from 0.05 to 3600, not \"%1\"").arg(value);
+    *target = *seconds;
+    return {};
+}
+
 const char* const kStationery = "Stationery:";
 const char* const kOffsets = "Content offsets, in millimetres, x to the right, y upwards:";
 const char* const kOutput = "Output:";
+const char* const kMany = "Many documents:";
 const char* const kGeneral = "";
 
 const OptionRow kOptions[] = {
@@ -202,6 +222,31 @@ const OptionRow kOptions[] = {
     {0, "author", "A", kOutput, "document author",
      [](StampOptions& o, const QString& v) { o.author = v; return QString(); }},
 
+    {0, "output-dir", "DIR", kMany,
+     "stamp each DOCUMENT into DIR under its own name;\n"
+     "every file argument is then a document",
+     [](StampOptions& o, const QString& v) { return needsFile("output-dir", v, &o.outputDirectory); }},
+    {0, "suffix", "TEXT", kMany, "insert TEXT before \".pdf\" in each output name",
+     [](StampOptions& o, const QString& v) {
+         if (v.contains(QLatin1Char('/')))
+             return QStringLiteral("--suffix must not hold a /: it is part of a file name");
+         o.suffix = v;
+         return QString();
+     }},
+    {'j', "jobs", "N", kMany, "documents stamped at once (default: one per\nprocessor core)",
+     [](StampOptions& o, const QString& v) { return countInto(v, &o.jobs); }},
+    {0, "watch", "IN_DIR", kMany,
+     "stay running: stamp every PDF that appears in\n"
+     "IN_DIR into --output-dir, then move it to\n"
+     "IN_DIR/done (or to IN_DIR/failed, with a .txt\n"
+     "beside it that gives the reason). Stops on\n"
+     "SIGINT or SIGTERM without losing a document.",
+     [](StampOptions& o, const QString& v) { return needsFile("watch", v, &o.watchDirectory); }},
+    {0, "settle", "SECONDS", kMany,
+     "with --watch: a new file counts as complete once\n"
+     "it has not changed for SECONDS (default 2)",
+     [](StampOptions& o, const QString& v) { return secondsInto(v, &o.settleSeconds); }},
+
     {'h', "help", nullptr, kGeneral, "this text",
      [](StampOptions& o, const QString&) { o.mode = StampOptions::Mode::Help; return QString(); }},
     {'v', "version", nullptr, kGeneral, "the version",
@@ -237,12 +282,33 @@ QString checkConfiguration(const StampOptions& o, const QStringList& positional)
             return QStringLiteral("%1 and %2 contradict each other").arg(dashed(pageOptions[i][0]), dashed(pageOptions[i][1]));
         anyFile = anyFile || o.pages[i].file;
     }
-    if (positional.size() != 2)
-        return positional.size() < 2 ? QStringLiteral("expected DOCUMENT.pdf and OUTPUT.pdf")
-                                     : QStringLiteral("too many file arguments: expected DOCUMENT.pdf and OUTPUT.pdf, got %1")
-                                           .arg(positional.size());
-    if (positional[0].isEmpty() || positional[1].isEmpty())
-        return QStringLiteral("DOCUMENT and OUTPUT must not be empty");
+    if (o.watchDirectory) {
+        if (!o.outputDirectory)
+            return QStringLiteral("--watch needs --output-dir OUT_DIR for the stamped documents");
+        if (!positional.isEmpty())
+            return QStringLiteral("--watch takes no file arguments: it stamps what appears in %1")
+                .arg(*o.watchDirectory);
+    } else if (o.outputDirectory) {
+        if (positional.isEmpty())
+            return QStringLiteral("expected at least one DOCUMENT.pdf with --output-dir");
+        if (positional.contains(QString()))
+            return QStringLiteral("DOCUMENT must not be empty");
+    } else {
+        if (o.suffix)
+            return QStringLiteral("--suffix only takes effect with --output-dir");
+        if (o.jobs > 0)
+            return QStringLiteral("-j only takes effect with --output-dir");
+        if (positional.size() != 2)
+            return positional.size() < 2
+                ? QStringLiteral("expected DOCUMENT.pdf and OUTPUT.pdf (or --output-dir DIR and documents)")
+                : QStringLiteral("too many file arguments: expected DOCUMENT.pdf and OUTPUT.pdf, got %1 "
+                                 "(to stamp many documents, give --output-dir DIR)")
+                      .arg(positional.size());
+        if (positional[0].isEmpty() || positional[1].isEmpty())
+            return QStringLiteral("DOCUMENT and OUTPUT must not be empty");
+    }
+    if (o.settleSeconds && !o.watchDirectory)
+        return QStringLiteral("--settle only takes effect with --watch");
     if (!o.templateName && !anyFile)
         return QStringLiteral("nothing to stamp with: give --template NAME or a stationery file "
                               "(--start, --continuation, --terms)");
@@ -271,7 +337,16 @@ ParseOutcome parseStampOptions(const QStringList& arguments)
     for (const OptionRow& row : kOptions)
         options << commandLineOption(row);
     parser.addOptions(options);
-    if (!parser.parse(arguments.isEmpty() ? QStringList{programName()} : arguments))
+    // "-j2" as make takes it: the parser reads single-dash words as long names.
+    QStringList words = arguments.isEmpty() ? QStringList{programName()} : arguments;
+    for (qsizetype i = 1; i < words.size() && words[i] != QLatin1String("--"); ++i) {
+        if (words[i].size() > 2 && words[i].startsWith(QLatin1String("-j")) && words[i].at(2).isDigit()) {
+            words.insert(i + 1, words[i].mid(2));
+            words[i] = QStringLiteral("-j");
+            ++i;
+        }
+    }
+    if (!parser.parse(words))
         return usage(parser.errorText());
 
     // Help and version answer whatever else is given.
@@ -311,8 +386,15 @@ ParseOutcome parseStampOptions(const QStringList& arguments)
     const QStringList positional = parser.positionalArguments();
     if (const QString why = checkConfiguration(result, positional); !why.isEmpty())
         return usage(why);
-    result.documentPath = positional[0];
-    result.outputPath = positional[1];
+    if (result.watchDirectory) {
+        result.mode = StampOptions::Mode::Watch;
+    } else if (result.outputDirectory) {
+        result.mode = StampOptions::Mode::Batch;
+        result.documentPaths = positional;
+    } else {
+        result.documentPath = positional[0];
+        result.outputPath = positional[1];
+    }
     return {result, {}};
 }
 
@@ -325,6 +407,8 @@ QString helpText()
 {
     constexpr int column = 26; // where descriptions start
     QString text = QStringLiteral("Usage: %1 [options] DOCUMENT.pdf OUTPUT.pdf\n"
+                                  "       %1 [options] --output-dir DIR DOCUMENT.pdf...\n"
+                                  "       %1 [options] --watch IN_DIR --output-dir OUT_DIR\n"
                                   "       %1 --list-templates\n"
                                   "\n"
                                   "Lays company stationery onto a PDF document: the start page onto page 1,\n"
@@ -358,7 +442,9 @@ QString helpText()
     text += QStringLiteral("\n"
                            "OUTPUT is replaced only by a complete file. It must differ from DOCUMENT\n"
                            "and the stationery files, and must not lie in the template store.\n"
-                           "Exit status: 0 success, 1 failure, 2 usage error.\n");
+                           "With --output-dir a document that fails is named on standard error and the\n"
+                           "others are stamped; two documents of the same name are not both written.\n"
+                           "Exit status: 0 success, 1 failure (of any document), 2 usage error.\n");
     return text;
 }
 

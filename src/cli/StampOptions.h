@@ -48,12 +48,31 @@ struct PasswordChoice {
     bool fromStandardInput() const { return file == QLatin1String("-"); }
 };
 
+// How many documents a run stamps at once at most (-j).
+constexpr int kMaxJobs = 64;
+// How long a file in a watched folder must stay unchanged before it counts
+// as complete, unless --settle says otherwise.
+constexpr double kDefaultSettleSeconds = 2;
+
 struct StampOptions {
-    enum class Mode { Stamp, ListTemplates, Help, Version };
+    enum class Mode {
+        Stamp,         // DOCUMENT OUTPUT
+        Batch,         // --output-dir DIR DOCUMENT...
+        Watch,         // --watch IN_DIR --output-dir OUT_DIR
+        ListTemplates,
+        Help,
+        Version,
+    };
     Mode mode = Mode::Stamp;
 
-    QString documentPath;
-    QString outputPath;
+    QString documentPath;            // Stamp
+    QString outputPath;              // Stamp
+    QStringList documentPaths;       // Batch, in the order given
+    std::optional<QString> outputDirectory; // Batch and Watch
+    std::optional<QString> suffix;   // inserted before ".pdf" in output names
+    int jobs = 0;                    // documents at once; 0: one per core
+    std::optional<QString> watchDirectory; // Watch
+    std::optional<double> settleSeconds;   // Watch: how long a new file must stay unchanged
     std::optional<QString> templateName;
     std::array<PageChoice, 3> pages; // PageKind order: start, continuation, terms
     bool behind = false;             // --behind

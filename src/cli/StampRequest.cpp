@@ -23,10 +23,13 @@ constexpr double kMaxOffsetInPages = 10;
 // A password file's first line may be no longer: no password is.
 constexpr qint64 kMaxPasswordLine = 4096;
 
-Resolution fail(int code, const QString& why)
+// A refusal: the exit status it leads to, one line, and its code (by default
+// a value refused for a usage error, something missing otherwise).
+Resolution fail(int exitCode, const QString& why, std::optional<ErrorCode> code = std::nullopt)
 {
     Resolution r;
-    r.exitCode = code;
+    r.exitCode = exitCode;
+    r.code = code.value_or(exitCode == ExitUsage ? ErrorCode::InvalidInput : ErrorCode::NotFound);
     r.error = printableLine(why);
     return r;
 }
@@ -34,28 +37,6 @@ Resolution fail(int code, const QString& why)
 std::filesystem::path fsPath(const QString& path)
 {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-// True when both names lead to one file (symbolic and hard links included).
-bool sameFile(const QString& a, const QString& b)
-{
-    std::error_code ec;
-    const bool same = std::filesystem::equivalent(fsPath(a), fsPath(b), ec);
-    if (!ec && same)
-        return true;
-    // Neither exists yet or one is missing: compare the cleaned absolute names.
-    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
-}
-
-// The name a path ends at once every link on the way is followed, also when
-// the file itself does not exist yet; empty when its folder does not exist.
-QString resolvedPath(const QString& path)
-{
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString folder = info.absoluteDir().canonicalPath();
-    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.fileName();
 }
 
 // Where a password comes from, for messages: the option, and the file.
@@ -85,10 +66,12 @@ PasswordRead readPassword(const PasswordChoice& choice, PasswordRole role, QIODe
         if (!info.exists())
             return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: no such file (%2)").arg(name, origin))};
         if (info.isDir())
-            return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: is a directory (%2)").arg(name, origin))};
+            return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: is a directory (%2)").arg(name, origin),
+                                       ErrorCode::NotAFile)};
         file.setFileName(name);
         if (!file.open(QIODevice::ReadOnly))
-            return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: %2 (%3)").arg(name, file.errorString(), origin))};
+            return {std::nullopt, fail(ExitFailure, QStringLiteral("%1: %2 (%3)").arg(name, file.errorString(), origin),
+                                       ErrorCode::Unreadable)};
         device = &file;
     }
     QByteArray line = device ? device->readLine(kMaxPasswordLine + 1) : QByteArray();
@@ -147,12 +130,18 @@ PageSize outputSize(std::uint8_t format, const PageSize& document)
     return TaskManager::standardPageSize(FormatA4);
 }
 
-std::optional<Resolution> checkOffsets(const StampOptions& options, const PageSize& page)
+// The content offsets of a request, in points.
+struct ContentOffsets {
+    QPointF firstPage;
+    QPointF continuation;
+};
+
+std::optional<Resolution> checkOffsets(const ContentOffsets& given, const PageSize& page)
 {
     const struct {
         const char* option;
         QPointF offset;
-    } offsets[] = {{"--first-offset", options.firstPageOffset}, {"--offset", options.continuationOffset}};
+    } offsets[] = {{"--first-offset", given.firstPage}, {"--offset", given.continuation}};
     for (const auto& [option, offset] : offsets) {
         if (std::abs(offset.x()) > kMaxOffsetInPages * page.width
             || std::abs(offset.y()) > kMaxOffsetInPages * page.height)
@@ -170,33 +159,51 @@ std::optional<Resolution> checkOffsets(const StampOptions& options, const PageSi
 // The output must not replace a file of the template store: a PDF written
 // over the settings file loses every template at the next start, one over a
 // stored page spoils its template.
-std::optional<Resolution> checkOutsideStore(const QString& output, CustomFileManager* store)
+std::optional<Resolution> checkOutsideStore(const QString& output, const StampPlan& plan)
 {
-    if (!store)
-        return std::nullopt;
-    const QString directory = QFileInfo(store->storeDirectory()).canonicalFilePath();
+    const QString& directory = plan.storeDirectory;
     const QString resolved = resolvedPath(output);
     if (!directory.isEmpty() && !resolved.isEmpty()
         && (resolved == directory || resolved.startsWith(directory + QLatin1Char('/'))))
         return fail(ExitUsage, QStringLiteral("%1: OUTPUT lies in the template store %2; write it elsewhere")
-                                   .arg(output, QDir::toNativeSeparators(directory)));
+                                   .arg(output, QDir::toNativeSeparators(directory)), ErrorCode::Refused);
     // Stored pages the settings name outside the store directory.
-    QStringList stored{store->settingsPath()};
-    for (const TemplateRecord& record : store->templateRecords().value_or(QList<TemplateRecord>{})) {
-        for (const PageKindInfo& kind : kPageKinds) {
-            if (const auto index = record.pageIndex(kind.kind))
-                stored << store->pagePath(kind.kind, *index).value_or(QString());
-        }
-    }
-    for (const QString& file : stored) {
+    for (const QString& file : plan.storeFiles) {
         if (!file.isEmpty() && sameFile(output, file))
             return fail(ExitUsage, QStringLiteral("%1: OUTPUT is a file of the template store; write it elsewhere")
-                                       .arg(output));
+                                       .arg(output), ErrorCode::Refused);
     }
     return std::nullopt;
 }
 
+PlanResolution failPlan(const Resolution& r)
+{
+    PlanResolution p;
+    p.error = r.error;
+    p.exitCode = r.exitCode;
+    return p;
+}
+
 } // namespace
+
+bool sameFile(const QString& a, const QString& b)
+{
+    std::error_code ec;
+    const bool same = std::filesystem::equivalent(fsPath(a), fsPath(b), ec);
+    if (!ec && same)
+        return true;
+    // Neither exists yet or one is missing: compare the cleaned absolute names.
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+QString resolvedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = info.absoluteDir().canonicalPath();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.fileName();
+}
 
 QString formatLabel(const QString& docFormat)
 {
@@ -208,38 +215,39 @@ QString formatLabel(const QString& docFormat)
     return QStringLiteral("Undefined");
 }
 
-Resolution resolveMergeRequest(const StampOptions& options, const StampEnvironment& environment)
+QStringList StampPlan::stationeryPaths() const
 {
-    MergeRequest request;
+    QStringList paths;
+    const std::pair<bool, const std::optional<QString>*> pages[] = {
+        {base.useStartPage, &base.startPagePath},
+        {base.useContinuationPage, &base.continuationPagePath},
+        {base.useTermsPage, &base.termsPagePath}};
+    for (const auto& [used, path] : pages) {
+        if (used && *path && !paths.contains(**path))
+            paths << **path;
+    }
+    return paths;
+}
+
+PlanResolution resolvePlan(const StampOptions& options, const StampEnvironment& environment)
+{
+    StampPlan plan;
+    MergeRequest& request = plan.base;
     if (auto refused = passwordOptions(options, environment.standardInput, &request.options))
-        return *refused;
+        return failPlan(*refused);
 
-    const QFileInfo document(options.documentPath);
-    if (!document.exists())
-        return fail(ExitFailure, QStringLiteral("%1: no such file").arg(options.documentPath));
-    if (!document.isFile())
-        return fail(ExitFailure, QStringLiteral("%1: not a file").arg(options.documentPath));
-
-    // The output size follows the document's paper format, measured as the
-    // preview window measures it, so both write the same file.
-    const PageSize documentSize = TaskManager::pageSize(options.documentPath);
-    request.documentFormat = TaskManager::pageFormat(documentSize.width, documentSize.height).formatCode;
-    if (auto refused = checkOffsets(options, outputSize(request.documentFormat, documentSize)))
-        return *refused;
-
-    request.documentPath = options.documentPath;
-    request.outputPath = options.outputPath;
     request.firstPageOffsetX = options.firstPageOffset.x();
     request.firstPageOffsetY = options.firstPageOffset.y();
     request.continuationOffsetX = options.continuationOffset.x();
     request.continuationOffsetY = options.continuationOffset.y();
 
-    std::optional<TemplateRecord> record;
+    std::optional<TemplateRecord>& record = plan.record;
     if (options.templateName) {
         const QString& name = *options.templateName;
         record = environment.store ? environment.store->templateNamed(name) : std::nullopt;
         if (!record)
-            return fail(ExitFailure, QStringLiteral("no template named \"%1\" (see --list-templates)").arg(name));
+            return failPlan(
+                fail(ExitFailure, QStringLiteral("no template named \"%1\" (see --list-templates)").arg(name)));
     }
 
     std::optional<QString>* paths[3] = {&request.startPagePath, &request.continuationPagePath, &request.termsPagePath};
@@ -253,25 +261,28 @@ Resolution resolveMergeRequest(const StampOptions& options, const StampEnvironme
         } else if (choice.file) {
             const QFileInfo file(*choice.file);
             if (!file.exists())
-                return fail(ExitFailure, QStringLiteral("%1: no such file").arg(*choice.file));
+                return failPlan(fail(ExitFailure, QStringLiteral("%1: no such file").arg(*choice.file)));
             if (!file.isFile())
-                return fail(ExitFailure, QStringLiteral("%1: not a file").arg(*choice.file));
+                return failPlan(
+                    fail(ExitFailure, QStringLiteral("%1: not a file").arg(*choice.file), ErrorCode::NotAFile));
             path = *choice.file;
         } else if (record && record->has(kind.recordKey) && !record->lacksPage(kind.kind)) {
             const auto index = record->pageIndex(kind.kind);
             if (!index)
-                return fail(ExitFailure, QStringLiteral("template \"%1\": unreadable %2 reference \"%3\"")
-                                             .arg(record->name, QLatin1String(kind.label), record->pageReference(kind.kind)));
+                return failPlan(fail(ExitFailure, QStringLiteral("template \"%1\": unreadable %2 reference \"%3\"")
+                                                      .arg(record->name, QLatin1String(kind.label),
+                                                           record->pageReference(kind.kind)), ErrorCode::Damaged));
             path = environment.store->pagePath(kind.kind, *index);
             // Stamping without the letterhead the user asked for would pass
             // unnoticed in a batch; better stop.
             if (!path)
-                return fail(ExitFailure, QStringLiteral("template \"%1\": its %2 (number %3) is missing from the store")
-                                             .arg(record->name, QLatin1String(kind.label))
-                                             .arg(*index));
+                return failPlan(fail(ExitFailure,
+                                     QStringLiteral("template \"%1\": its %2 (number %3) is missing from the store")
+                                         .arg(record->name, QLatin1String(kind.label))
+                                         .arg(*index)));
             if (!QFileInfo(*path).isFile())
-                return fail(ExitFailure, QStringLiteral("%1: no such file (the %2 of template \"%3\")")
-                                             .arg(*path, QLatin1String(kind.label), record->name));
+                return failPlan(fail(ExitFailure, QStringLiteral("%1: no such file (the %2 of template \"%3\")")
+                                                      .arg(*path, QLatin1String(kind.label), record->name)));
         }
         *paths[i] = path;
         *flags[i] = path.has_value();
@@ -284,58 +295,122 @@ Resolution resolveMergeRequest(const StampOptions& options, const StampEnvironme
         // the engine's flag the opposite; read as the preview window reads it.
         request.stationeryIsOverlay = record && record->text(TemplateRecord::kIsOverlay) == QLatin1String("0");
 
+    // What no output may replace. The store's folder is enough without a
+    // store at hand; an opened store also names pages kept outside it.
+    if (CustomFileManager* store = environment.store) {
+        plan.storeDirectory = QFileInfo(store->storeDirectory()).canonicalFilePath();
+        plan.settingsPath = store->settingsPath();
+        plan.storeFiles << plan.settingsPath;
+        for (const TemplateRecord& stored : store->templateRecords().value_or(QList<TemplateRecord>{})) {
+            for (const PageKindInfo& kind : kPageKinds) {
+                if (const auto index = stored.pageIndex(kind.kind))
+                    plan.storeFiles << store->pagePath(kind.kind, *index).value_or(QString());
+            }
+        }
+    } else if (!environment.storeDirectory.isEmpty()) {
+        const QFileInfo directory(environment.storeDirectory);
+        plan.storeDirectory = directory.exists() ? directory.canonicalFilePath() : directory.absoluteFilePath();
+    }
+
+    if (!request.useStartPage && !request.useContinuationPage && !request.useTermsPage)
+        plan.warnings << QStringLiteral("no stationery page is in use; the document is only re-laid");
+    return {std::move(plan), {}, ExitSuccess};
+}
+
+Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, const QString& outputPath)
+{
+    MergeRequest request = plan.base;
+    const QFileInfo document(documentPath);
+    if (!document.exists())
+        return fail(ExitFailure, QStringLiteral("%1: no such file").arg(documentPath));
+    if (!document.isFile())
+        return fail(ExitFailure, QStringLiteral("%1: not a file").arg(documentPath), ErrorCode::NotAFile);
+
+    // The output size follows the document's paper format, measured as the
+    // preview window measures it, so both write the same file. Only offsets
+    // to check and a template to compare with need it here; otherwise the
+    // merge measures it from the document it opens anyway.
+    const ContentOffsets offsets{QPointF(request.firstPageOffsetX, request.firstPageOffsetY),
+                                 QPointF(request.continuationOffsetX, request.continuationOffsetY)};
+    if (offsets.firstPage.isNull() && offsets.continuation.isNull() && !plan.record) {
+        request.documentFormat = MergeRequest::FormatOfDocument;
+    } else {
+        const PageSize documentSize = TaskManager::pageSize(documentPath);
+        request.documentFormat = TaskManager::pageFormat(documentSize.width, documentSize.height).formatCode;
+        if (auto refused = checkOffsets(offsets, outputSize(request.documentFormat, documentSize)))
+            return *refused;
+    }
+
+    request.documentPath = documentPath;
+    request.outputPath = outputPath;
+
     // The output must not replace what it is made from: a stamped copy over the
     // document loses the original, one over a stored page spoils the template.
     // The engine renames a finished file into place. Over a symbolic link that
     // would replace the link, so write to the file it names instead; over a
     // device or a pipe it would replace the node itself.
-    const QFileInfo link(options.outputPath);
+    const QFileInfo link(outputPath);
     if (link.isSymLink()) {
         if (!link.exists())
-            return fail(ExitFailure, QStringLiteral("%1: a symbolic link to nothing").arg(options.outputPath));
+            return fail(ExitFailure, QStringLiteral("%1: a symbolic link to nothing").arg(outputPath));
         request.outputPath = link.canonicalFilePath();
     }
     const QFileInfo output(request.outputPath);
     if (output.isDir())
-        return fail(ExitFailure, QStringLiteral("%1: is a directory").arg(options.outputPath));
+        return fail(ExitFailure, QStringLiteral("%1: is a directory").arg(outputPath), ErrorCode::NotAFile);
     {
         std::error_code ec;
         const auto type = std::filesystem::symlink_status(fsPath(request.outputPath), ec).type();
         if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)
             return fail(ExitFailure, QStringLiteral("%1: not a regular file; OUTPUT must be a new or an ordinary file")
-                                         .arg(options.outputPath));
+                                         .arg(outputPath), ErrorCode::NotAFile);
     }
     if (!output.absoluteDir().exists())
         return fail(ExitFailure, QStringLiteral("%1: the folder %2 does not exist")
-                                     .arg(options.outputPath, QDir::toNativeSeparators(output.absolutePath())));
-    if (sameFile(options.outputPath, options.documentPath))
+                                     .arg(outputPath, QDir::toNativeSeparators(output.absolutePath())));
+    if (sameFile(outputPath, documentPath))
         return fail(ExitUsage, QStringLiteral("%1: OUTPUT is the document itself; write to another file")
-                                   .arg(options.outputPath));
-    for (const PageKindInfo& kind : kPageKinds) {
-        const std::optional<QString>& path = *paths[static_cast<int>(kind.kind)];
-        if (path && sameFile(options.outputPath, *path))
+                                   .arg(outputPath), ErrorCode::Refused);
+    const std::pair<const std::optional<QString>*, const char*> pages[] = {
+        {&request.startPagePath, "start page"},
+        {&request.continuationPagePath, "continuation page"},
+        {&request.termsPagePath, "terms page"}};
+    for (const auto& [path, label] : pages) {
+        if (*path && sameFile(outputPath, **path))
             return fail(ExitUsage, QStringLiteral("%1: OUTPUT is the %2 file; write to another file")
-                                       .arg(options.outputPath, QLatin1String(kind.label)));
+                                       .arg(outputPath, QLatin1String(label)), ErrorCode::Refused);
     }
-    if (auto refused = checkOutsideStore(options.outputPath, environment.store))
+    if (auto refused = checkOutsideStore(outputPath, plan))
         return *refused;
 
     Resolution resolution;
-    if (record) {
+    if (const auto& record = plan.record) {
         const int t = docFormatNumber(record->docFormat()).value_or(99);
         if (!templateFitsDocument(request.documentFormat, t)) {
             const QString documentLabel = request.documentFormat == FormatA4 ? QStringLiteral("DIN A4")
                 : request.documentFormat == FormatUSLetter                   ? QStringLiteral("US Letter")
                                                                              : QStringLiteral("neither DIN A4 nor US Letter");
             resolution.warnings << QStringLiteral("template \"%1\" is made for %2, %3 is %4")
-                                       .arg(record->name, formatLabel(QString::number(t)), options.documentPath,
+                                       .arg(record->name, formatLabel(QString::number(t)), documentPath,
                                             documentLabel);
         }
     }
-    if (!request.useStartPage && !request.useContinuationPage && !request.useTermsPage)
-        resolution.warnings << QStringLiteral("no stationery page is in use; the document is only re-laid");
-
     resolution.request = request;
+    return resolution;
+}
+
+Resolution resolveMergeRequest(const StampOptions& options, const StampEnvironment& environment)
+{
+    PlanResolution planned = resolvePlan(options, environment);
+    if (!planned.plan) {
+        Resolution r;
+        r.error = planned.error;
+        r.exitCode = planned.exitCode;
+        return r;
+    }
+    Resolution resolution = resolveDocument(*planned.plan, options.documentPath, options.outputPath);
+    if (resolution.request)
+        resolution.warnings = planned.plan->warnings + resolution.warnings;
     return resolution;
 }
 

@@ -2,9 +2,12 @@
 
 #include "pdf/PdfContext.h"
 #include "pdf/PlainLines.h"
+#include "pdf/Stationery.h"
 #include "pdf/TaskManager.h"
 
 #include <QFileInfo>
+
+#include <cmath>
 
 namespace quillary {
 
@@ -22,6 +25,19 @@ QRectF outputBox(const PdfSource& document, std::uint8_t format)
         return QRectF(QPointF(0, 0), own.size());
     const PageSize a4 = TaskManager::standardPageSize(FormatA4);
     return QRectF(0, 0, a4.width, a4.height);
+}
+
+// The format TaskManager::pageFormat gives the document's page 1, measured
+// as TaskManager::pageSize measures it (which opens only names ending in
+// ".pdf"), from the opened document.
+std::uint8_t formatOf(const PdfSource& document, std::uint8_t requested)
+{
+    if (requested != MergeRequest::FormatOfDocument)
+        return requested;
+    if (QFileInfo(document.path()).suffix() != QLatin1String("pdf"))
+        return FormatUndefined;
+    const QRectF box = document.mediaBox(0);
+    return TaskManager::pageFormat(int(std::lround(box.width())), int(std::lround(box.height()))).formatCode;
 }
 
 // A stationery page takes part when its flag is on and it names a file.
@@ -63,10 +79,14 @@ std::shared_ptr<PdfSource> openStationery(const QString& path, Result* error)
     return source;
 }
 
+using StationeryOpener = std::function<std::shared_ptr<PdfSource>(const QString& path, Result* error)>;
+
 // Everything of a merge but the writing: the inputs opened and checked (so
 // a bad input never leaves a file behind) and every page composed.
+// Stationery comes from openStationery, or straight from its file.
 ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, const MergeControl& control,
-                                                 const QString& outputName)
+                                                 const QString& outputName,
+                                                 const StationeryOpener& stationeryOpener = openStationery)
 {
     if (!QFileInfo::exists(request.documentPath)) {
         printPlainLine(QStringLiteral("File doesnt exists"));
@@ -81,17 +101,18 @@ ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, co
 
     std::shared_ptr<PdfSource> start, continuation, terms;
     if (takesPart(request.useStartPage, request.startPagePath)
-        && !(start = openStationery(*request.startPagePath, &error)))
+        && !(start = stationeryOpener(*request.startPagePath, &error)))
         return error;
     if (takesPart(request.useContinuationPage, request.continuationPagePath) && document->pageCount() > 1
-        && !(continuation = openStationery(*request.continuationPagePath, &error)))
+        && !(continuation = stationeryOpener(*request.continuationPagePath, &error)))
         return error;
     if (takesPart(request.useTermsPage, request.termsPagePath)
-        && !(terms = openStationery(*request.termsPagePath, &error)))
+        && !(terms = stationeryOpener(*request.termsPagePath, &error)))
         return error;
 
     std::shared_ptr<PdfContext> context = TaskManager::createPdfContext(
-        outputName, request.options, outputBox(*document, request.documentFormat), &error, document);
+        outputName, request.options, outputBox(*document, formatOf(*document, request.documentFormat)), &error,
+        document);
     if (!context)
         return error;
     context->setCompact(request.compact);
@@ -135,6 +156,19 @@ Result TaskManager::mergeDocument(const MergeRequest& request)
 Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control)
 {
     auto composed = compose(request, control, request.outputPath);
+    if (!composed)
+        return composed;
+    Result result = (*composed.value)->close(control);
+    if (result && control.progress)
+        control.progress(100);
+    return result;
+}
+
+Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control,
+                                  StationeryCache& stationery)
+{
+    auto composed = compose(request, control, request.outputPath,
+                            [&stationery](const QString& path, Result* error) { return stationery.open(path, error); });
     if (!composed)
         return composed;
     Result result = (*composed.value)->close(control);

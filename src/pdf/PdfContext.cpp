@@ -7,7 +7,9 @@
 #include <QFileInfo>
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Concatenate.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <cmath>
@@ -94,10 +96,21 @@ std::optional<QByteArray> streamBytes(QPDFObjectHandle stream)
 
 std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error, Pages which)
 {
+    return open(path, [&path] { return openPdf(path); }, error, which);
+}
+
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const QByteArray& bytes, Result* error, Pages which)
+{
+    return open(path, [&] { return openPdf(openInputSource(path, bytes)); }, error, which);
+}
+
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const std::function<std::shared_ptr<QPDF>()>& parse,
+                                           Result* error, Pages which)
+{
     try {
         std::shared_ptr<PdfSource> source(new PdfSource);
         source->filePath = path;
-        source->pdf = openPdf(path);
+        source->pdf = parse();
         if (which == Pages::FirstOnly) {
             if (auto first = PageTreeHelper(*source->pdf).firstPage())
                 source->pages.push_back(*first);
@@ -110,6 +123,26 @@ std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error, P
         if (error)
             *error = Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
         return nullptr;
+    }
+}
+
+void PdfSource::compressContent(int pageIndex)
+{
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return;
+    try {
+        QPDFObjectHandle form = formXObject(pageIndex);
+        if (!form.getDict().getKey("/Filter").isNull())
+            return; // compressed already, or in a way better left alone
+        const auto data = form.getRawStreamData(); // without a filter: the content itself
+        Pl_Buffer compressed("compressed content");
+        Pl_Flate flate("compress content", &compressed, Pl_Flate::a_deflate);
+        flate.write(data->getBuffer(), data->getSize());
+        flate.finish();
+        form.replaceStreamData(compressed.getBufferSharedPointer(), QPDFObjectHandle::newName("/FlateDecode"),
+                               QPDFObjectHandle::newNull());
+    } catch (const std::exception&) {
+        // Left as it is: each output then compresses it on its own.
     }
 }
 
@@ -352,8 +385,13 @@ void PdfContext::endPage()
     // Pages drawn alike (every continuation page, say) share one content
     // stream: their resources differ, their drawing instructions do not.
     auto stream = contentStreams.find(pageContent);
-    if (stream == contentStreams.end())
-        stream = contentStreams.emplace(pageContent, out->newStream(pageContent)).first;
+    if (stream == contentStreams.end()) {
+        // A few dozen bytes ("q /Fx0 Do Q"): compressed they would only grow,
+        // and each compression costs more than the rest of a small page.
+        QPDFObjectHandle content = out->newStream(pageContent);
+        content.setFilterOnWrite(false);
+        stream = contentStreams.emplace(pageContent, content).first;
+    }
     page.replaceKey("/Contents", stream->second);
     pageObjects.push_back(page);
     ++pagesWritten;

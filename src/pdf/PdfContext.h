@@ -16,6 +16,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -42,6 +43,10 @@ public:
     // the file cannot be read as a PDF (or needs a password).
     static std::shared_ptr<PdfSource> open(const QString& path, Result* error = nullptr,
                                            Pages pages = Pages::All);
+    // The same from the file's bytes, read earlier; path names it in
+    // messages. The source keeps its own reference to the bytes.
+    static std::shared_ptr<PdfSource> open(const QString& path, const QByteArray& bytes, Result* error = nullptr,
+                                           Pages pages = Pages::All);
 
     const QString& path() const { return filePath; }
     // Pages that can be drawn: with Pages::FirstOnly 1, or 0 for a file
@@ -52,10 +57,16 @@ public:
     // What qpdf noticed while opening the file (a damaged file it repaired,
     // say), as "<file>: <what>" lines.
     const QStringList& warnings() const { return openingWarnings; }
+    // Compresses the page's content now if it is stored uncompressed, for a
+    // source drawn into many outputs: each copies the compressed data as it
+    // is instead of compressing it again. Changes nothing drawn.
+    void compressContent(int pageIndex);
 
 private:
     friend class PdfContext;
     PdfSource() = default;
+    static std::shared_ptr<PdfSource> open(const QString& path, const std::function<std::shared_ptr<QPDF>()>& parse,
+                                           Result* error, Pages pages);
     // The page as a form XObject in this source's own document: its content,
     // resources and group, in the page's own user space (identity matrix).
     QPDFObjectHandle formXObject(int pageIndex);

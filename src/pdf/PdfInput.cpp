@@ -4,13 +4,12 @@
 
 #include <qpdf/QPDFSystemError.hh>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #if __has_include(<unistd.h>) && __has_include(<sys/mman.h>)
 #define QUILLARY_POSIX_INPUT 1
-#include <algorithm>
-#include <cstring>
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -26,6 +25,78 @@ namespace quillary {
 std::string toLocal8(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
+}
+
+namespace {
+
+// A PDF file whose bytes are already in memory. Reading copies out of the
+// bytes and moves only this source's own position, so several sources (one
+// per thread) may share one QByteArray.
+class MemoryInput : public InputSource {
+public:
+    MemoryInput(const QString& name, QByteArray bytes)
+        : description(toLocal8(name)), data(std::move(bytes))
+    {
+    }
+
+    qpdf_offset_t findAndSkipNextEOL() override
+    {
+        const char* begin = data.constData();
+        const char* end = begin + data.size();
+        const char* at = begin + std::min<qpdf_offset_t>(position, data.size());
+        const char* eol = std::find_if(at, end, [](char c) { return c == '\r' || c == '\n'; });
+        const qpdf_offset_t result = eol - begin;
+        while (eol != end && (*eol == '\r' || *eol == '\n'))
+            ++eol;
+        position = eol - begin;
+        return result;
+    }
+
+    const std::string& getName() const override { return description; }
+    qpdf_offset_t tell() override { return position; }
+
+    void seek(qpdf_offset_t offset, int whence) override
+    {
+        qpdf_offset_t target = offset;
+        if (whence == SEEK_CUR)
+            target = position + offset;
+        else if (whence == SEEK_END)
+            target = data.size() + offset;
+        if (target < 0)
+            throw QPDFSystemError("seek in " + description, EINVAL);
+        position = target;
+    }
+
+    void rewind() override { position = 0; }
+
+    size_t read(char* buffer, size_t length) override
+    {
+        last_offset = position;
+        if (position >= data.size())
+            return 0;
+        const size_t n = std::min<size_t>(length, size_t(data.size() - position));
+        std::memcpy(buffer, data.constData() + position, n);
+        position += qpdf_offset_t(n);
+        return n;
+    }
+
+    void unreadCh(char) override
+    {
+        if (position > 0)
+            --position;
+    }
+
+private:
+    std::string description;
+    const QByteArray data;
+    qpdf_offset_t position = 0;
+};
+
+} // namespace
+
+std::shared_ptr<InputSource> openInputSource(const QString& name, QByteArray bytes)
+{
+    return std::make_shared<MemoryInput>(name, std::move(bytes));
 }
 
 #ifdef QUILLARY_POSIX_INPUT

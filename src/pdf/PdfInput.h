@@ -2,6 +2,7 @@
 
 // Where qpdf reads a PDF file from. Internal to quillary_core.
 
+#include <QByteArray>
 #include <QString>
 
 #include <qpdf/InputSource.hh>
@@ -19,5 +20,10 @@ std::string toLocal8(const QString& path);
 // stdio drops its buffer on every seek); elsewhere qpdf's own FileInputSource.
 // Throws QPDFSystemError when the file cannot be opened, or is a folder.
 std::shared_ptr<InputSource> openInputSource(const QString& path);
+
+// An input source over bytes already in memory; name is what messages call
+// it. The source keeps its own reference to the bytes and never changes them,
+// so sources on several threads may read one QByteArray at once.
+std::shared_ptr<InputSource> openInputSource(const QString& name, QByteArray bytes);
 
 } // namespace quillary

@@ -36,9 +36,14 @@ constexpr int MaxWarnings = 5;
 
 std::shared_ptr<QPDF> openPdf(const QString& path)
 {
+    return openPdf(openInputSource(path));
+}
+
+std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input)
+{
     auto pdf = std::make_shared<QPDF>();
     pdf->setSuppressWarnings(true);
-    pdf->processInputSource(openInputSource(path));
+    pdf->processInputSource(std::move(input));
     return pdf;
 }
 

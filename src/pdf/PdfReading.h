@@ -25,6 +25,8 @@ namespace quillary {
 // failure; describePdfError and errorCodeOf turn the exception into a reason
 // and a code. Files that need a password are refused.
 std::shared_ptr<QPDF> openPdf(const QString& path);
+// The same from an input source (a file's bytes in memory, say).
+std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input);
 
 // The warnings qpdf collected since the last call, as "<file>: <what>" lines
 // (at most a few, repeats dropped). The list in pdf is emptied.

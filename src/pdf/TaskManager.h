@@ -22,6 +22,7 @@ namespace quillary {
 class PdfContext;
 class PdfSource;
 class PageImageSource;
+class StationeryCache;
 
 // The composition engine's requests and operations.
 //
@@ -61,7 +62,11 @@ struct MergeRequest {
     // Paper format of the document (TaskManager::documentFormat, taken by the
     // caller on the main thread): every output page gets its standard size;
     // for FormatUndefined the document's own first-page size.
+    // FormatOfDocument: the merge measures it from the document it opens, as
+    // pageFormat(pageSize(documentPath)) would, and saves the caller a second
+    // read of the document.
     std::uint8_t documentFormat = FormatUndefined;
+    static constexpr std::uint8_t FormatOfDocument = 0xff;
     // Packs small objects into object streams: smaller files, slower writing.
     // Off for scratch files that are read back at once.
     bool compact = true;
@@ -152,6 +157,11 @@ public:
     // The same as the windows run it, on a worker thread: reports progress and
     // stops when asked (see MergeControl).
     static Result mergeDocument(const MergeRequest& request, const MergeControl& control);
+    // The same for one of many merges with the same stationery (a batch):
+    // the stationery files the request names are taken from the calling
+    // thread's cache, parsed once for all its merges (see Stationery.h).
+    static Result mergeDocument(const MergeRequest& request, const MergeControl& control,
+                                StationeryCache& stationery);
     // The merged document in memory, for previews: no file is written
     // (request.outputPath only names the output in messages). Runs on any
     // thread; hand the bytes to the thread that draws (pageImages).

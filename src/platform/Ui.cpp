@@ -97,6 +97,10 @@ std::optional<QString> DesktopUi::chooseSaveFile(QWidget* parent, const QString&
     dialog.setOption(QFileDialog::DontUseNativeDialog, accessory != nullptr);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // A name typed without an extension still becomes a PDF file; other
+    // extensions stay as typed.
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    dialog.setNameFilters({QCoreApplication::translate("DesktopUi", "PDF files (*.pdf)"), QCoreApplication::translate("DesktopUi", "All files (*)")});
     dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     dialog.selectFile(proposedName);
     dialog.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
@@ -111,6 +115,8 @@ std::optional<QString> DesktopUi::chooseSaveFile(QWidget* parent, const QString&
             accessory->show();
         }
     }
+    // Room for the folder list beside the accessory's options.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(860, 620)));
     const bool accepted = dialog.exec() == QDialog::Accepted;
     if (accessory) {
         // The caller reads the accessory after the dialog is gone.

@@ -154,7 +154,9 @@ public:
 
     // --- files ---
     // A fresh scratch name (tmpN.pdf, prevN.pdf) in the store directory; never
-    // the same twice in a process. Empty when there is no store directory.
+    // the same twice, also across processes sharing the store: the name is
+    // claimed with an empty file, which whoever asked deletes with the rest.
+    // Empty when there is no store directory.
     QString scratchPath(StoreKey kind);
     Result deleteFile(const QString& filePath);
     void removeIfReadable(const QString& itemPath);

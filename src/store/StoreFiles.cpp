@@ -16,6 +16,7 @@
 #include <cstring>
 #include <system_error>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace quillary {
@@ -81,9 +82,23 @@ QString CustomFileManager::scratchPath(StoreKey kind)
 {
     if (directory.isEmpty())
         return {};
-    // fetch_add: two threads asking at once get two different numbers.
-    const int number = cnt.fetch_add(1, std::memory_order_relaxed) + 1;
-    return storeDirectory() + pathSuffix(kind) + QString::number(number) + QStringLiteral(".pdf");
+    const QString prefix = storeDirectory() + pathSuffix(kind);
+    for (;;) {
+        // fetch_add: two threads asking at once get two different numbers.
+        const int number = cnt.fetch_add(1, std::memory_order_relaxed) + 1;
+        const QString candidate = prefix + QString::number(number) + QStringLiteral(".pdf");
+        // The name is claimed with an empty private file: another process
+        // counting from 1 in the same store (a second preview window) skips
+        // it instead of writing over or deleting this process's scratch file.
+        const int fd = ::open(QFile::encodeName(candidate).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return candidate;
+        }
+        if (errno != EEXIST)
+            return candidate; // the write that follows reports why the folder refuses it
+    }
 }
 
 Result CustomFileManager::deleteFile(const QString& filePath)

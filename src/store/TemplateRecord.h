@@ -39,7 +39,7 @@ struct TemplateRecord {
     QVariantMap toEntry() const { return {{name, properties}}; }
 
     // A new template's record: no pages, "Created ..." label, enabled, the
-    // stationery behind the content ("isOverlay" false), format undefined.
+    // stationery over the content ("isOverlay" false), format undefined.
     static TemplateRecord created(const QString& name, const QString& changeLabel);
 
     // Any property as text (see referenceText); empty when absent.

@@ -145,7 +145,9 @@ void StampToolTest::help()
 {
     QString out;
     QCOMPARE(run({{"--help"}}, &out), 0);
-    for (const char* option : {"--password-file FILE", "--owner-password-file FILE", "cannot be lifted"})
+    for (const char* option : {"--password-file FILE", "--owner-password-file FILE", "cannot be lifted",
+                               "--output-dir DIR", "--suffix TEXT", "-j, --jobs N", "--watch IN_DIR", "--settle SECONDS",
+                               "--output-dir DIR DOCUMENT.pdf...", "--watch IN_DIR --output-dir OUT_DIR"})
         QVERIFY2(out.contains(option), option);
     for (const QString& line : out.split('\n'))
         QVERIFY2(line.size() <= 80, qPrintable(line));
@@ -241,6 +243,27 @@ void StampToolTest::refusals_data()
         {"output is a scratch file of the store", {{start + QStringList{"doc.pdf", "S/tmp1.pdf"}}, 2, "tmp1.pdf: OUTPUT lies in the template store"}},
         {"output is a link to the settings file", {{start + QStringList{"doc.pdf", "settings-link.pdf"}}, 2, "settings-link.pdf: OUTPUT lies in the template store"}},
         {"output through a link into the store", {{start + QStringList{"doc.pdf", "store-link/new.pdf"}}, 2, "new.pdf: OUTPUT lies in the template store"}},
+
+        {"--watch without --output-dir", {{start + QStringList{"--watch", "."}}, 2, "--watch needs --output-dir OUT_DIR"}},
+        {"--watch with file arguments",
+         {{start + QStringList{"--watch", ".", "--output-dir", "S", "doc.pdf"}}, 2, "--watch takes no file arguments"}},
+        {"--output-dir without documents",
+         {{start + QStringList{"--output-dir", "."}}, 2, "expected at least one DOCUMENT.pdf with --output-dir"}},
+        {"--suffix without --output-dir", {{with({"--suffix", "-x"})}, 2, "--suffix only takes effect with --output-dir"}},
+        {"-j without --output-dir", {{with({"-j3"})}, 2, "-j only takes effect with --output-dir"}},
+        {"-j 0", {{start + QStringList{"--output-dir", ".", "-j", "0", "doc.pdf"}}, 2,
+                  "-j needs a number of documents from 1 to 64, not \"0\""}},
+        {"-j beyond 64", {{start + QStringList{"--output-dir", ".", "--jobs=65", "doc.pdf"}}, 2, "from 1 to 64, not \"65\""}},
+        {"--suffix with a folder in it",
+         {{start + QStringList{"--output-dir", ".", "--suffix", "x/y", "doc.pdf"}}, 2, "--suffix must not hold a /"}},
+        {"--settle without --watch",
+         {{start + QStringList{"--output-dir", ".", "--settle", "1", "doc.pdf"}}, 2, "--settle only takes effect with --watch"}},
+        {"--settle of no time",
+         {{start + QStringList{"--watch", ".", "--output-dir", "S", "--settle", "0"}}, 2,
+          "--settle needs a number of seconds from 0.05 to 3600, not \"0\""}},
+        {"watched folder is the output folder",
+         {{start + QStringList{"--watch", ".", "--output-dir", "./"}}, 2, "the output folder must not be the watched folder"}},
+        {"watched folder missing", {{start + QStringList{"--watch", "nowhere", "--output-dir", "."}}, 1, "nowhere: no such folder"}},
 
         {"missing document", {{start + QStringList{"none.pdf", "out.pdf"}}, 1, "none.pdf: no such file"}},
         {"unreadable document", {{start + QStringList{"bad.pdf", "out.pdf"}}, 1, "bad.pdf"}},

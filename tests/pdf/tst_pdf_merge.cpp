@@ -179,13 +179,17 @@ private slots:
     // scaled, rotated or moved to the corner, cut off at the edges.
     void geometry_data()
     {
-        const QRectF mark(100, 400, 40, 40); // format -1: from the document's size
+        // format -1: from the document's size by the caller; -2: by the merge
+        const QRectF mark(100, 400, 40, 40);
         table<Geometry>({{"A4", {testpdfs::A4, -1, {}, 0, mark, {595, 842}}},
                          {"Letter", {testpdfs::Letter, -1, {}, 0, mark, {612, 792}}},
                          {"A4 landscape", {testpdfs::A4Landscape, -1, {}, 0, mark, {595, 842}}},
                          {"format 0: own size", {{500, 700}, 0, {}, 0, mark, {500, 700}}},
                          {"larger page clipped", {{1000, 1000}, FormatA4, {}, 0, {580, 830, 99, 99}, {595, 842}}},
-                         {"origin and rotation", {testpdfs::A4Whole, -1, {100, 100}, 90, {150, 150, 40, 40}, {595, 842}}}});
+                         {"origin and rotation", {testpdfs::A4Whole, -1, {100, 100}, 90, {150, 150, 40, 40}, {595, 842}}},
+                         {"A4 measured by the merge", {testpdfs::A4, -2, {}, 0, mark, {595, 842}}},
+                         {"Letter measured by the merge", {testpdfs::Letter, -2, {}, 0, mark, {612, 792}}},
+                         {"other size measured by the merge", {{500, 700}, -2, {}, 0, mark, {500, 700}}}});
     }
     void geometry()
     {
@@ -194,7 +198,9 @@ private slots:
         QVERIFY(testpdfs::writePdf(doc, {{size, {}, {{mark, Qt::blue}}, false, {}, origin, rotate}}));
         const PageSize own = TaskManager::pageSize(doc);
         MergeRequest r = request(doc, output);
-        r.documentFormat = format >= 0 ? format : TaskManager::pageFormat(own.width, own.height).formatCode;
+        r.documentFormat = format >= 0 ? format
+            : format == -1             ? TaskManager::pageFormat(own.width, own.height).formatCode
+                                       : MergeRequest::FormatOfDocument;
         TaskManager::documentFormat = 99; // never read by the engine
         QVERIFY(TaskManager::mergeDocument(r));
         QCOMPARE(testpdfs::mediaBox(output), QRectF(QPointF(), box));
