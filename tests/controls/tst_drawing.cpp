@@ -254,12 +254,15 @@ void TestDrawing::overlayBarsScrollAndFade()
     QVERIFY(vertical->fadeDelay().isActive());
     vertical->fadeOut();
     QCOMPARE(vertical->fadeAnimation().state(), QAbstractAnimation::Running);
-    vertical->fadeAnimation().setCurrentTime(OverlayScrollBar::FadeMs);
-    QCOMPARE(vertical->opacity(), 0.0);
-    // Scrolling brings it back at once.
+    vertical->fadeAnimation().setCurrentTime(OverlayScrollBar::FadeMs / 2);
+    QVERIFY(vertical->opacity() > 0 && vertical->opacity() < 1);
+    // Scrolling while it fades brings it back at once, and it stays.
     area.verticalScrollBar()->setValue(30);
     QCOMPARE(vertical->opacity(), 1.0);
     QCOMPARE(vertical->fadeAnimation().state(), QAbstractAnimation::Stopped);
+    vertical->fadeOut();
+    vertical->fadeAnimation().setCurrentTime(OverlayScrollBar::FadeMs);
+    QCOMPARE(vertical->opacity(), 0.0);
 }
 
 void TestDrawing::hoverHighlight()
