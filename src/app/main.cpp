@@ -2,6 +2,8 @@
 #include "app/AppDelegate.h"
 #include "app/PrintAgentMain.h"
 #include "app/ProcessEntry.h"
+#include "controls/Appearance.h"
+#include "guides/Guides.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
 #include "preview/PreviewScenes.h"
@@ -33,6 +35,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quillary"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("quillary.app"));
+    appearance::apply(app);
 
     // Translations first: the store names its default template in the user's language.
     QTranslator translator;
@@ -46,6 +49,7 @@ int main(int argc, char* argv[])
     // Both modes open "About" through the scene registry.
     registerTemplateScenes();
     registerAppScenes();
+    registerGuideScenes();
 
     if (mode == RunMode::Management) {
         InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));
