@@ -47,16 +47,16 @@
         <translation>?</translation>
     </message>
     <message>
-        <source>Show the manual</source>
-        <translation>Handbuch anzeigen</translation>
-    </message>
-    <message>
         <source>Help</source>
         <translation>Hilfe</translation>
     </message>
     <message>
         <source>Save template</source>
         <translation>Vorlage speichern</translation>
+    </message>
+    <message>
+        <source>Show the video guide</source>
+        <translation>Videoanleitung zeigen</translation>
     </message>
 </context>
 <context>
@@ -497,6 +497,18 @@
     </message>
 </context>
 <context>
+    <name>quillary::DummyActionGetter</name>
+    <message>
+        <source>Choose the %1</source>
+        <extracomment>%1 is &quot;start page&quot;, &quot;continuation page&quot; or &quot;terms page&quot;</extracomment>
+        <translation>Die %1 wählen</translation>
+    </message>
+    <message>
+        <source>Click to choose a PDF file for the %1</source>
+        <translation>Klicken, um eine PDF-Datei für die %1 zu wählen</translation>
+    </message>
+</context>
+<context>
     <name>quillary::EditViewcontroller</name>
     <message>
         <source>Page with stationery</source>
@@ -592,6 +604,65 @@
     </message>
 </context>
 <context>
+    <name>quillary::GuideController</name>
+    <message>
+        <source>Start page</source>
+        <translation>Startseite</translation>
+    </message>
+    <message>
+        <source>Continuation</source>
+        <translation>Folgeseite</translation>
+    </message>
+    <message>
+        <source>Terms</source>
+        <translation>AGB</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Close guide</source>
+        <translation>Anleitung schließen</translation>
+    </message>
+    <message>
+        <source>Arrow to the start page</source>
+        <translation>Pfeil zur Startseite</translation>
+    </message>
+    <message>
+        <source>Guide: put your letterhead in</source>
+        <translation>Anleitung: Briefkopf einsetzen</translation>
+    </message>
+    <message>
+        <source>Put your letterhead in</source>
+        <translation>Setzen Sie Ihren Briefkopf ein</translation>
+    </message>
+    <message>
+        <source>Drag your letterhead PDF from your files onto the start page of the assistant. Or click a page below to choose a file.</source>
+        <translation>Ziehen Sie Ihr Briefkopf-PDF aus Ihren Dateien auf die Startseite des Assistenten. Oder klicken Sie unten auf eine Seite, um eine Datei zu wählen.</translation>
+    </message>
+    <message>
+        <source>Guide: your letterhead is in</source>
+        <translation>Anleitung: Ihr Briefkopf ist eingesetzt</translation>
+    </message>
+    <message>
+        <source>Your letterhead is in</source>
+        <translation>Ihr Briefkopf ist eingesetzt</translation>
+    </message>
+    <message>
+        <source>Add a continuation page for pages 2 and following and a terms page, if you have them. Then name the template and save it: it is offered whenever you print to Quillary.</source>
+        <translation>Fügen Sie eine Folgeseite für Seite 2 und folgende und eine AGB-Seite hinzu, wenn Sie welche haben. Dann benennen und speichern Sie die Vorlage: Sie wird bei jedem Druck auf Quillary angeboten.</translation>
+    </message>
+    <message>
+        <source>Save template</source>
+        <translation>Vorlage speichern</translation>
+    </message>
+    <message>
+        <source>Save template now</source>
+        <translation>Vorlage jetzt speichern</translation>
+    </message>
+</context>
+<context>
     <name>quillary::LargePreview</name>
     <message>
         <source>Selected page</source>
@@ -614,57 +685,6 @@
     </message>
 </context>
 <context>
-    <name>quillary::MainViewController</name>
-    <message>
-        <source>Welcome to Quillary. Your templates are listed on the left; the assistant on the right shows the one you chose.</source>
-        <translation>Willkommen bei Quillary. Links stehen Ihre Vorlagen; der Assistent rechts zeigt die gewählte.</translation>
-    </message>
-    <message>
-        <source>Drop your letterhead PDF on the start page, or click the round button below it to choose a file.</source>
-        <translation>Ziehen Sie Ihr Briefkopf-PDF auf die Startseite oder klicken Sie auf den runden Knopf darunter, um eine Datei zu wählen.</translation>
-    </message>
-    <message>
-        <source>A continuation page and a terms page are optional: they go on pages 2 and following, and after the last page.</source>
-        <translation>Folgeseite und AGB-Seite sind freiwillig: Sie kommen auf Seite 2 und folgende und hinter die letzte Seite.</translation>
-    </message>
-    <message>
-        <source>Give the template a name and save it.</source>
-        <translation>Geben Sie der Vorlage einen Namen und speichern Sie sie.</translation>
-    </message>
-    <message>
-        <source>Now print from any program and choose Quillary: your stationery is laid onto the document.</source>
-        <translation>Drucken Sie jetzt aus einem beliebigen Programm und wählen Sie Quillary: Ihr Briefpapier wird auf das Dokument gelegt.</translation>
-    </message>
-    <message>
-        <source>Tour tip %1 of 5</source>
-        <translation>Tipp %1 von 5 der Einführung</translation>
-    </message>
-    <message>
-        <source>Tip %1 of 5</source>
-        <translation>Tipp %1 von 5</translation>
-    </message>
-    <message>
-        <source>Done</source>
-        <translation>Fertig</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>Schließen</translation>
-    </message>
-    <message>
-        <source>Close tour tip</source>
-        <translation>Tipp schließen</translation>
-    </message>
-    <message>
-        <source>Next</source>
-        <translation>Weiter</translation>
-    </message>
-    <message>
-        <source>Next tour tip</source>
-        <translation>Nächster Tipp</translation>
-    </message>
-</context>
-<context>
     <name>quillary::ManualWindow</name>
     <message>
         <source>Quillary Manual</source>
@@ -677,6 +697,17 @@
     <message>
         <source>&lt;h2&gt;Your stationery on every document&lt;/h2&gt;&lt;p&gt;A &lt;b&gt;template&lt;/b&gt; holds up to three one-page PDF files: the &lt;b&gt;start page&lt;/b&gt; is laid on page 1 of a document, the &lt;b&gt;continuation page&lt;/b&gt; on every further page, and the &lt;b&gt;terms page&lt;/b&gt; is appended after the last page.&lt;/p&gt;&lt;h3&gt;Making a template&lt;/h3&gt;&lt;p&gt;Click &lt;b&gt;+&lt;/b&gt; below the list, drop your letterhead PDF on the start page (or click the round button under it to choose a file), add the other pages if you like, give the template a name and click &lt;b&gt;Save template&lt;/b&gt;. Pages must be DIN A4 or US Letter, portrait or landscape; only the first page of a file is used.&lt;/p&gt;&lt;h3&gt;Enabled and behind the content&lt;/h3&gt;&lt;p&gt;Only enabled templates are offered when you print. With &lt;b&gt;Behind content&lt;/b&gt; on, the stationery lies behind the document&apos;s text; off, it is drawn over it.&lt;/p&gt;&lt;h3&gt;Printing&lt;/h3&gt;&lt;p&gt;Print from any program and choose Quillary. A preview shows your document on your stationery; save it as a PDF or print it.&lt;/p&gt;</source>
         <translation>&lt;h2&gt;Ihr Briefpapier auf jedem Dokument&lt;/h2&gt;&lt;p&gt;Eine &lt;b&gt;Vorlage&lt;/b&gt; enthält bis zu drei einseitige PDF-Dateien: Die &lt;b&gt;Startseite&lt;/b&gt; wird auf Seite 1 eines Dokuments gelegt, die &lt;b&gt;Folgeseite&lt;/b&gt; auf jede weitere Seite, und die &lt;b&gt;AGB-Seite&lt;/b&gt; wird hinter der letzten Seite angehängt.&lt;/p&gt;&lt;h3&gt;Eine Vorlage anlegen&lt;/h3&gt;&lt;p&gt;Klicken Sie unter der Liste auf &lt;b&gt;+&lt;/b&gt;, ziehen Sie Ihr Briefkopf-PDF auf die Startseite (oder klicken Sie auf den runden Knopf darunter, um eine Datei zu wählen), fügen Sie nach Wunsch die anderen Seiten hinzu, geben Sie der Vorlage einen Namen und klicken Sie auf &lt;b&gt;Vorlage speichern&lt;/b&gt;. Die Seiten müssen DIN A4 oder US Letter sein, hoch oder quer; nur die erste Seite einer Datei wird verwendet.&lt;/p&gt;&lt;h3&gt;Aktiv und hinter dem Inhalt&lt;/h3&gt;&lt;p&gt;Beim Drucken werden nur aktive Vorlagen angeboten. Mit &lt;b&gt;Hinter Inhalt&lt;/b&gt; liegt das Briefpapier hinter dem Text des Dokuments; ausgeschaltet wird es darübergelegt.&lt;/p&gt;&lt;h3&gt;Drucken&lt;/h3&gt;&lt;p&gt;Drucken Sie aus einem beliebigen Programm und wählen Sie Quillary. Eine Vorschau zeigt Ihr Dokument auf Ihrem Briefpapier; speichern Sie es als PDF oder drucken Sie es.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::OverlayScrollBar</name>
+    <message>
+        <source>Vertical scroll bar</source>
+        <translation>Senkrechte Bildlaufleiste</translation>
+    </message>
+    <message>
+        <source>Horizontal scroll bar</source>
+        <translation>Waagerechte Bildlaufleiste</translation>
     </message>
 </context>
 <context>
@@ -1066,6 +1097,77 @@ Klicken Sie auf +, um eine anzulegen.</translation>
     </message>
 </context>
 <context>
+    <name>quillary::TourTipView</name>
+    <message>
+        <source>Your templates</source>
+        <translation>Ihre Vorlagen</translation>
+    </message>
+    <message>
+        <source>A new template</source>
+        <translation>Eine neue Vorlage</translation>
+    </message>
+    <message>
+        <source>Your stationery</source>
+        <translation>Ihr Briefpapier</translation>
+    </message>
+    <message>
+        <source>Enabled, and behind the content</source>
+        <translation>Aktiv, und hinter dem Inhalt</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Every template you keep is listed here. Click one to edit it in the assistant on the right.</source>
+        <translation>Hier stehen alle Ihre Vorlagen. Klicken Sie auf eine, um sie im Assistenten rechts zu bearbeiten.</translation>
+    </message>
+    <message>
+        <source>Click + to start a new template. − deletes the template that is selected.</source>
+        <translation>Klicken Sie auf +, um eine neue Vorlage anzulegen. − löscht die gewählte Vorlage.</translation>
+    </message>
+    <message>
+        <source>Drop your letterhead PDF on the start page, or click + below a page. The other two pages are optional; the guide on the left shows how.</source>
+        <translation>Ziehen Sie Ihr Briefkopf-PDF auf die Startseite oder klicken Sie auf + unter einer Seite. Die beiden anderen Seiten sind freiwillig; die Anleitung links zeigt, wie es geht.</translation>
+    </message>
+    <message>
+        <source>Only enabled templates are offered when you print. &quot;Behind content&quot; lays the stationery behind the text of your document; off, it is drawn over it.</source>
+        <translation>Beim Drucken werden nur aktive Vorlagen angeboten. „Hinter Inhalt“ legt das Briefpapier hinter den Text Ihres Dokuments; ausgeschaltet wird es darübergelegt.</translation>
+    </message>
+    <message>
+        <source>Name the template and save it. The first save also makes Quillary a printer: print from any program, choose Quillary, and your stationery is laid onto the document.</source>
+        <translation>Benennen und speichern Sie die Vorlage. Das erste Speichern macht Quillary auch zum Drucker: Drucken Sie aus einem beliebigen Programm, wählen Sie Quillary, und Ihr Briefpapier wird auf das Dokument gelegt.</translation>
+    </message>
+    <message>
+        <source>Tour tip %1 of %2</source>
+        <translation>Tipp %1 von %2 der Einführung</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Close tour tip</source>
+        <translation>Tipp schließen</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Next tour tip</source>
+        <translation>Nächster Tipp</translation>
+    </message>
+</context>
+<context>
     <name>quillary::Updater</name>
     <message>
         <source>Search updates</source>
@@ -1098,6 +1200,29 @@ Klicken Sie auf +, um eine anzulegen.</translation>
     <message>
         <source>Version %1 is the newest version.</source>
         <translation>Version %1 ist die neueste Version.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::VideoGuide</name>
+    <message>
+        <source>Video guide</source>
+        <translation>Videoanleitung</translation>
+    </message>
+    <message>
+        <source>The video guide is not installed. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>Die Videoanleitung ist nicht installiert. Ziehen Sie Ihr Briefkopf-PDF auf die Startseite oder klicken Sie unten auf eine Seite, um eine Datei zu wählen.</translation>
+    </message>
+    <message>
+        <source>Videos cannot be played on this system. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>Auf diesem System lassen sich keine Videos abspielen. Ziehen Sie Ihr Briefkopf-PDF auf die Startseite oder klicken Sie unten auf eine Seite, um eine Datei zu wählen.</translation>
+    </message>
+    <message>
+        <source>How a letterhead is put into the page slots</source>
+        <translation>Wie ein Briefkopf in die Seitenfelder kommt</translation>
+    </message>
+    <message>
+        <source>The video guide cannot be played. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>Die Videoanleitung lässt sich nicht abspielen. Ziehen Sie Ihr Briefkopf-PDF auf die Startseite oder klicken Sie unten auf eine Seite, um eine Datei zu wählen.</translation>
     </message>
 </context>
 </TS>

@@ -47,16 +47,16 @@
         <translation>?</translation>
     </message>
     <message>
-        <source>Show the manual</source>
-        <translation>Show the manual</translation>
-    </message>
-    <message>
         <source>Help</source>
         <translation>Help</translation>
     </message>
     <message>
         <source>Save template</source>
         <translation>Save template</translation>
+    </message>
+    <message>
+        <source>Show the video guide</source>
+        <translation>Show the video guide</translation>
     </message>
 </context>
 <context>
@@ -497,6 +497,18 @@
     </message>
 </context>
 <context>
+    <name>quillary::DummyActionGetter</name>
+    <message>
+        <source>Choose the %1</source>
+        <extracomment>%1 is &quot;start page&quot;, &quot;continuation page&quot; or &quot;terms page&quot;</extracomment>
+        <translation>Choose the %1</translation>
+    </message>
+    <message>
+        <source>Click to choose a PDF file for the %1</source>
+        <translation>Click to choose a PDF file for the %1</translation>
+    </message>
+</context>
+<context>
     <name>quillary::EditViewcontroller</name>
     <message>
         <source>Page with stationery</source>
@@ -592,6 +604,65 @@
     </message>
 </context>
 <context>
+    <name>quillary::GuideController</name>
+    <message>
+        <source>Start page</source>
+        <translation>Start page</translation>
+    </message>
+    <message>
+        <source>Continuation</source>
+        <translation>Continuation</translation>
+    </message>
+    <message>
+        <source>Terms</source>
+        <translation>Terms</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Close guide</source>
+        <translation>Close guide</translation>
+    </message>
+    <message>
+        <source>Arrow to the start page</source>
+        <translation>Arrow to the start page</translation>
+    </message>
+    <message>
+        <source>Guide: put your letterhead in</source>
+        <translation>Guide: put your letterhead in</translation>
+    </message>
+    <message>
+        <source>Put your letterhead in</source>
+        <translation>Put your letterhead in</translation>
+    </message>
+    <message>
+        <source>Drag your letterhead PDF from your files onto the start page of the assistant. Or click a page below to choose a file.</source>
+        <translation>Drag your letterhead PDF from your files onto the start page of the assistant. Or click a page below to choose a file.</translation>
+    </message>
+    <message>
+        <source>Guide: your letterhead is in</source>
+        <translation>Guide: your letterhead is in</translation>
+    </message>
+    <message>
+        <source>Your letterhead is in</source>
+        <translation>Your letterhead is in</translation>
+    </message>
+    <message>
+        <source>Add a continuation page for pages 2 and following and a terms page, if you have them. Then name the template and save it: it is offered whenever you print to Quillary.</source>
+        <translation>Add a continuation page for pages 2 and following and a terms page, if you have them. Then name the template and save it: it is offered whenever you print to Quillary.</translation>
+    </message>
+    <message>
+        <source>Save template</source>
+        <translation>Save template</translation>
+    </message>
+    <message>
+        <source>Save template now</source>
+        <translation>Save template now</translation>
+    </message>
+</context>
+<context>
     <name>quillary::LargePreview</name>
     <message>
         <source>Selected page</source>
@@ -614,57 +685,6 @@
     </message>
 </context>
 <context>
-    <name>quillary::MainViewController</name>
-    <message>
-        <source>Welcome to Quillary. Your templates are listed on the left; the assistant on the right shows the one you chose.</source>
-        <translation>Welcome to Quillary. Your templates are listed on the left; the assistant on the right shows the one you chose.</translation>
-    </message>
-    <message>
-        <source>Drop your letterhead PDF on the start page, or click the round button below it to choose a file.</source>
-        <translation>Drop your letterhead PDF on the start page, or click the round button below it to choose a file.</translation>
-    </message>
-    <message>
-        <source>A continuation page and a terms page are optional: they go on pages 2 and following, and after the last page.</source>
-        <translation>A continuation page and a terms page are optional: they go on pages 2 and following, and after the last page.</translation>
-    </message>
-    <message>
-        <source>Give the template a name and save it.</source>
-        <translation>Give the template a name and save it.</translation>
-    </message>
-    <message>
-        <source>Now print from any program and choose Quillary: your stationery is laid onto the document.</source>
-        <translation>Now print from any program and choose Quillary: your stationery is laid onto the document.</translation>
-    </message>
-    <message>
-        <source>Tour tip %1 of 5</source>
-        <translation>Tour tip %1 of 5</translation>
-    </message>
-    <message>
-        <source>Tip %1 of 5</source>
-        <translation>Tip %1 of 5</translation>
-    </message>
-    <message>
-        <source>Done</source>
-        <translation>Done</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>Close</translation>
-    </message>
-    <message>
-        <source>Close tour tip</source>
-        <translation>Close tour tip</translation>
-    </message>
-    <message>
-        <source>Next</source>
-        <translation>Next</translation>
-    </message>
-    <message>
-        <source>Next tour tip</source>
-        <translation>Next tour tip</translation>
-    </message>
-</context>
-<context>
     <name>quillary::ManualWindow</name>
     <message>
         <source>Quillary Manual</source>
@@ -677,6 +697,17 @@
     <message>
         <source>&lt;h2&gt;Your stationery on every document&lt;/h2&gt;&lt;p&gt;A &lt;b&gt;template&lt;/b&gt; holds up to three one-page PDF files: the &lt;b&gt;start page&lt;/b&gt; is laid on page 1 of a document, the &lt;b&gt;continuation page&lt;/b&gt; on every further page, and the &lt;b&gt;terms page&lt;/b&gt; is appended after the last page.&lt;/p&gt;&lt;h3&gt;Making a template&lt;/h3&gt;&lt;p&gt;Click &lt;b&gt;+&lt;/b&gt; below the list, drop your letterhead PDF on the start page (or click the round button under it to choose a file), add the other pages if you like, give the template a name and click &lt;b&gt;Save template&lt;/b&gt;. Pages must be DIN A4 or US Letter, portrait or landscape; only the first page of a file is used.&lt;/p&gt;&lt;h3&gt;Enabled and behind the content&lt;/h3&gt;&lt;p&gt;Only enabled templates are offered when you print. With &lt;b&gt;Behind content&lt;/b&gt; on, the stationery lies behind the document&apos;s text; off, it is drawn over it.&lt;/p&gt;&lt;h3&gt;Printing&lt;/h3&gt;&lt;p&gt;Print from any program and choose Quillary. A preview shows your document on your stationery; save it as a PDF or print it.&lt;/p&gt;</source>
         <translation>&lt;h2&gt;Your stationery on every document&lt;/h2&gt;&lt;p&gt;A &lt;b&gt;template&lt;/b&gt; holds up to three one-page PDF files: the &lt;b&gt;start page&lt;/b&gt; is laid on page 1 of a document, the &lt;b&gt;continuation page&lt;/b&gt; on every further page, and the &lt;b&gt;terms page&lt;/b&gt; is appended after the last page.&lt;/p&gt;&lt;h3&gt;Making a template&lt;/h3&gt;&lt;p&gt;Click &lt;b&gt;+&lt;/b&gt; below the list, drop your letterhead PDF on the start page (or click the round button under it to choose a file), add the other pages if you like, give the template a name and click &lt;b&gt;Save template&lt;/b&gt;. Pages must be DIN A4 or US Letter, portrait or landscape; only the first page of a file is used.&lt;/p&gt;&lt;h3&gt;Enabled and behind the content&lt;/h3&gt;&lt;p&gt;Only enabled templates are offered when you print. With &lt;b&gt;Behind content&lt;/b&gt; on, the stationery lies behind the document&apos;s text; off, it is drawn over it.&lt;/p&gt;&lt;h3&gt;Printing&lt;/h3&gt;&lt;p&gt;Print from any program and choose Quillary. A preview shows your document on your stationery; save it as a PDF or print it.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::OverlayScrollBar</name>
+    <message>
+        <source>Vertical scroll bar</source>
+        <translation>Vertical scroll bar</translation>
+    </message>
+    <message>
+        <source>Horizontal scroll bar</source>
+        <translation>Horizontal scroll bar</translation>
     </message>
 </context>
 <context>
@@ -1066,6 +1097,77 @@ Click + to add one.</translation>
     </message>
 </context>
 <context>
+    <name>quillary::TourTipView</name>
+    <message>
+        <source>Your templates</source>
+        <translation>Your templates</translation>
+    </message>
+    <message>
+        <source>A new template</source>
+        <translation>A new template</translation>
+    </message>
+    <message>
+        <source>Your stationery</source>
+        <translation>Your stationery</translation>
+    </message>
+    <message>
+        <source>Enabled, and behind the content</source>
+        <translation>Enabled, and behind the content</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Every template you keep is listed here. Click one to edit it in the assistant on the right.</source>
+        <translation>Every template you keep is listed here. Click one to edit it in the assistant on the right.</translation>
+    </message>
+    <message>
+        <source>Click + to start a new template. − deletes the template that is selected.</source>
+        <translation>Click + to start a new template. − deletes the template that is selected.</translation>
+    </message>
+    <message>
+        <source>Drop your letterhead PDF on the start page, or click + below a page. The other two pages are optional; the guide on the left shows how.</source>
+        <translation>Drop your letterhead PDF on the start page, or click + below a page. The other two pages are optional; the guide on the left shows how.</translation>
+    </message>
+    <message>
+        <source>Only enabled templates are offered when you print. &quot;Behind content&quot; lays the stationery behind the text of your document; off, it is drawn over it.</source>
+        <translation>Only enabled templates are offered when you print. &quot;Behind content&quot; lays the stationery behind the text of your document; off, it is drawn over it.</translation>
+    </message>
+    <message>
+        <source>Name the template and save it. The first save also makes Quillary a printer: print from any program, choose Quillary, and your stationery is laid onto the document.</source>
+        <translation>Name the template and save it. The first save also makes Quillary a printer: print from any program, choose Quillary, and your stationery is laid onto the document.</translation>
+    </message>
+    <message>
+        <source>Tour tip %1 of %2</source>
+        <translation>Tour tip %1 of %2</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Close tour tip</source>
+        <translation>Close tour tip</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>Next tour tip</source>
+        <translation>Next tour tip</translation>
+    </message>
+</context>
+<context>
     <name>quillary::Updater</name>
     <message>
         <source>Search updates</source>
@@ -1098,6 +1200,29 @@ Click + to add one.</translation>
     <message>
         <source>Version %1 is the newest version.</source>
         <translation>Version %1 is the newest version.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::VideoGuide</name>
+    <message>
+        <source>Video guide</source>
+        <translation>Video guide</translation>
+    </message>
+    <message>
+        <source>The video guide is not installed. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>The video guide is not installed. Drop your letterhead PDF on the start page, or click a page below to choose a file.</translation>
+    </message>
+    <message>
+        <source>Videos cannot be played on this system. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>Videos cannot be played on this system. Drop your letterhead PDF on the start page, or click a page below to choose a file.</translation>
+    </message>
+    <message>
+        <source>How a letterhead is put into the page slots</source>
+        <translation>How a letterhead is put into the page slots</translation>
+    </message>
+    <message>
+        <source>The video guide cannot be played. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>The video guide cannot be played. Drop your letterhead PDF on the start page, or click a page below to choose a file.</translation>
     </message>
 </context>
 </TS>

@@ -5,6 +5,7 @@
 #include "app/ManualWindow.h"
 #include "app/PrintService.h"
 #include "app/SplashScreenViewController.h"
+#include "guides/GuideSheet.h"
 #include "platform/FailureText.h"
 #include "platform/Storyboard.h"
 #include "platform/Ui.h"
@@ -183,7 +184,8 @@ TemplateWindow* AppDelegate::showMainWindow()
                 if (guarded)
                     performCheck(guarded, edit);
             });
-    connect(window->mainView(), &MainViewController::helpRequested, this, &AppDelegate::showHelp);
+    // The assistant's help button plays the video guide; the Help menu has the manual.
+    connect(window->mainView(), &MainViewController::helpRequested, window, [window] { showGuideSheet(window); });
     suUpdater.setDelegate(window);
 
     currentWindowRef() = window;

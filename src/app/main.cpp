@@ -2,6 +2,8 @@
 #include "app/AppDelegate.h"
 #include "app/PrintAgentMain.h"
 #include "app/ProcessEntry.h"
+#include "controls/Appearance.h"
+#include "guides/Guides.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
 #include "platform/Translations.h"
@@ -33,6 +35,7 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationDomain(QStringLiteral("quillary.app"));
     // Desktops match windows to the installed desktop entry (icon, name) by this.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER));
+    appearance::apply(app);
 
     // Translations first: the store names its default template in the user's language.
     const Translations translations;
@@ -43,6 +46,7 @@ int main(int argc, char* argv[])
     // Both modes open "About" through the scene registry.
     registerTemplateScenes();
     registerAppScenes();
+    registerGuideScenes();
 
     if (mode == RunMode::Management) {
         InstanceGuard guard(sharedStore().storeDirectory() + QStringLiteral("/.management"));

@@ -1,5 +1,7 @@
 #include "preview/CustomCollectionView.h"
 
+#include "controls/Appearance.h"
+#include "controls/OverlayScrollBars.h"
 #include "preview/PreviewGeometry.h"
 
 #include <QKeyEvent>
@@ -11,8 +13,18 @@
 namespace quillary {
 
 namespace {
-const QColor kSelectionColour(5, 46, 76);
-const QColor kItemBackground(215, 215, 215);
+
+// The selection's ink: dark blue on a light strip, a light blue on a dark one.
+QColor selectionColour(const QPalette& palette)
+{
+    return appearance::isDark(palette) ? QColor(110, 170, 230) : QColor(5, 46, 76);
+}
+
+QColor itemBackground(const QPalette& palette)
+{
+    return appearance::isDark(palette) ? QColor(52, 55, 60) : QColor(222, 225, 230);
+}
+
 } // namespace
 
 class CustomCollectionView::Model : public QAbstractListModel {
@@ -58,7 +70,7 @@ public:
         const QRectF cell = QRectF(option.rect).adjusted(3, 3, -3, -3);
         QPainterPath background;
         background.addRoundedRect(cell, 6, 6);
-        painter->fillPath(background, kItemBackground);
+        painter->fillPath(background, itemBackground(option.palette));
 
         const QRectF page = strip->thumbnailRect().translated(option.rect.topLeft());
         painter->fillRect(page, Qt::white);
@@ -69,7 +81,7 @@ public:
         }
         const bool selected = index.row() == strip->selectedIndex();
         if (selected) {
-            painter->setPen(QPen(kSelectionColour, 2));
+            painter->setPen(QPen(selectionColour(option.palette), 2));
             painter->drawRect(page.adjusted(-1, -1, 1, 1));
         } else {
             painter->setPen(QPen(QColor(0, 0, 0, 40), 1));
@@ -79,7 +91,7 @@ public:
         QFont font = option.font;
         font.setBold(selected);
         painter->setFont(font);
-        painter->setPen(selected ? kSelectionColour : option.palette.color(QPalette::Text));
+        painter->setPen(selected ? selectionColour(option.palette) : option.palette.color(QPalette::Text));
         const QRectF labelBox(option.rect.left() + 6, option.rect.top() + 216, option.rect.width() - 12, 24);
         const QString label = QFontMetrics(font).elidedText(index.data().toString(), Qt::ElideRight,
                                                             int(labelBox.width()));
@@ -106,15 +118,12 @@ CustomCollectionView::CustomCollectionView(PreviewPages& pages, QWidget* parent)
     setMovement(QListView::Static);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     horizontalScrollBar()->setSingleStep(geometry::kItemSize.width() / 4);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAutoFillBackground(true);
-    QPalette palette = viewport()->palette();
-    palette.setColor(QPalette::Base, Qt::white);
-    viewport()->setPalette(palette);
+    // The bar lies over the strip's lower edge and fades when it stands still.
+    installOverlayScrollBars(this);
     setAccessibleName(tr("Pages"));
     setAccessibleDescription(tr("The merged pages; the arrow keys choose a page"));
 

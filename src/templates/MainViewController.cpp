@@ -6,7 +6,6 @@
 #include "platform/Storyboard.h"
 #include "store/SharedData.h"
 #include "templates/ConfigurationAssistantController.h"
-#include "templates/TourTips.h"
 
 #include <QLineEdit>
 #include <QMainWindow>
@@ -85,7 +84,13 @@ void MainViewController::templateViewControllerWithSelectedRowName(const QString
     auto* assistant = Storyboard::instantiateAs<ConfigurationAssistantController>(QStringLiteral("configController"));
     if (!assistant)
         assistant = new ConfigurationAssistantController;
+    replaceConfigurationAssistant(assistant);
+}
 
+void MainViewController::replaceConfigurationAssistant(ConfigurationAssistantController* assistant)
+{
+    if (!assistant || assistant == current)
+        return;
     QPointer<ConfigurationAssistantController> previous = current;
     current = assistant;
     connect(assistant, &ConfigurationAssistantController::confirmed, this, &MainViewController::templateConfirmed);
@@ -149,7 +154,7 @@ QWidget* MainViewController::ensureTourTip(int number)
     QPointer<QWidget>& tip = tourTips[number - 1];
     if (!tip) {
         const TourTipFactory& factory = tourTipFactory();
-        tip = factory ? factory(number, this) : createPlaceholderTourTip(number, this);
+        tip = factory ? factory(number, this) : nullptr;
         if (tip) {
             tip->hide();
             tip->setParent(nullptr);

@@ -31,7 +31,7 @@ public:
     // Makes tour tip `number` (1 to 5) for the main view. The tip's controls
     // call navigateTo...ToolTip() and dissmisSheetWithSender() (with a sender
     // whose "tag" property is the tip's number). The guides install theirs;
-    // until then each tip is a plain card.
+    // without it the tour shows nothing.
     using TourTipFactory = std::function<QWidget*(int number, MainViewController* main)>;
     static void setTourTipFactory(TourTipFactory factory);
 
@@ -54,6 +54,9 @@ public:
     // Opens a fresh assistant for the template (or a new one); whatever the
     // previous assistant held unconfirmed is discarded.
     void templateViewControllerWithSelectedRowName(const QString& name, bool isNewTemplate) override;
+    // Shows assistant (the main view takes it) in the configuration area in
+    // place of the current one, which goes away with its unconfirmed input.
+    void replaceConfigurationAssistant(ConfigurationAssistantController* assistant);
 
     void createTourTip();
     void navigateToSecondToolTip();

@@ -1,5 +1,6 @@
 #include "templates/TemplateViewController.h"
 
+#include "controls/OverlayScrollBars.h"
 #include "pdf/TaskManager.h"
 #include "platform/FailureText.h"
 #include "platform/NamedImage.h"
@@ -36,8 +37,24 @@ QString formatLabelFor(const QString& docFormat)
 // ---------------------------------------------------------------------------
 
 DesignableView::DesignableView(QWidget* parent)
-    : QWidget(parent)
+    : TemplateSelectionOverlay(parent)
 {
+    TemplateSelectionOverlay::setBackgroundColor(Qt::transparent);
+    followPalette();
+}
+
+void DesignableView::followPalette()
+{
+    QColor hover = palette().color(QPalette::WindowText);
+    hover.setAlpha(14);
+    setHighlightColor(hover);
+}
+
+void DesignableView::changeEvent(QEvent* event)
+{
+    TemplateSelectionOverlay::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        followPalette();
 }
 
 void DesignableView::setBackgroundColor(const QColor& color)
@@ -48,8 +65,9 @@ void DesignableView::setBackgroundColor(const QColor& color)
     update();
 }
 
-void DesignableView::paintEvent(QPaintEvent*)
+void DesignableView::paintEvent(QPaintEvent* event)
 {
+    TemplateSelectionOverlay::paintEvent(event);
     QPainter painter(this);
     if (background.alpha() > 0)
         painter.fillRect(rect(), background);
@@ -237,10 +255,10 @@ TemplateViewController::TemplateViewController(QWidget* parent)
     headerLayout->addWidget(logo);
     headerLayout->addWidget(title, 1);
 
-    scroll = new QScrollArea(this);
+    // Its bars lie over the rows and fade when the list stands still.
+    scroll = new OverlayScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setAccessibleName(tr("Template list"));
     rowsHost = new QWidget(scroll);

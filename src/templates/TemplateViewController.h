@@ -6,6 +6,7 @@
 // templates through the store and shows, after every change, what the store
 // holds. It tells its delegate which template to open in the assistant.
 
+#include "controls/TemplateSelectionOverlay.h"
 #include "controls/ToggleSwitch.h"
 #include "store/TemplateRecord.h"
 
@@ -32,9 +33,9 @@ public:
     virtual void templateViewControllerWithSelectedRowName(const QString& name, bool isNewTemplate) = 0;
 };
 
-// A plain view with a settable background colour: the background of a row,
-// which shows the selection.
-class DesignableView : public QWidget {
+// The background of a row: lit while the pointer is on it, and in a settable
+// colour that shows the selection.
+class DesignableView : public TemplateSelectionOverlay {
     Q_OBJECT
 public:
     explicit DesignableView(QWidget* parent = nullptr);
@@ -43,8 +44,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void followPalette();
+
     QColor background = Qt::transparent;
 };
 
@@ -81,6 +85,7 @@ public:
     // The row view of a row (nullptr out of range), for tests and tools.
     TemplateRowView* rowView(int row) const;
     QScrollArea* tableView() const { return scroll; }
+    QToolButton* addTemplateButton() const { return addButton; }
 
     // Reads the list from the store and refills the rows.
     void reloadData();

@@ -10,6 +10,8 @@
 #include "app/ManualWindow.h"
 #include "app/PrintAgentMain.h"
 #include "app/SplashScreenViewController.h"
+#include "guides/FirstGuide.h"
+#include "guides/Guides.h"
 #include "pdf/PdfChecks.h"
 #include "pdf/TaskManager.h"
 #include "store/PropertyList.h"
@@ -27,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
 
 using namespace quillary;
 using fixture::pdf;
@@ -152,6 +155,7 @@ private slots:
         fixture::setUpStore();
         registerTemplateScenes();
         registerAppScenes();
+        registerGuideScenes();
     }
     void init()
     {
@@ -399,6 +403,14 @@ void TestManagement::firstStartStartsTheTourOnce()
     Road road;
     road.open();
     QCOMPARE(road.main()->tourTipShown(1), row.tour);
+    if (row.tour) {
+        // The guides' first tip: the window dark but for the template list.
+        auto* tip = qobject_cast<FirstGuide*>(road.main()->tourTipView(1));
+        QVERIFY(tip);
+        QVERIFY(tip->highlightPoint().contains(QRectF(
+            road.main()->templateList()->tableView()->mapTo(road.main(), QPoint(0, 0)),
+            QSizeF(road.main()->templateList()->tableView()->size()))));
+    }
     QCOMPARE(onDisk("first_start").toStringList(), row.after);
     // A later template window of the same run shows no tour.
     road.app.showMainWindow();

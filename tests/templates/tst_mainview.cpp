@@ -2,6 +2,7 @@
 // saves to, whatever the list does meanwhile), the tour tips, the counter
 // image and the Edit menu clean-up.
 
+#include "guides/Guides.h"
 #include "pdf/PdfChecks.h"
 #include "platform/NotificationHub.h"
 #include "support/ManagementFixture.h"
@@ -65,12 +66,13 @@ private slots:
     {
         fixture::setUpStore();
         registerTemplateScenes();
+        registerGuideScenes();
     }
     void init() { fixture::resetTemplates({{"Alpha", pdf("alpha")}, {"Beta", pdf("beta")}, {"Gamma", {}}}); }
     void cleanup()
     {
         window.reset();
-        MainViewController::setTourTipFactory({});
+        registerGuideScenes();
     }
 
     void everyChoiceOpensAFreshAssistant();
