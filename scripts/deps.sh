@@ -11,6 +11,10 @@ PACKAGES=(
   # The print target: libcups for the backend; a private cupsd, its clients
   # and the PDF filter (pdftopdf) for the printing tests.
   libcups2-dev cups-daemon cups-client cups-filters-core-drivers
+  # The desktop package: Qt's own German texts, the checks of the desktop
+  # entries and the AppStream file, and what CPack's Debian generator runs
+  # (dpkg-shlibdeps, file).
+  qt6-translations-l10n desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

@@ -2,150 +2,1227 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
-    <name>CustomFileManager</name>
+    <name>AboutWindow</name>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="488"/>
-        <source>Meine Vorlage</source>
-        <translation>My Template</translation>
+        <source>About Quillary</source>
+        <translation>About Quillary</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="509"/>
+        <source>Lays your company stationery onto any PDF document: print from any program and choose Quillary.</source>
+        <translation>Lays your company stationery onto any PDF document: print from any program and choose Quillary.</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigurationAssistantController</name>
+    <message>
+        <source>Configuration assistant</source>
+        <translation>Configuration assistant</translation>
+    </message>
+    <message>
+        <source>New template</source>
+        <translation>New template</translation>
+    </message>
+    <message>
+        <source>Drop your stationery PDF files on the pages below, or use the round buttons.</source>
+        <translation>Drop your stationery PDF files on the pages below, or use the round buttons.</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>Name of the template</source>
+        <translation>Name of the template</translation>
+    </message>
+    <message>
+        <source>Template name</source>
+        <translation>Template name</translation>
+    </message>
+    <message>
+        <source>PDF files in DIN A4 or US Letter, portrait or landscape. Only the first page of a file is used.</source>
+        <translation>PDF files in DIN A4 or US Letter, portrait or landscape. Only the first page of a file is used.</translation>
+    </message>
+    <message>
+        <source>?</source>
+        <translation>?</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>Save template</source>
+        <translation>Save template</translation>
+    </message>
+    <message>
+        <source>Show the video guide</source>
+        <translation>Show the video guide</translation>
+    </message>
+</context>
+<context>
+    <name>CustomFileManager</name>
+    <message>
+        <source>Meine Vorlage</source>
+        <translation>My template</translation>
+    </message>
+    <message>
         <source>Created </source>
         <translation>Created </translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="510"/>
         <source>Updated </source>
         <translation>Updated </translation>
     </message>
+</context>
+<context>
+    <name>DesktopUi</name>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="535"/>
-        <source>No temporary directory could be created: %1</source>
-        <translation>No temporary directory could be created: %1</translation>
+        <source>PDF files (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
     </message>
     <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="547"/>
-        <source>The page could not be read: %1</source>
-        <translation>The page could not be read: %1</translation>
-    </message>
-    <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="562"/>
-        <source>The settings file could not be read: %1</source>
-        <translation>The settings file could not be read: %1</translation>
-    </message>
-    <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="599"/>
-        <location filename="../../src/store/CustomFileManager.cpp" line="659"/>
-        <location filename="../../src/store/CustomFileManager.cpp" line="668"/>
-        <source>The page could not be stored: %1</source>
-        <translation>The page could not be stored: %1</translation>
-    </message>
-    <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="610"/>
-        <source>The settings file holds no template list: %1</source>
-        <translation>The settings file holds no template list: %1</translation>
-    </message>
-    <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="614"/>
-        <location filename="../../src/store/CustomFileManager.cpp" line="691"/>
-        <source>The settings file could not be written: %1</source>
-        <translation>The settings file could not be written: %1</translation>
-    </message>
-    <message>
-        <location filename="../../src/store/CustomFileManager.cpp" line="625"/>
-        <source>The template &quot;%1&quot; no longer exists.</source>
-        <translation>The template &quot;%1&quot; no longer exists.</translation>
+        <source>All files (*)</source>
+        <translation>All files (*)</translation>
     </message>
 </context>
 <context>
-    <name>quillary::PlaceholderWindow</name>
+    <name>FailureText</name>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="17"/>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="53"/>
-        <source>DIN A4</source>
-        <translation type="unfinished"></translation>
+        <source>A file that is needed does not exist.</source>
+        <translation>A file that is needed does not exist.</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="18"/>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="54"/>
-        <source>US Letter</source>
-        <translation type="unfinished"></translation>
+        <source>A folder was found where a file belongs.</source>
+        <translation>A folder was found where a file belongs.</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="19"/>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="55"/>
-        <source>undefined</source>
-        <translation type="unfinished"></translation>
+        <source>A file that is needed cannot be read.</source>
+        <translation>A file that is needed cannot be read.</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="22"/>
-        <source> (landscape)</source>
-        <translation type="unfinished"></translation>
+        <source>A file that is needed is damaged.</source>
+        <translation>A file that is needed is damaged.</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="22"/>
-        <source> (portrait)</source>
-        <translation type="unfinished"></translation>
+        <source>The document is protected by a password.</source>
+        <translation>The document is protected by a password.</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="23"/>
-        <source>%1, %2 × %3 pt</source>
-        <translation type="unfinished"></translation>
+        <source>The document has no pages.</source>
+        <translation>The document has no pages.</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="39"/>
+        <source>The disk is full.</source>
+        <translation>The disk is full.</translation>
+    </message>
+    <message>
+        <source>A file could not be written.</source>
+        <translation>A file could not be written.</translation>
+    </message>
+    <message>
+        <source>A password or another setting cannot be used.</source>
+        <translation>A password or another setting cannot be used.</translation>
+    </message>
+    <message>
+        <source>That file must not be replaced.</source>
+        <translation>That file must not be replaced.</translation>
+    </message>
+    <message>
+        <source>Stopped.</source>
+        <translation>Stopped.</translation>
+    </message>
+    <message>
+        <source>The template or one of its pages no longer exists.</source>
+        <translation>The template or one of its pages no longer exists.</translation>
+    </message>
+    <message>
+        <source>Another Quillary window is changing the templates. Try again in a moment.</source>
+        <translation>Another Quillary window is changing the templates. Try again in a moment.</translation>
+    </message>
+    <message>
+        <source>“%1” does not exist.</source>
+        <translation>“%1” does not exist.</translation>
+    </message>
+    <message>
+        <source>“%1” is a folder, not a file.</source>
+        <translation>“%1” is a folder, not a file.</translation>
+    </message>
+    <message>
+        <source>“%1” cannot be read.</source>
+        <translation>“%1” cannot be read.</translation>
+    </message>
+    <message>
+        <source>“%1” is damaged or not in a format Quillary can read.</source>
+        <translation>“%1” is damaged or not in a format Quillary can read.</translation>
+    </message>
+    <message>
+        <source>“%1” is protected by a password.</source>
+        <translation>“%1” is protected by a password.</translation>
+    </message>
+    <message>
+        <source>“%1” has no pages.</source>
+        <translation>“%1” has no pages.</translation>
+    </message>
+    <message>
+        <source>The disk is full: “%1” could not be written.</source>
+        <translation>The disk is full: “%1” could not be written.</translation>
+    </message>
+    <message>
+        <source>“%1” could not be written.</source>
+        <translation>“%1” could not be written.</translation>
+    </message>
+    <message>
+        <source>“%1” was not written: a password or another setting cannot be used.</source>
+        <translation>“%1” was not written: a password or another setting cannot be used.</translation>
+    </message>
+    <message>
+        <source>“%1” must not be replaced: it is the document itself or a file of the template store.</source>
+        <translation>“%1” must not be replaced: it is the document itself or a file of the template store.</translation>
+    </message>
+    <message>
+        <source>“%1” no longer exists.</source>
+        <translation>“%1” no longer exists.</translation>
+    </message>
+</context>
+<context>
+    <name>LoadingScreenViewController</name>
+    <message>
+        <source>Saving the template</source>
+        <translation>Saving the template</translation>
+    </message>
+    <message>
+        <source>Saving the template…</source>
+        <translation>Saving the template…</translation>
+    </message>
+</context>
+<context>
+    <name>MainViewController</name>
+    <message>
+        <source>Configuration</source>
+        <translation>Configuration</translation>
+    </message>
+</context>
+<context>
+    <name>PrintService</name>
+    <message>
+        <source>printer</source>
+        <translation>Quillary</translation>
+    </message>
+    <message>
+        <source>open with</source>
+        <translation>Open with Quillary</translation>
+    </message>
+</context>
+<context>
+    <name>SplashScreenViewController</name>
+    <message>
+        <source>Your stationery on every document</source>
+        <translation>Your stationery on every document</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::AppController</name>
+    <message>
+        <source>%1 - Quillary</source>
+        <translation>%1 - Quillary</translation>
+    </message>
+    <message>
         <source>Quillary</source>
-        <translation type="unfinished"></translation>
+        <translation>Quillary</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="40"/>
-        <source>Management mode</source>
-        <translation type="unfinished"></translation>
+        <source>Menu bar</source>
+        <translation>Menu bar</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="41"/>
-        <source>Your stationery templates will be managed here.</source>
-        <translation type="unfinished"></translation>
+        <source>About Quillary</source>
+        <translation>About Quillary</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="51"/>
-        <source>%1 — %2 — %3</source>
-        <translation type="unfinished"></translation>
+        <source>Close Quillary</source>
+        <translation>Quit Quillary</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="57"/>
-        <source>enabled</source>
-        <translation type="unfinished"></translation>
+        <source>Copy</source>
+        <translation>Copy</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="58"/>
-        <source>disabled</source>
-        <translation type="unfinished"></translation>
+        <source>Paste</source>
+        <translation>Paste</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="62"/>
+        <source>Preferences</source>
+        <translation>Preferences</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Edit</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::AppDelegate</name>
+    <message>
+        <source>About Quillary</source>
+        <translation>About Quillary</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Preferences</translation>
+    </message>
+    <message>
+        <source>Close Quillary</source>
+        <translation>Quit Quillary</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>Paste</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>Delete printer</source>
+        <translation>Delete printer</translation>
+    </message>
+    <message>
+        <source>Reset settings</source>
+        <translation>Reset settings</translation>
+    </message>
+    <message>
+        <source>Search updates</source>
+        <translation>Check for updates</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>Quillary&apos;s print service has been removed. Saving a template installs it again.</source>
+        <translation>Quillary&apos;s print service has been removed. Saving a template installs it again.</translation>
+    </message>
+    <message>
+        <source>Reset settings?</source>
+        <translation>Reset settings?</translation>
+    </message>
+    <message>
+        <source>Every template and its pages will be deleted, and Quillary will quit.</source>
+        <translation>Every template and its pages will be deleted, and Quillary will quit.</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Settings not reset</source>
+        <translation>Settings not reset</translation>
+    </message>
+    <message>
+        <source>The template store could not be removed: %1</source>
+        <translation>The template store could not be removed: %1</translation>
+    </message>
+    <message>
+        <source>Template not saved</source>
+        <translation>Template not saved</translation>
+    </message>
+    <message>
+        <source>The template &quot;%1&quot; could not be saved: %2</source>
+        <translation>The template “%1” could not be saved: %2</translation>
+    </message>
+    <message>
+        <source>The template &quot;%1&quot; no longer exists.</source>
+        <translation>The template “%1” no longer exists.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::CircleView</name>
+    <message>
+        <source>start page</source>
+        <translation>start page</translation>
+    </message>
+    <message>
+        <source>continuation page</source>
+        <translation>continuation page</translation>
+    </message>
+    <message>
+        <source>terms page</source>
+        <translation>terms page</translation>
+    </message>
+    <message>
+        <source>Remove %1</source>
+        <translation>Remove %1</translation>
+    </message>
+    <message>
+        <source>Remove the %1</source>
+        <translation>Remove the %1</translation>
+    </message>
+    <message>
+        <source>Choose %1</source>
+        <translation>Choose %1</translation>
+    </message>
+    <message>
+        <source>Choose a PDF file for the %1</source>
+        <translation>Choose a PDF file for the %1</translation>
+    </message>
+    <message>
+        <source>Choose the %1</source>
+        <translation>Choose the %1</translation>
+    </message>
+    <message>
+        <source>Unknown Format</source>
+        <translation>Unknown page format</translation>
+    </message>
+    <message>
+        <source>Supported Formats</source>
+        <translation>Quillary takes pages in DIN A4 and US Letter, portrait or landscape.</translation>
+    </message>
+    <message>
+        <source>PDF with background</source>
+        <translation>PDF with a white background</translation>
+    </message>
+    <message>
+        <source>The content may not be displayed after printing because a white background has been detected</source>
+        <translation>This page has a white background: it may hide the content of documents printed on it.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::ConfigurationAssistantController</name>
+    <message>
+        <source>Start page</source>
+        <translation>Start page</translation>
+    </message>
+    <message>
+        <source>Continuation page</source>
+        <translation>Continuation page</translation>
+    </message>
+    <message>
+        <source>Terms page</source>
+        <translation>Terms page</translation>
+    </message>
+    <message>
+        <source>Page 1 of every document</source>
+        <translation>Page 1 of every document</translation>
+    </message>
+    <message>
+        <source>Pages 2 and following</source>
+        <translation>Pages 2 and following</translation>
+    </message>
+    <message>
+        <source>Appended at the end</source>
+        <translation>Appended at the end</translation>
+    </message>
+    <message>
+        <source>New template</source>
+        <translation>New template</translation>
+    </message>
+    <message>
+        <source>Edit template</source>
+        <translation>Edit template</translation>
+    </message>
+    <message>
+        <source>Enter name</source>
+        <translation>Enter a name</translation>
+    </message>
+    <message>
+        <source>Pls enter a name</source>
+        <translation>Please give the template a name.</translation>
+    </message>
+    <message>
+        <source>Templatename exists</source>
+        <translation>Template name in use</translation>
+    </message>
+    <message>
+        <source>You have an template with the same name</source>
+        <translation>There is already a template with this name.</translation>
+    </message>
+    <message>
+        <source>Missing start page</source>
+        <translation>Missing start page</translation>
+    </message>
+    <message>
+        <source>You have to  include at least the home page</source>
+        <translation>A template needs at least a start page.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::CustomCollectionView</name>
+    <message>
+        <source>Page %1: %2</source>
+        <extracomment>Accessible name of a page thumbnail: page number, then its role</extracomment>
+        <translation>Page %1: %2</translation>
+    </message>
+    <message>
+        <source>Pages</source>
+        <translation>Pages</translation>
+    </message>
+    <message>
+        <source>The merged pages; the arrow keys choose a page</source>
+        <translation>The merged pages; the arrow keys choose a page</translation>
+    </message>
+    <message>
+        <source>Start page</source>
+        <translation>Start page</translation>
+    </message>
+    <message>
+        <source>Terms of Service</source>
+        <translation>Terms page</translation>
+    </message>
+    <message>
+        <source>Follow page</source>
+        <translation>Continuation page</translation>
+    </message>
+    <message>
+        <source>Follow pages</source>
+        <translation>Continuation pages</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::DummyActionGetter</name>
+    <message>
+        <source>Choose the %1</source>
+        <extracomment>%1 is &quot;start page&quot;, &quot;continuation page&quot; or &quot;terms page&quot;</extracomment>
+        <translation>Choose the %1</translation>
+    </message>
+    <message>
+        <source>Click to choose a PDF file for the %1</source>
+        <translation>Click to choose a PDF file for the %1</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::EditViewcontroller</name>
+    <message>
+        <source>Page with stationery</source>
+        <translation>Page with stationery</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>Move the content</source>
+        <translation>Move the content</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation>mm</translation>
+    </message>
+    <message>
+        <source>&amp;x:</source>
+        <translation>&amp;x:</translation>
+    </message>
+    <message>
+        <source>x offset in millimetres</source>
+        <translation>x offset in millimetres</translation>
+    </message>
+    <message>
+        <source>&amp;y:</source>
+        <translation>&amp;y:</translation>
+    </message>
+    <message>
+        <source>y offset in millimetres</source>
+        <translation>y offset in millimetres</translation>
+    </message>
+    <message>
+        <source>Move content right</source>
+        <translation>Move content right</translation>
+    </message>
+    <message>
+        <source>Move content left</source>
+        <translation>Move content left</translation>
+    </message>
+    <message>
+        <source>Move content up</source>
+        <translation>Move content up</translation>
+    </message>
+    <message>
+        <source>Move content down</source>
+        <translation>Move content down</translation>
+    </message>
+    <message>
+        <source>Positive values move the content to the right and up.</source>
+        <translation>Positive values move the content to the right and up.</translation>
+    </message>
+    <message>
+        <source>Stationery behind content</source>
+        <translation>Stationery behind content</translation>
+    </message>
+    <message>
+        <source>Show help lines</source>
+        <translation>Show help lines</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Accept</source>
+        <translation>Accept</translation>
+    </message>
+    <message>
+        <source>Left help line</source>
+        <translation>Left help line</translation>
+    </message>
+    <message>
+        <source>Right help line</source>
+        <translation>Right help line</translation>
+    </message>
+    <message>
+        <source>Top help line</source>
+        <translation>Top help line</translation>
+    </message>
+    <message>
+        <source>Bottom help line</source>
+        <translation>Bottom help line</translation>
+    </message>
+    <message>
+        <source>Background in the document</source>
+        <translation>White background in the document</translation>
+    </message>
+    <message>
+        <source>The stationery may not be displayed because a white background has been detected in the created document</source>
+        <translation>This page of the document has a white background: it may hide the stationery.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::GuideController</name>
+    <message>
+        <source>Start page</source>
+        <translation>Start page</translation>
+    </message>
+    <message>
+        <source>Continuation</source>
+        <translation>Continuation</translation>
+    </message>
+    <message>
+        <source>Terms</source>
+        <translation>Terms</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Close guide</source>
+        <translation>Close guide</translation>
+    </message>
+    <message>
+        <source>Arrow to the start page</source>
+        <translation>Arrow to the start page</translation>
+    </message>
+    <message>
+        <source>Guide: put your letterhead in</source>
+        <translation>Guide: put your letterhead in</translation>
+    </message>
+    <message>
+        <source>Put your letterhead in</source>
+        <translation>Put your letterhead in</translation>
+    </message>
+    <message>
+        <source>Drag your letterhead PDF from your files onto the start page of the assistant. Or click a page below to choose a file.</source>
+        <translation>Drag your letterhead PDF from your files onto the start page of the assistant. Or click a page below to choose a file.</translation>
+    </message>
+    <message>
+        <source>Guide: your letterhead is in</source>
+        <translation>Guide: your letterhead is in</translation>
+    </message>
+    <message>
+        <source>Your letterhead is in</source>
+        <translation>Your letterhead is in</translation>
+    </message>
+    <message>
+        <source>Add a continuation page for pages 2 and following and a terms page, if you have them. Then name the template and save it: it is offered whenever you print to Quillary.</source>
+        <translation>Add a continuation page for pages 2 and following and a terms page, if you have them. Then name the template and save it: it is offered whenever you print to Quillary.</translation>
+    </message>
+    <message>
+        <source>Save template</source>
+        <translation>Save template</translation>
+    </message>
+    <message>
+        <source>Save template now</source>
+        <translation>Save template now</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::LargePreview</name>
+    <message>
+        <source>Selected page</source>
+        <translation>Selected page</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::LoadingScreenViewController</name>
+    <message>
+        <source>Step %1 of %2</source>
+        <translation>Step %1 of %2</translation>
+    </message>
+    <message>
+        <source>Saving &quot;%1&quot;…</source>
+        <translation>Saving “%1”…</translation>
+    </message>
+    <message>
+        <source>Updating &quot;%1&quot;…</source>
+        <translation>Updating “%1”…</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::ManualWindow</name>
+    <message>
+        <source>Quillary Manual</source>
+        <translation>Quillary Manual</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>&lt;h2&gt;Your stationery on every document&lt;/h2&gt;&lt;p&gt;A &lt;b&gt;template&lt;/b&gt; holds up to three one-page PDF files: the &lt;b&gt;start page&lt;/b&gt; is laid on page 1 of a document, the &lt;b&gt;continuation page&lt;/b&gt; on every further page, and the &lt;b&gt;terms page&lt;/b&gt; is appended after the last page.&lt;/p&gt;&lt;h3&gt;Making a template&lt;/h3&gt;&lt;p&gt;Click &lt;b&gt;+&lt;/b&gt; below the list, drop your letterhead PDF on the start page (or click the round button under it to choose a file), add the other pages if you like, give the template a name and click &lt;b&gt;Save template&lt;/b&gt;. Pages must be DIN A4 or US Letter, portrait or landscape; only the first page of a file is used.&lt;/p&gt;&lt;h3&gt;Enabled and behind the content&lt;/h3&gt;&lt;p&gt;Only enabled templates are offered when you print. With &lt;b&gt;Behind content&lt;/b&gt; on, the stationery lies behind the document&apos;s text; off, it is drawn over it.&lt;/p&gt;&lt;h3&gt;Printing&lt;/h3&gt;&lt;p&gt;Print from any program and choose Quillary. A preview shows your document on your stationery; save it as a PDF or print it.&lt;/p&gt;</source>
+        <translation>&lt;h2&gt;Your stationery on every document&lt;/h2&gt;&lt;p&gt;A &lt;b&gt;template&lt;/b&gt; holds up to three one-page PDF files: the &lt;b&gt;start page&lt;/b&gt; is laid on page 1 of a document, the &lt;b&gt;continuation page&lt;/b&gt; on every further page, and the &lt;b&gt;terms page&lt;/b&gt; is appended after the last page.&lt;/p&gt;&lt;h3&gt;Making a template&lt;/h3&gt;&lt;p&gt;Click &lt;b&gt;+&lt;/b&gt; below the list, drop your letterhead PDF on the start page (or click the round button under it to choose a file), add the other pages if you like, give the template a name and click &lt;b&gt;Save template&lt;/b&gt;. Pages must be DIN A4 or US Letter, portrait or landscape; only the first page of a file is used.&lt;/p&gt;&lt;h3&gt;Enabled and behind the content&lt;/h3&gt;&lt;p&gt;Only enabled templates are offered when you print. With &lt;b&gt;Behind content&lt;/b&gt; on, the stationery lies behind the document&apos;s text; off, it is drawn over it.&lt;/p&gt;&lt;h3&gt;Printing&lt;/h3&gt;&lt;p&gt;Print from any program and choose Quillary. A preview shows your document on your stationery; save it as a PDF or print it.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::OverlayScrollBar</name>
+    <message>
+        <source>Vertical scroll bar</source>
+        <translation>Vertical scroll bar</translation>
+    </message>
+    <message>
+        <source>Horizontal scroll bar</source>
+        <translation>Horizontal scroll bar</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::PDFPOPupPreview</name>
+    <message>
+        <source>Page preview</source>
+        <translation>Page preview</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::PreviewController</name>
+    <message>
+        <source>Preview</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>Template</source>
+        <translation>Template</translation>
+    </message>
+    <message>
+        <source>&amp;Template:</source>
+        <translation>&amp;Template:</translation>
+    </message>
+    <message>
+        <source>Stationery pages</source>
+        <translation>Stationery pages</translation>
+    </message>
+    <message>
+        <source>Start page</source>
+        <translation>Start page</translation>
+    </message>
+    <message>
+        <source>Follow pages</source>
+        <translation>Continuation pages</translation>
+    </message>
+    <message>
+        <source>Terms of Service</source>
+        <translation>Terms page</translation>
+    </message>
+    <message>
+        <source>&amp;Offset...</source>
+        <translation>&amp;Offset…</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>Move the content of the selected page against the stationery</source>
+        <translation>Move the content of the selected page against the stationery</translation>
+    </message>
+    <message>
+        <source>&amp;Print...</source>
+        <translation>&amp;Print…</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>&amp;Save...</source>
+        <translation>&amp;Save…</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Undefined</source>
+        <translation>Undefined</translation>
+    </message>
+    <message>
+        <source>There is no enabled template. Enable one in Quillary&apos;s template window.</source>
+        <translation>There is no enabled template. Enable one in Quillary&apos;s template window.</translation>
+    </message>
+    <message>
+        <source>No template fits the paper format of this document. Choose one above.</source>
+        <translation>No template fits the paper format of this document. Choose one above.</translation>
+    </message>
+    <message>
+        <source>The preview could not be made: %1</source>
+        <translation>The preview could not be made: %1</translation>
+    </message>
+    <message>
+        <source>The merged document could not be read.</source>
+        <translation>The merged document could not be read.</translation>
+    </message>
+    <message>
+        <source>Saving...</source>
+        <translation>Saving…</translation>
+    </message>
+    <message>
+        <source>Printing...</source>
+        <translation>Printing…</translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>Terms of Service cant moved</source>
+        <translation>The terms page cannot be moved</translation>
+    </message>
+    <message>
+        <source>Can&apos;t edit Terms of Service</source>
+        <translation>The terms page is appended as it is; only the pages of the document can be moved.</translation>
+    </message>
+    <message>
+        <source>The page cannot be edited</source>
+        <translation>The page cannot be edited</translation>
+    </message>
+    <message>
+        <source>Offset of the first page</source>
+        <translation>Offset of the first page</translation>
+    </message>
+    <message>
+        <source>Offset of the following pages</source>
+        <translation>Offset of the following pages</translation>
+    </message>
+    <message>
+        <source>The printer did not take the document.</source>
+        <translation>The printer did not take the document.</translation>
+    </message>
+    <message>
+        <source>The printer “%1” did not take the document.</source>
+        <translation>The printer “%1” did not take the document.</translation>
+    </message>
+    <message>
+        <source>The document was not saved</source>
+        <translation>The document was not saved</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved. %2</source>
+        <translation>“%1” could not be saved. %2</translation>
+    </message>
+    <message>
+        <source>The document was saved</source>
+        <translation>The document was saved</translation>
+    </message>
+    <message>
+        <source>%1 could not be opened.</source>
+        <translation>%1 could not be opened.</translation>
+    </message>
+    <message>
+        <source>No mail program could be started. The document is saved as %1.</source>
+        <translation>No mail program could be started. The document is saved as %1.</translation>
+    </message>
+    <message>
+        <source>The document was not printed</source>
+        <translation>The document was not printed</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::ProgressCircle</name>
+    <message>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>Working</source>
+        <translation>Working</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::SavePanelView</name>
+    <message>
+        <source>PDF options</source>
+        <translation>PDF options</translation>
+    </message>
+    <message>
+        <source>Protect with a password</source>
+        <translation>Protect with a password</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Do not allow printing and copying</source>
+        <translation>Do not allow printing and copying</translation>
+    </message>
+    <message>
+        <source>Owner password</source>
+        <translation>Owner password</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>Author</source>
+        <translation>Author</translation>
+    </message>
+    <message>
+        <source>Open PDF after saving</source>
+        <translation>Open PDF after saving</translation>
+    </message>
+    <message>
+        <source>Attach to a new mail</source>
+        <translation>Attach to a new mail</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>Owner password:</source>
+        <translation>Owner password:</translation>
+    </message>
+    <message>
+        <source>Title:</source>
+        <translation>Title:</translation>
+    </message>
+    <message>
+        <source>Author:</source>
+        <translation>Author:</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::SplashScreenViewController</name>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::Stepper</name>
+    <message>
+        <source>Up</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>Down</source>
+        <translation>Down</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::TemplateImageView</name>
+    <message>
+        <source>Page preview</source>
+        <translation>Page preview</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::TemplateImageViewContainer</name>
+    <message>
+        <source>%1 drop area</source>
+        <translation>%1 drop area</translation>
+    </message>
+    <message>
+        <source>Drop a PDF file here</source>
+        <translation>Drop a PDF file here</translation>
+    </message>
+    <message>
+        <source>PDF with background</source>
+        <translation>PDF with a white background</translation>
+    </message>
+    <message>
+        <source>The content may not be displayed after printing because a white background has been detected</source>
+        <translation>This page has a white background: it may hide the content of documents printed on it.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::TemplateViewController</name>
+    <message>
+        <source>DIN A4</source>
+        <translation>DIN A4</translation>
+    </message>
+    <message>
+        <source>US Letter</source>
+        <translation>US Letter</translation>
+    </message>
+    <message>
+        <source>Undefined</source>
+        <translation>Undefined</translation>
+    </message>
+    <message>
+        <source>No page</source>
+        <translation>No page</translation>
+    </message>
+    <message>
+        <source>Enabled templates are offered when you print</source>
+        <translation>Enabled templates are offered when you print</translation>
+    </message>
+    <message>
+        <source>On: the stationery lies behind the document&apos;s content.
+Off: it is drawn over the content.</source>
+        <translation>On: the stationery lies behind the document&apos;s content.
+Off: it is drawn over the content.</translation>
+    </message>
+    <message>
+        <source>Enabled</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>Behind content</source>
+        <translation>Behind content</translation>
+    </message>
+    <message>
+        <source>Enable %1</source>
+        <translation>Enable %1</translation>
+    </message>
+    <message>
+        <source>Stationery behind content, %1</source>
+        <translation>Stationery behind content, %1</translation>
+    </message>
+    <message>
+        <source>Start page of %1</source>
+        <translation>Start page of %1</translation>
+    </message>
+    <message>
         <source>Templates</source>
-        <translation type="unfinished"></translation>
+        <translation>Templates</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="69"/>
-        <source>Quillary – Preview</source>
-        <translation type="unfinished"></translation>
+        <source>Quillary</source>
+        <translation>Quillary</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="70"/>
-        <source>Print-service mode</source>
-        <translation type="unfinished"></translation>
+        <source>Template list</source>
+        <translation>Template list</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="71"/>
-        <source>Document: %1</source>
-        <translation type="unfinished"></translation>
+        <source>No templates yet.
+Click + to add one.</source>
+        <translation>No templates yet.
+Click + to add one.</translation>
     </message>
     <message>
-        <location filename="../../src/app/PlaceholderWindow.cpp" line="75"/>
-        <source>Paper format: %1</source>
-        <translation type="unfinished"></translation>
+        <source>Add template</source>
+        <translation>Add template</translation>
+    </message>
+    <message>
+        <source>Add a template</source>
+        <translation>Add a template</translation>
+    </message>
+    <message>
+        <source>Delete template</source>
+        <translation>Delete template</translation>
+    </message>
+    <message>
+        <source>Delete the selected template</source>
+        <translation>Delete the selected template</translation>
+    </message>
+    <message>
+        <source>Delete template?</source>
+        <translation>Delete template?</translation>
+    </message>
+    <message>
+        <source>Do you want to delete the selected template?</source>
+        <translation>Do you want to delete the selected template?</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Template not deleted</source>
+        <translation>Template not deleted</translation>
+    </message>
+    <message>
+        <source>The template &quot;%1&quot; could not be deleted: %2</source>
+        <translation>The template “%1” could not be deleted: %2</translation>
+    </message>
+    <message>
+        <source>Template not changed</source>
+        <translation>Template not changed</translation>
+    </message>
+    <message>
+        <source>The template &quot;%1&quot; could not be changed: %2</source>
+        <translation>The template “%1” could not be changed: %2</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::TemplateWindow</name>
+    <message>
+        <source>Quillary</source>
+        <translation>Quillary</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::TourTipView</name>
+    <message>
+        <source>Your templates</source>
+        <translation>Your templates</translation>
+    </message>
+    <message>
+        <source>A new template</source>
+        <translation>A new template</translation>
+    </message>
+    <message>
+        <source>Your stationery</source>
+        <translation>Your stationery</translation>
+    </message>
+    <message>
+        <source>Enabled, and behind the content</source>
+        <translation>Enabled, and behind the content</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Every template you keep is listed here. Click one to edit it in the assistant on the right.</source>
+        <translation>Every template you keep is listed here. Click one to edit it in the assistant on the right.</translation>
+    </message>
+    <message>
+        <source>Click + to start a new template. − deletes the template that is selected.</source>
+        <translation>Click + to start a new template. − deletes the template that is selected.</translation>
+    </message>
+    <message>
+        <source>Drop your letterhead PDF on the start page, or click + below a page. The other two pages are optional; the guide on the left shows how.</source>
+        <translation>Drop your letterhead PDF on the start page, or click + below a page. The other two pages are optional; the guide on the left shows how.</translation>
+    </message>
+    <message>
+        <source>Only enabled templates are offered when you print. &quot;Behind content&quot; lays the stationery behind the text of your document; off, it is drawn over it.</source>
+        <translation>Only enabled templates are offered when you print. &quot;Behind content&quot; lays the stationery behind the text of your document; off, it is drawn over it.</translation>
+    </message>
+    <message>
+        <source>Name the template and save it. The first save also makes Quillary a printer: print from any program, choose Quillary, and your stationery is laid onto the document.</source>
+        <translation>Name the template and save it. The first save also makes Quillary a printer: print from any program, choose Quillary, and your stationery is laid onto the document.</translation>
+    </message>
+    <message>
+        <source>Tour tip %1 of %2</source>
+        <translation>Tour tip %1 of %2</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Close tour tip</source>
+        <translation>Close tour tip</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>Next tour tip</source>
+        <translation>Next tour tip</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::Updater</name>
+    <message>
+        <source>Search updates</source>
+        <translation>Check for updates</translation>
+    </message>
+    <message>
+        <source>Updates for Quillary come with your system&apos;s packages.</source>
+        <translation>Updates for Quillary come with your system&apos;s packages.</translation>
+    </message>
+    <message>
+        <source>The update information could not be read: %1</source>
+        <translation>The update information could not be read: %1</translation>
+    </message>
+    <message>
+        <source>A new version is available</source>
+        <translation>A new version is available</translation>
+    </message>
+    <message>
+        <source>Quillary %1 is available.</source>
+        <translation>Quillary %1 is available.</translation>
+    </message>
+    <message>
+        <source>Quillary %1 is available at %2.</source>
+        <translation>Quillary %1 is available at %2.</translation>
+    </message>
+    <message>
+        <source>Quillary is up to date</source>
+        <translation>Quillary is up to date</translation>
+    </message>
+    <message>
+        <source>Version %1 is the newest version.</source>
+        <translation>Version %1 is the newest version.</translation>
+    </message>
+</context>
+<context>
+    <name>quillary::VideoGuide</name>
+    <message>
+        <source>Video guide</source>
+        <translation>Video guide</translation>
+    </message>
+    <message>
+        <source>The video guide is not installed. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>The video guide is not installed. Drop your letterhead PDF on the start page, or click a page below to choose a file.</translation>
+    </message>
+    <message>
+        <source>Videos cannot be played on this system. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>Videos cannot be played on this system. Drop your letterhead PDF on the start page, or click a page below to choose a file.</translation>
+    </message>
+    <message>
+        <source>How a letterhead is put into the page slots</source>
+        <translation>How a letterhead is put into the page slots</translation>
+    </message>
+    <message>
+        <source>The video guide cannot be played. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
+        <translation>The video guide cannot be played. Drop your letterhead PDF on the start page, or click a page below to choose a file.</translation>
     </message>
 </context>
 </TS>

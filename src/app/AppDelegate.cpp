@@ -6,8 +6,10 @@
 #include "app/PrintService.h"
 #include "app/SplashScreenViewController.h"
 #include "guides/GuideSheet.h"
+#include "platform/FailureText.h"
 #include "platform/Storyboard.h"
 #include "platform/Ui.h"
+#include "store/SharedData.h"
 #include "store/StoreKey.h"
 #include "templates/ConfigurationAssistantController.h"
 #include "templates/MainViewController.h"
@@ -262,7 +264,8 @@ void AppDelegate::reset()
     if (!reset) {
         // Nothing to start afresh from: the templates are (partly) still there.
         Ui::instance().alert(currentWindowRef(), tr("Settings not reset"),
-                             tr("The template store could not be removed: %1").arg(reset.error));
+                             tr("The template store could not be removed: %1")
+                                 .arg(FailureText::sentence(reset, {sharedStore().settingsPath()})));
         return;
     }
     Ui::instance().exitProcess(0);
@@ -283,12 +286,19 @@ void AppDelegate::performCheck(TemplateWindow* window, const TemplateEdit& edit)
     if (!saved && saved.code != ErrorCode::Missing) {
         // Nothing was stored; the assistant keeps what the user entered.
         delete loading;
+        // The chosen PDF files ("existing" keeps a stored page: no file of the user's).
+        QStringList files{sharedStore().settingsPath()};
+        for (const QString& source : edit.sources)
+            if (source != SharedData::existing)
+                files << source;
         Ui::instance().alert(window, tr("Template not saved"),
-                             tr("The template \"%1\" could not be saved: %2").arg(edit.typedName, saved.error));
+                             tr("The template \"%1\" could not be saved: %2")
+                                 .arg(edit.typedName, FailureText::sentence(saved, files)));
         return;
     }
     if (!saved)
-        Ui::instance().alert(window, tr("Template not saved"), saved.error);
+        Ui::instance().alert(window, tr("Template not saved"),
+                             tr("The template \"%1\" no longer exists.").arg(edit.editedName));
     QPointer<TemplateWindow> guarded = window;
     connect(loading, &LoadingScreenViewController::finished, this, [this, guarded] {
         showMainWindow();

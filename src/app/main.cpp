@@ -6,14 +6,12 @@
 #include "guides/Guides.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
+#include "platform/Translations.h"
 #include "preview/PreviewScenes.h"
 #include "store/CustomFileManager.h"
 #include "templates/TemplateWindow.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <cstring>
 
@@ -35,13 +33,12 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quillary"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("quillary.app"));
+    // Desktops match windows to the installed desktop entry (icon, name) by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER));
     appearance::apply(app);
 
     // Translations first: the store names its default template in the user's language.
-    QTranslator translator;
-    if (translator.load(QLocale(), QStringLiteral("quillary"), QStringLiteral("_"),
-                        QStringLiteral(":/quillary/translations")))
-        QApplication::installTranslator(&translator);
+    const Translations translations;
 
     const RunMode mode = prepareProcess(arguments);
     QApplication::setWindowIcon(namedImage(QStringLiteral("quillary")));

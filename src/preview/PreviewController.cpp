@@ -1,6 +1,7 @@
 #include "preview/PreviewController.h"
 
 #include "controls/ProgressCircle.h"
+#include "platform/FailureText.h"
 #include "platform/Storyboard.h"
 #include "platform/Ui.h"
 #include "preview/CustomCollectionView.h"
@@ -407,7 +408,8 @@ void PreviewController::rebuildMerged(const std::shared_ptr<RebuildJob>& job, co
     if (!result.ok() || !result.value) {
         currentRebuild.reset();
         previewPages->clear();
-        showProblem(tr("The preview could not be made: %1").arg(result.error));
+        showProblem(tr("The preview could not be made: %1")
+                        .arg(FailureText::sentence(result, knownFiles(job->request))));
         emit rebuildFinished(false);
         return;
     }
@@ -535,7 +537,7 @@ void PreviewController::setOffsetWithSender()
     const Result extracted = TaskManager::extractPage(path, selectedIndex, input, TaskManager::documentFormat);
     if (!extracted) {
         sharedStore().removeIfReadable(input);
-        Ui::instance().alert(window(), tr("The page cannot be edited"), extracted.error);
+        Ui::instance().alert(window(), tr("The page cannot be edited"), FailureText::sentence(extracted, {path}));
         return;
     }
 

@@ -134,10 +134,14 @@ private:
     void selectionChanged(int index);
     void showProblem(const QString& text);
     void updateState();
-    void saveMerged(const Result& result, const QString& file, bool openAfterwards, bool mailAfterwards);
-    void printMerged(const Result& result, const QString& scratch);
-    void printed(const Result& result, const QString& scratch);
+    void saveMerged(const Result& result, const MergeRequest& request, bool openAfterwards, bool mailAfterwards);
+    void printMerged(const Result& result, const MergeRequest& request);
+    // problem: what the user is told when result failed (not when cancelled).
+    void printed(const Result& result, const QString& scratch, const QString& problem);
     void forgetScratch(const QString& scratch);
+    // The files a merge reads (document, stationery), for naming the one a
+    // failure is about; scratch files mean nothing to the user.
+    static QStringList knownFiles(const MergeRequest& request);
     bool termsPageIncluded(const TemplatePagePaths& paths) const;
 
     std::unique_ptr<PreviewPages> previewPages;

@@ -2,6 +2,7 @@
 // process then ends) and printing it (the window stays).
 
 #include "controls/ProgressCircle.h"
+#include "platform/FailureText.h"
 #include "platform/Ui.h"
 #include "preview/PreviewController.h"
 #include "preview/PreviewPages.h"
@@ -17,24 +18,25 @@ namespace quillary {
 
 namespace {
 
-// What went wrong, in the user's words; the engine's line adds the details.
-QString reasonText(const Result& result)
+// A print job that failed, in the user's words.
+QString printProblem(const Result& result, const QString& printerName)
 {
-    QString reason;
-    switch (result.code) {
-    case ErrorCode::NoSpace: reason = PreviewController::tr("The disk is full."); break;
-    case ErrorCode::NotFound: reason = PreviewController::tr("A file it needs is gone."); break;
-    case ErrorCode::Unreadable: reason = PreviewController::tr("A file it needs cannot be read."); break;
-    case ErrorCode::Damaged: reason = PreviewController::tr("A file it needs is damaged."); break;
-    case ErrorCode::PasswordProtected: reason = PreviewController::tr("The document is protected by a password."); break;
-    case ErrorCode::InvalidInput: reason = PreviewController::tr("The options cannot be used."); break;
-    case ErrorCode::Refused: reason = PreviewController::tr("That file must not be replaced."); break;
-    default: reason = PreviewController::tr("The file could not be written."); break;
-    }
-    return result.error.isEmpty() ? reason : reason + QStringLiteral(" (") + result.error + QLatin1Char(')');
+    if (result.code != ErrorCode::WriteFailed)
+        return FailureText::sentence(result.code);
+    return printerName.isEmpty() ? PreviewController::tr("The printer did not take the document.")
+                                 : PreviewController::tr("The printer “%1” did not take the document.").arg(printerName);
 }
 
 } // namespace
+
+QStringList PreviewController::knownFiles(const MergeRequest& request)
+{
+    QStringList files{request.documentPath};
+    for (const auto& page : {request.startPagePath, request.continuationPagePath, request.termsPagePath})
+        if (page)
+            files << *page;
+    return files;
+}
 
 QString PreviewController::proposedFileName(const QDateTime& when)
 {
@@ -69,13 +71,15 @@ void PreviewController::saveWithSender()
     engine.start([this, request, openAfterwards, mailAfterwards] {
         const Result result = TaskManager::mergeDocument(request, MergeControl{});
         QMetaObject::invokeMethod(
-            this, [=, this] { saveMerged(result, request.outputPath, openAfterwards, mailAfterwards); },
+            this, [=, this] { saveMerged(result, request, openAfterwards, mailAfterwards); },
             Qt::QueuedConnection);
     });
 }
 
-void PreviewController::saveMerged(const Result& result, const QString& file, bool openAfterwards, bool mailAfterwards)
+void PreviewController::saveMerged(const Result& result, const MergeRequest& request, bool openAfterwards,
+                                   bool mailAfterwards)
 {
+    const QString& file = request.outputPath;
     saving = false;
     setEnabled(true);
     updateState();
@@ -83,7 +87,9 @@ void PreviewController::saveMerged(const Result& result, const QString& file, bo
     if (!result) {
         // The user still has the document on screen: nothing is lost.
         ui.alert(window(), tr("The document was not saved"),
-                 tr("%1 could not be saved. %2").arg(QFileInfo(file).fileName(), reasonText(result)));
+                 tr("%1 could not be saved. %2")
+                     .arg(FailureText::shownName(file),
+                          FailureText::sentence(result, QStringList{file} + knownFiles(request))));
         emit saveFailed();
         return;
     }
@@ -122,14 +128,15 @@ void PreviewController::openPrintDialogueWithSender()
     engine.start([this, request] {
         const Result result = TaskManager::mergeDocument(request, MergeControl{});
         QMetaObject::invokeMethod(
-            this, [=, this] { printMerged(result, request.outputPath); }, Qt::QueuedConnection);
+            this, [=, this] { printMerged(result, request); }, Qt::QueuedConnection);
     });
 }
 
-void PreviewController::printMerged(const Result& merged, const QString& scratch)
+void PreviewController::printMerged(const Result& merged, const MergeRequest& request)
 {
+    const QString scratch = request.outputPath;
     if (!merged) {
-        printed(merged, scratch);
+        printed(merged, scratch, FailureText::sentence(merged, knownFiles(request)));
         return;
     }
     auto device = std::make_shared<QPrinter>(QPrinter::HighResolution);
@@ -137,24 +144,28 @@ void PreviewController::printMerged(const Result& merged, const QString& scratch
     device->setFullPage(true);
     device->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     if (!Ui::instance().choosePrinter(window(), *device)) {
-        printed(Result::failure(ErrorCode::Cancelled, {}), scratch);
+        printed(Result::failure(ErrorCode::Cancelled, {}), scratch, QString());
         return;
     }
     printer.start([this, device, scratch] {
         const Result result = printPdf(scratch, *device);
-        QMetaObject::invokeMethod(this, [this, device, result, scratch] { printed(result, scratch); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, device, result, scratch] {
+                printed(result, scratch, printProblem(result, device->printerName()));
+            },
+            Qt::QueuedConnection);
     });
 }
 
-void PreviewController::printed(const Result& result, const QString& scratch)
+void PreviewController::printed(const Result& result, const QString& scratch, const QString& problem)
 {
     // Whatever happened, the scratch file goes.
     forgetScratch(scratch);
     printing = false;
     updateState();
     if (!result && result.code != ErrorCode::Cancelled)
-        Ui::instance().alert(window(), tr("The document was not printed"), reasonText(result));
+        Ui::instance().alert(window(), tr("The document was not printed"), problem);
     emit printFinished(result.ok());
 }
 

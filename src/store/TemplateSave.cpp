@@ -14,7 +14,6 @@
 #include "pdf/TaskManager.h"
 #include "store/SharedData.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 namespace quillary {
@@ -28,7 +27,7 @@ bool isChosenFile(const QString& source)
 
 Result pageNotStored(const Result& why)
 {
-    return Result::failure(why.code, QCoreApplication::translate("CustomFileManager", "The page could not be stored: %1").arg(why.error));
+    return Result::failure(why.code, QStringLiteral("The page could not be stored: %1").arg(why.error));
 }
 
 } // namespace
@@ -53,7 +52,7 @@ Result CustomFileManager::saveTemplate(const TemplateEdit& edit)
     QTemporaryDir prepared;
     if (!prepared.isValid())
         return Result::failure(ErrorCode::WriteFailed,
-                               QCoreApplication::translate("CustomFileManager", "No temporary directory could be created: %1")
+                               QStringLiteral("No temporary directory could be created: %1")
                                    .arg(prepared.errorString()));
     std::array<QString, 3> pages; // one-page copies of the chosen files, by page kind
     for (const PageKindInfo& info : kPageKinds) {
@@ -62,7 +61,7 @@ Result CustomFileManager::saveTemplate(const TemplateEdit& edit)
             continue;
         const QString copy = prepared.filePath(QStringLiteral("page%1.pdf").arg(static_cast<int>(info.kind)));
         if (Result read = TaskManager::writeFirstPage(source, copy); !read)
-            return Result::failure(read.code, QCoreApplication::translate("CustomFileManager", "The page could not be read: %1")
+            return Result::failure(read.code, QStringLiteral("The page could not be read: %1")
                                                   .arg(read.error));
         pages[static_cast<int>(info.kind)] = copy;
     }
@@ -93,7 +92,7 @@ Result CustomFileManager::saveNewTemplate(const TemplateEdit& edit, const std::a
     auto list = loadTemplateList();
     if (!list)
         return Result::failure(ErrorCode::Damaged,
-                               QCoreApplication::translate("CustomFileManager", "The settings file holds no template list: %1")
+                               QStringLiteral("The settings file holds no template list: %1")
                                    .arg(settingsPath()));
     list->prepend(record);
     storeTemplates(*list);
@@ -120,7 +119,7 @@ Result CustomFileManager::saveExistingTemplate(const TemplateEdit& edit, const s
     // have changed or removed it since the assistant opened it.
     const auto named = templateNamed(edit.editedName);
     if (!named)
-        return Result::failure(ErrorCode::Missing, QCoreApplication::translate("CustomFileManager", "The template \"%1\" no longer exists.")
+        return Result::failure(ErrorCode::Missing, QStringLiteral("The template \"%1\" no longer exists.")
                                                        .arg(edit.editedName));
     TemplateRecord record = *named;
 

@@ -2,6 +2,7 @@
 
 #include "controls/OverlayScrollBars.h"
 #include "pdf/TaskManager.h"
+#include "platform/FailureText.h"
 #include "platform/NamedImage.h"
 #include "platform/Ui.h"
 #include "store/CustomFileManager.h"
@@ -464,7 +465,8 @@ void TemplateViewController::deletePatternWithSender(QObject*)
     const Result removed = sharedStore().removeTemplate(name);
     if (!removed) {
         Ui::instance().alert(window(), tr("Template not deleted"),
-                             tr("The template \"%1\" could not be deleted: %2").arg(name, removed.error));
+                             tr("The template \"%1\" could not be deleted: %2")
+                                 .arg(name, FailureText::sentence(removed, {sharedStore().settingsPath()})));
         reloadData();
         return;
     }
@@ -492,7 +494,8 @@ void TemplateViewController::storeSwitch(std::optional<int> row, const std::func
     const Result stored = sharedStore().updateTemplate(record);
     if (!stored)
         Ui::instance().alert(window(), tr("Template not changed"),
-                             tr("The template \"%1\" could not be changed: %2").arg(record.name, stored.error));
+                             tr("The template \"%1\" could not be changed: %2")
+                                 .arg(record.name, FailureText::sentence(stored, {sharedStore().settingsPath()})));
     reloadData();
 }
 

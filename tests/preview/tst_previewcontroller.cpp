@@ -374,7 +374,8 @@ private slots:
         QCOMPARE(preview.pages().count(), 0);
         auto* message = preview.collectionView->viewport()->findChild<QLabel*>();
         QVERIFY(message->isVisible());
-        QVERIFY(message->text().contains(notPdf));
+        QCOMPARE(message->text(), QStringLiteral("The preview could not be made: "
+                                                 "“notes.pdf” is damaged or not in a format Quillary can read."));
         QVERIFY(!preview.saveButton->isEnabled());
         QVERIFY(!preview.printButton->isEnabled());
         QVERIFY(!preview.isRebuilding());
