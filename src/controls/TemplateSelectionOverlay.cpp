@@ -8,21 +8,9 @@
 namespace quillary {
 
 TemplateSelectionOverlay::TemplateSelectionOverlay(QWidget* parent)
-    : QWidget(parent)
+    : StyledView(Qt::white, parent)
 {
     setAttribute(Qt::WA_Hover);
-}
-
-void TemplateSelectionOverlay::setBorderWidth(qreal width)
-{
-    border = width;
-    update();
-}
-
-void TemplateSelectionOverlay::setBackgroundColor(const QColor& colour)
-{
-    background = colour;
-    update();
 }
 
 void TemplateSelectionOverlay::setHighlightColor(const QColor& colour)
@@ -34,36 +22,6 @@ void TemplateSelectionOverlay::setHighlightColor(const QColor& colour)
 void TemplateSelectionOverlay::setSelectedColor(const QColor& colour)
 {
     selected = colour;
-}
-
-void TemplateSelectionOverlay::setBorderColor(const QColor& colour)
-{
-    borderColour = colour;
-    update();
-}
-
-void TemplateSelectionOverlay::setCornerRadius(qreal value)
-{
-    radius = value;
-    update();
-}
-
-void TemplateSelectionOverlay::setShadowColor(const QColor& colour)
-{
-    shadow = colour;
-    update();
-}
-
-void TemplateSelectionOverlay::setShadowRadius(qreal value)
-{
-    shadowBlur = value;
-    update();
-}
-
-void TemplateSelectionOverlay::setShadowOpacity(qreal value)
-{
-    shadowAlpha = value;
-    update();
 }
 
 void TemplateSelectionOverlay::enterEvent(QEnterEvent* event)
@@ -84,10 +42,11 @@ void TemplateSelectionOverlay::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    const qreal border = borderWidth(), radius = cornerRadius(), shadowBlur = shadowRadius();
     const QRectF box = QRectF(rect()).adjusted(shadowBlur, shadowBlur, -shadowBlur, -shadowBlur);
-    if (shadowAlpha > 0 && shadowBlur > 0) {
-        QColor cast = shadow;
-        cast.setAlphaF(cast.alphaF() * qBound(0.0, shadowAlpha, 1.0));
+    if (shadowOpacity() > 0 && shadowBlur > 0) {
+        QColor cast = shadowColor();
+        cast.setAlphaF(cast.alphaF() * qBound(0.0, shadowOpacity(), 1.0));
         paintSoftShadow(painter, box, radius, shadowBlur, cast);
     }
     const QColor fill = currentColor();
@@ -95,8 +54,8 @@ void TemplateSelectionOverlay::paintEvent(QPaintEvent*)
     outline.addRoundedRect(box.adjusted(border / 2, border / 2, -border / 2, -border / 2), radius, radius);
     if (fill.alpha() > 0)
         painter.fillPath(outline, fill);
-    if (border > 0 && borderColour.alpha() > 0) {
-        painter.setPen(QPen(borderColour, border));
+    if (border > 0 && borderColor().alpha() > 0) {
+        painter.setPen(QPen(borderColor(), border));
         painter.drawPath(outline);
     }
 }

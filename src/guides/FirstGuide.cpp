@@ -23,7 +23,7 @@ QPainterPath cutOut(const QRectF& rect, qreal radius)
 } // namespace
 
 FirstGuide::FirstGuide(QWidget* parent)
-    : GuideStyleView(Qt::transparent, parent)
+    : StyledView(Qt::transparent, parent)
 {
     setAttribute(Qt::WA_NoSystemBackground);
 }
@@ -44,7 +44,7 @@ void FirstGuide::styleChanged()
 
 void FirstGuide::resizeEvent(QResizeEvent* event)
 {
-    GuideStyleView::resizeEvent(event);
+    StyledView::resizeEvent(event);
     updateMask();
 }
 

@@ -5,7 +5,7 @@
 // The cut-out is a hole in the view, not only in its paint: clicks and drops
 // inside it reach the control beneath.
 
-#include "guides/GuideStyleView.h"
+#include "controls/StyledView.h"
 
 #include <QAbstractButton>
 #include <QPointer>
@@ -13,7 +13,7 @@
 
 namespace quillary {
 
-class FirstGuide : public GuideStyleView {
+class FirstGuide : public StyledView {
     Q_OBJECT
     Q_PROPERTY(QRectF highlightPoint READ highlightPoint WRITE setHighlightPoint)
 public:

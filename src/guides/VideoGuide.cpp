@@ -87,7 +87,7 @@ QString VideoGuide::defaultSource()
 }
 
 VideoGuide::VideoGuide(QWidget* parent)
-    : GuideStyleView(Qt::white, parent)
+    : StyledView(Qt::white, parent)
     , videoSource(defaultSource())
 {
     setAccessibleName(tr("Video guide"));
@@ -124,7 +124,7 @@ bool VideoGuide::showsStill() const
 
 void VideoGuide::showEvent(QShowEvent* event)
 {
-    GuideStyleView::showEvent(event);
+    StyledView::showEvent(event);
     // Shown in a window again: a new player.
     if (!media && !showsStill())
         setUpPlayer();
@@ -132,7 +132,7 @@ void VideoGuide::showEvent(QShowEvent* event)
 
 void VideoGuide::hideEvent(QHideEvent* event)
 {
-    GuideStyleView::hideEvent(event);
+    StyledView::hideEvent(event);
     tearDownPlayer();
     still->hide();
 }

@@ -6,7 +6,7 @@
 // damaged, or Qt Multimedia has no playback backend here) the view shows a
 // still message in its place; it never takes the application down.
 
-#include "guides/GuideStyleView.h"
+#include "controls/StyledView.h"
 
 #include <QPointer>
 #include <QRectF>
@@ -22,7 +22,7 @@ class QLabel;
 
 namespace quillary {
 
-class VideoGuide : public GuideStyleView {
+class VideoGuide : public StyledView {
     Q_OBJECT
     Q_PROPERTY(QRectF highlightPoint MEMBER highlightPoint)
 public:

@@ -39,7 +39,7 @@ QString formatLabelFor(const QString& docFormat)
 DesignableView::DesignableView(QWidget* parent)
     : TemplateSelectionOverlay(parent)
 {
-    TemplateSelectionOverlay::setBackgroundColor(Qt::transparent);
+    setBackgroundColor(Qt::transparent);
     followPalette();
 }
 

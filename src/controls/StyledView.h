@@ -1,14 +1,15 @@
 #pragma once
 
-// The appearance fields the guide views share (border, background, corner
-// radius, shadow), settable as properties like any designable view.
+// The appearance fields that designable views share (border, background,
+// corner radius, shadow), settable as properties. Setting one repaints the
+// view; drawing them is the subclass's.
 
 #include <QColor>
 #include <QWidget>
 
 namespace quillary {
 
-class GuideStyleView : public QWidget {
+class StyledView : public QWidget {
     Q_OBJECT
     Q_PROPERTY(qreal borderWidth READ borderWidth WRITE setBorderWidth)
     Q_PROPERTY(QColor backgroundColor READ backgroundColor WRITE setBackgroundColor)
@@ -19,7 +20,7 @@ class GuideStyleView : public QWidget {
     Q_PROPERTY(qreal shadowOpacity READ shadowOpacity WRITE setShadowOpacity)
 public:
     // The colours start as given; the numbers at 0.
-    GuideStyleView(const QColor& initialColour, QWidget* parent);
+    StyledView(const QColor& initialColour, QWidget* parent);
 
     qreal borderWidth() const { return border; }
     void setBorderWidth(qreal width);

@@ -1,8 +1,8 @@
-#include "guides/GuideStyleView.h"
+#include "controls/StyledView.h"
 
 namespace quillary {
 
-GuideStyleView::GuideStyleView(const QColor& initialColour, QWidget* parent)
+StyledView::StyledView(const QColor& initialColour, QWidget* parent)
     : QWidget(parent)
     , background(initialColour)
     , borderColour(initialColour)
@@ -10,49 +10,49 @@ GuideStyleView::GuideStyleView(const QColor& initialColour, QWidget* parent)
 {
 }
 
-void GuideStyleView::setBorderWidth(qreal width)
+void StyledView::setBorderWidth(qreal width)
 {
     border = width;
     styleChanged();
     update();
 }
 
-void GuideStyleView::setBackgroundColor(const QColor& colour)
+void StyledView::setBackgroundColor(const QColor& colour)
 {
     background = colour;
     styleChanged();
     update();
 }
 
-void GuideStyleView::setBorderColor(const QColor& colour)
+void StyledView::setBorderColor(const QColor& colour)
 {
     borderColour = colour;
     styleChanged();
     update();
 }
 
-void GuideStyleView::setCornerRadius(qreal value)
+void StyledView::setCornerRadius(qreal value)
 {
     radius = value;
     styleChanged();
     update();
 }
 
-void GuideStyleView::setShadowColor(const QColor& colour)
+void StyledView::setShadowColor(const QColor& colour)
 {
     shadow = colour;
     styleChanged();
     update();
 }
 
-void GuideStyleView::setShadowRadius(qreal value)
+void StyledView::setShadowRadius(qreal value)
 {
     shadowBlur = value;
     styleChanged();
     update();
 }
 
-void GuideStyleView::setShadowOpacity(qreal value)
+void StyledView::setShadowOpacity(qreal value)
 {
     shadowAlpha = value;
     styleChanged();
