@@ -99,15 +99,15 @@ class TestKept : public QObject {
 
         QPDFObjectHandle data = QPDFObjectHandle::newStream(&q, InvoiceXml.toStdString());
         data.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/EmbeddedFile"));
-        QPDFObjectHandle spec = q.makeIndirectObject(parse("<< /Type /Filespec /F (invoice.xml) /UF (invoice.xml) /AFRelationship /Data >>"));
-        spec.replaceKey("/EF", QPDFObjectHandle::newDictionary({{"/F", data}}));
+        QPDFObjectHandle fileEntry = q.makeIndirectObject(parse("<< /Type /Filespec /F (invoice.xml) /UF (invoice.xml) /AFRelationship /Data >>"));
+        fileEntry.replaceKey("/EF", QPDFObjectHandle::newDictionary({{"/F", data}}));
         QPDFObjectHandle root = q.getRoot();
-        root.replaceKey("/AF", QPDFObjectHandle::newArray({spec}));
+        root.replaceKey("/AF", QPDFObjectHandle::newArray({fileEntry}));
         QPDFObjectHandle terms = QPDFObjectHandle::newArray({p2, QPDFObjectHandle::newName("/XYZ"),
                                                              QPDFObjectHandle::newInteger(50), QPDFObjectHandle::newInteger(700),
                                                              QPDFObjectHandle::newInteger(0)});
         root.replaceKey("/Names", QPDFObjectHandle::newDictionary(
-            {{"/EmbeddedFiles", QPDFObjectHandle::newDictionary({{"/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("invoice.xml"), spec})}})},
+            {{"/EmbeddedFiles", QPDFObjectHandle::newDictionary({{"/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("invoice.xml"), fileEntry})}})},
              {"/Dests", QPDFObjectHandle::newDictionary({{"/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("terms"), terms})}})}}));
 
         QPDFObjectHandle xmp = QPDFObjectHandle::newStream(&q, xmpPacket(pdfaPart).toStdString());
@@ -181,8 +181,8 @@ class TestKept : public QObject {
         QPDF& q = *pdf;
         QStringList seen;
         if (aspect == "attachments") {
-            for (auto& [name, spec] : QPDFEmbeddedFileDocumentHelper(q).getEmbeddedFiles())
-                seen << QString::fromStdString(name) + (streamData(spec->getEmbeddedFileStream()) == InvoiceXml ? "=same" : "=changed");
+            for (auto& [name, fileEntry] : QPDFEmbeddedFileDocumentHelper(q).getEmbeddedFiles())
+                seen << QString::fromStdString(name) + (streamData(fileEntry->getEmbeddedFileStream()) == InvoiceXml ? "=same" : "=changed");
             for (QPDFObjectHandle af : q.getRoot().getKey("/AF").getArrayAsVector())
                 seen << "AF " + QString::fromStdString(af.getKey("/F").getUTF8Value() + ' ' + af.getKey("/AFRelationship").unparse());
         } else if (aspect == "outlines") {

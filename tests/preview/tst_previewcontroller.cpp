@@ -20,7 +20,7 @@
 using namespace quillary;
 using namespace previewtests;
 
-struct TemplateSpec {
+struct TemplateRow {
     QString name;
     QString docFormat; // "" : no such key
     bool active = true;
@@ -28,7 +28,7 @@ struct TemplateSpec {
 
 struct ChoiceRow {
     QSizeF documentSize;
-    QList<TemplateSpec> templates;
+    QList<TemplateRow> templates;
     QStringList titles;
     QString chosen; // empty: none
 };
@@ -71,7 +71,7 @@ private slots:
 
     void templateChoiceByFormat_data()
     {
-        const QList<TemplateSpec> mixed{{"Zeta", "0"}, {"Alpha", "0"}, {"Letter", "1"}, {"Other", "99"}};
+        const QList<TemplateRow> mixed{{"Zeta", "0"}, {"Alpha", "0"}, {"Letter", "1"}, {"Other", "99"}};
         const QStringList mixedTitles{"DIN A4 - Alpha", "DIN A4 - Zeta", "US Letter - Letter", "Undefined - Other"};
         pdfchecks::table<ChoiceRow>({
             {"A4 takes the first DIN A4 title", {testpdfs::A4Whole, mixed, mixedTitles, "Alpha"}},
@@ -90,9 +90,9 @@ private slots:
     {
         const auto row = pdfchecks::fetch<ChoiceRow>();
         QList<TemplateRecord> records;
-        for (const TemplateSpec& spec : row.templates) {
-            TemplateRecord record = makeTemplate(spec.name, spec.docFormat, true, false, false, spec.active);
-            if (spec.docFormat.isEmpty())
+        for (const TemplateRow& entry : row.templates) {
+            TemplateRecord record = makeTemplate(entry.name, entry.docFormat, true, false, false, entry.active);
+            if (entry.docFormat.isEmpty())
                 record.properties.remove(TemplateRecord::kDocFormat);
             records.append(record);
         }
