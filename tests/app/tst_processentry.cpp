@@ -1,10 +1,15 @@
+// The process entry: which mode the arguments choose, the echoed arguments,
+// the cleared user defaults, and on a fresh machine the store created with the
+// default template, whose start page is the bundled letterhead as a real file.
+
 #include "app/ProcessEntry.h"
+#include "pdf/TaskManager.h"
+#include "store/CustomFileManager.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtTest>
 
 #include <cstdio>
@@ -14,79 +19,61 @@ using namespace quillary;
 class TestProcessEntry : public QObject {
     Q_OBJECT
 
-private slots:
-    void runMode_data();
-    void runMode();
-    void echoPrintsEveryArgumentOnItsOwnLine();
-    void clearUserDefaultsRemovesEverySetting();
-
-private:
     QTemporaryDir dir;
-};
 
-void TestProcessEntry::runMode_data()
-{
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("printed.pdf"));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
-    const QString missing = dir.filePath(QStringLiteral("missing.pdf"));
-
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<RunMode>("expected");
-
-    QTest::newRow("no argument") << QStringList{"quillary"} << RunMode::Management;
-    QTest::newRow("existing file") << QStringList{"quillary", file} << RunMode::PrintService;
-    QTest::newRow("existing directory") << QStringList{"quillary", dir.path()} << RunMode::PrintService;
-    QTest::newRow("missing path") << QStringList{"quillary", missing} << RunMode::Management;
-    QTest::newRow("empty argument") << QStringList{"quillary", ""} << RunMode::Management;
-    QTest::newRow("only the first argument counts (missing, then existing)")
-        << QStringList{"quillary", missing, file} << RunMode::Management;
-    QTest::newRow("only the first argument counts (existing, then missing)")
-        << QStringList{"quillary", file, missing} << RunMode::PrintService;
-    QTest::newRow("relative path") << QStringList{"quillary", QDir::current().relativeFilePath(file)}
-                                   << RunMode::PrintService;
-}
-
-void TestProcessEntry::runMode()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(RunMode, expected);
-    QCOMPARE(chooseRunMode(arguments), expected);
-}
-
-void TestProcessEntry::echoPrintsEveryArgumentOnItsOwnLine()
-{
-    std::FILE* out = std::tmpfile();
-    QVERIFY(out);
-    echoArguments({"/usr/bin/quillary", "/tmp/a b.pdf", "Straße", ""}, out);
-    std::rewind(out);
-    QByteArray text;
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0)
-        text.append(buffer, static_cast<qsizetype>(n));
-    std::fclose(out);
-    QCOMPARE(QString::fromLocal8Bit(text), QStringLiteral("/usr/bin/quillary\n/tmp/a b.pdf\nStraße\n\n"));
-}
-
-void TestProcessEntry::clearUserDefaultsRemovesEverySetting()
-{
-    QTemporaryDir config;
-    QVERIFY(config.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+private slots:
+    void runModeFollowsTheFirstArgument()
     {
-        QSettings settings(QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER));
-        settings.setValue("window/geometry", 42);
-        settings.setValue("lastTemplate", "Invoice");
-        settings.sync();
-        QCOMPARE(settings.allKeys().size(), 2);
+        QVERIFY(dir.isValid());
+        const QString file = dir.filePath(QStringLiteral("printed.pdf")), missing = dir.filePath("missing.pdf");
+        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+        const QList<std::pair<QStringList, RunMode>> modes{
+            {{"quillary"}, RunMode::Management},
+            {{"quillary", file}, RunMode::PrintService},
+            {{"quillary", dir.path()}, RunMode::PrintService}, // a directory counts too
+            {{"quillary", missing}, RunMode::Management},
+            {{"quillary", ""}, RunMode::Management},
+            {{"quillary", missing, file}, RunMode::Management}, // only the first counts
+            {{"quillary", file, missing}, RunMode::PrintService},
+            {{"quillary", QDir::current().relativeFilePath(file)}, RunMode::PrintService},
+        };
+        for (const auto& [arguments, mode] : modes)
+            QVERIFY2(chooseRunMode(arguments) == mode, qPrintable(arguments.join(' ')));
     }
-    clearUserDefaults();
-    QSettings reread(QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER));
-    QVERIFY(reread.allKeys().isEmpty());
-}
+
+    void echoPrintsEveryArgumentOnItsOwnLine()
+    {
+        std::FILE* out = std::tmpfile();
+        QVERIFY(out);
+        echoArguments({"/usr/bin/quillary", "/tmp/a b.pdf", "Straße", ""}, out);
+        std::rewind(out);
+        QFile text;
+        QVERIFY(text.open(out, QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLocal8Bit(text.readAll()), QStringLiteral("/usr/bin/quillary\n/tmp/a b.pdf\nStraße\n\n"));
+        text.close();
+        std::fclose(out);
+    }
+
+    void firstStartCreatesTheDefaultTemplateAndClearsUserDefaults()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+        QSettings(QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER)).setValue("window/geometry", 42); // written as it goes
+        StoreConfig config;
+        config.directory = dir.filePath("store");
+        configureSharedStore(config);
+
+        QCOMPARE(prepareProcess({"quillary"}), RunMode::Management);
+        QVERIFY(QSettings(QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER)).allKeys().isEmpty());
+        // Read back from the file: the default template's start page is a real A4 file.
+        CustomFileManager store(config);
+        const TemplateRecord record = store.templateNamed(QStringLiteral("Meine Vorlage 1")).value_or(TemplateRecord{});
+        const QString startPage = store.pagePath(PageKind::Start, record.pageIndex(PageKind::Start).value_or(-1)).value_or("");
+        const PageSize size = TaskManager::pageSize(startPage);
+        QCOMPARE(TaskManager::pageFormat(size.width, size.height).formatCode, std::uint8_t(FormatA4));
+        // The first-run guide's flag, as the default settings give it.
+        QCOMPARE(store.pagePaths(StoreKey::FirstStart), QStringList{"Y"});
+    }
+};
 
 QTEST_GUILESS_MAIN(TestProcessEntry)
 #include "tst_processentry.moc"
