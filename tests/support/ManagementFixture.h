@@ -121,7 +121,9 @@ inline QString storedPage(const QString& name, quillary::PageKind kind)
 }
 
 // A drag of url entering target and, when it was taken, dropped: true when
-// the drop was taken. dropAnyway sends the drop also after a refused enter.
+// the drop was taken. dropAnyway drops also after a refused enter, handing
+// the drop to the widget itself: the application delivers none without an
+// accepted drag, so only this way reaches the widget's own check.
 inline bool drop(QWidget* target, const QUrl& url, bool dropAnyway = false)
 {
     QMimeData mime;
@@ -131,7 +133,7 @@ inline bool drop(QWidget* target, const QUrl& url, bool dropAnyway = false)
     if (!enter.isAccepted() && !dropAnyway)
         return false;
     QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &dropped);
+    dropAnyway ? static_cast<QObject*>(target)->event(&dropped) : QApplication::sendEvent(target, &dropped);
     return dropped.isAccepted();
 }
 inline bool drop(QWidget* target, const QString& path, bool dropAnyway = false)
