@@ -189,23 +189,6 @@ private slots:
         QVERIFY(preview->stationeryIsOverlay);
         QCOMPARE(preview->pages().count(), 4);
 
-        // A selection made on the longer strip while a shorter one is merged
-        // stays within the shorter one; the arrow keys stop at its end.
-        clickBox(preview->agbButton);
-        preview->collectionView->setSelectedIndex(3);
-        QCOMPARE(preview->selectedIndex, 3);
-        QVERIFY(waitForPreview(*preview));
-        QCOMPARE(preview->pages().count(), 3);
-        QCOMPARE(preview->statusLabel->text(), QStringLiteral("Page 3 of 3"));
-        preview->collectionView->setFocus();
-        QTest::keyClick(preview->collectionView, Qt::Key_Left);
-        QCOMPARE(preview->selectedIndex, 1);
-        QTest::keyClick(preview->collectionView, Qt::Key_Right);
-        QTest::keyClick(preview->collectionView, Qt::Key_Right);
-        QCOMPARE(std::pair(preview->selectedIndex, preview->prevImage->index()), std::pair(2, 2));
-        clickBox(preview->agbButton);
-        QVERIFY(waitForPreview(*preview));
-
         preview->collectionView->setSelectedIndex(2);
         preview->offXForContinualPage = 7;
         clickBox(preview->contButton);
@@ -227,7 +210,22 @@ private slots:
         QCOMPARE(preview->selectedIndex, 3);
         QVERIFY(!preview->contButton->isChecked());
 
-        // Another template, chosen from the keyboard.
+        // A selection made on the longer strip while a shorter one is merged
+        // stays within the shorter one; the arrow keys stop at its end.
+        clickBox(preview->agbButton);
+        preview->collectionView->setSelectedIndex(3);
+        QCOMPARE(preview->selectedIndex, 3);
+        QVERIFY(waitForPreview(*preview));
+        QCOMPARE(preview->pages().count(), 3);
+        QCOMPARE(preview->statusLabel->text(), QStringLiteral("Page 3 of 3"));
+        preview->collectionView->setFocus();
+        QTest::keyClick(preview->collectionView, Qt::Key_Left);
+        QCOMPARE(preview->selectedIndex, 1);
+        QTest::keyClick(preview->collectionView, Qt::Key_Right);
+        QTest::keyClick(preview->collectionView, Qt::Key_Right);
+        QCOMPARE(std::pair(preview->selectedIndex, preview->prevImage->index()), std::pair(2, 2));
+
+        // Another template, chosen from the keyboard: its toggles, all on.
         preview->popUp->setFocus();
         QTest::keyClick(preview->popUp, Qt::Key_Down);
         QCOMPARE(preview->selectedKey.value_or(QString()), QStringLiteral("B behind"));
@@ -275,25 +273,38 @@ private slots:
         auto* editor = opened.first().first().value<EditViewcontroller*>();
         QCOMPARE(std::pair(editor->xOffset, editor->yOffset), row.firstPair ? std::pair(5.0, 6.0) : std::pair(7.0, 8.0));
         QVERIFY(editor->stationaryBehindContent->isChecked()); // "isOverlay" "1"
-        const TemplateRecord record = *sharedStore().templateNamed("T");
-        QCOMPARE(editor->overlayPath, row.stationery ? sharedStore().pagePath(*row.stationery, *record.pageIndex(*row.stationery)).value()
-                                                     : QString());
         const QString input = editor->inputPath.value_or(QString());
         QCOMPARE(testpdfs::pageCount(input), 1);
+        // The editor shows the page with its stationery and follows the
+        // offsets typed: the square moves, the stationery stays.
+        QSignalSpy refreshed(editor, &EditViewcontroller::previewRefreshed);
+        QVERIFY(refreshed.wait(10000));
+        const char band = !row.stationery ? 'W' : row.stationery == PageKind::Start ? 'R' : 'G';
+        QCOMPARE(colourAt(editor->previewImage(), {300, 817}), band);
+        QCOMPARE(colourAt(editor->previewImage(), {125, 625}), 'K');
+        editor->xField->setText(QStringLiteral("100"));
+        editor->applyField(editor->xField);
+        QVERIFY(refreshed.wait(10000));
+        QCOMPARE(colourAt(editor->previewImage(), {125, 625}), 'W');
+        QCOMPARE(colourAt(editor->previewImage(), {125 + 100 * pointsPerMillimetre, 625}), 'K');
+        QCOMPARE(colourAt(editor->previewImage(), {300, 817}), band);
 
-        editor->xOffset = 30;
         editor->yOffset = -40;
         editor->stationaryBehindContent->setChecked(false);
         QTest::mouseClick(editor->acceptButton, Qt::LeftButton);
         QVERIFY(!QFileInfo::exists(input));
-        const std::pair edited(30.0, -40.0);
-        QCOMPARE(std::pair(preview->offXForFirstPage, preview->offYForFirstPage), row.firstPair ? edited : std::pair(5.0, 6.0));
-        QCOMPARE(std::pair(preview->offXForContinualPage, preview->offYForContinualPage), row.firstPair ? std::pair(7.0, 8.0) : edited);
+        // The offsets typed and set reach the pair of the page edited; the other pair stays.
+        const double x = row.firstPair ? preview->offXForFirstPage : preview->offXForContinualPage;
+        QVERIFY2(qAbs(x - 100 * pointsPerMillimetre) < 1e-4, qPrintable(QString::number(x)));
+        QCOMPARE(row.firstPair ? preview->offYForFirstPage : preview->offYForContinualPage, -40.0);
+        QCOMPARE(row.firstPair ? std::pair(preview->offXForContinualPage, preview->offYForContinualPage)
+                               : std::pair(preview->offXForFirstPage, preview->offYForFirstPage),
+                 row.firstPair ? std::pair(7.0, 8.0) : std::pair(5.0, 6.0));
         QVERIFY(preview->stationeryIsOverlay);
         QCOMPARE(preview->selectedIndex, row.selected); // the selection stays on the page edited
         QVERIFY(waitForPreview(*preview));
-        // The square moved 30 right and 40 down on the page edited.
-        QCOMPARE(colourAt(preview->prevImage->image(), {160, 570}), 'K');
+        // The square moved 100 mm right and 40 points down on the page edited.
+        QCOMPARE(colourAt(preview->prevImage->image(), {400, 570}), 'K');
         QCOMPARE(colourAt(preview->prevImage->image(), {110, 640}), 'W');
     }
 
@@ -433,22 +444,6 @@ private slots:
         QVERIFY2(qAbs(changed - row.points.value_or(5.0)) < 1e-4, qPrintable(QString::number(changed)));
         if (row.points)
             QVERIFY(refreshed.wait(10000));
-    }
-
-    // The editor's preview follows the offsets: the square moves, the stationery stays.
-    void previewFollowsTheOffsets()
-    {
-        auto editor = open(0, 0);
-        QSignalSpy refreshed(editor.get(), &EditViewcontroller::previewRefreshed);
-        QVERIFY(refreshed.wait(10000));
-        QCOMPARE(colourAt(editor->previewImage(), {125, 625}), 'K');
-        QCOMPARE(colourAt(editor->previewImage(), {300, 817}), 'R');
-        editor->xField->setText(QStringLiteral("100"));
-        editor->applyField(editor->xField);
-        QVERIFY(refreshed.wait(10000));
-        QCOMPARE(colourAt(editor->previewImage(), {125, 625}), 'W');
-        QCOMPARE(colourAt(editor->previewImage(), {125 + 100 * pointsPerMillimetre, 625}), 'K');
-        QCOMPARE(colourAt(editor->previewImage(), {300, 817}), 'R');
     }
 
     void helpLinesStayWithinTheirLimits_data()
