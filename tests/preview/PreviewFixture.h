@@ -120,9 +120,12 @@ inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() <= timeoutMs)
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
         QCoreApplication::processEvents();
-    return done();
+    }
+    return true;
 }
 
 // Waits until the latest rebuild is on screen; false when it failed or took too long.
