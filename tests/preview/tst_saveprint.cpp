@@ -20,7 +20,8 @@ using namespace quillary;
 using namespace previewtests;
 
 struct SaveRow {
-    bool pwBox, forbidPrinting, open, mail, mailWorks;
+    bool pwBox, forbidPrinting, open, mail;
+    bool followUpsWork; // the file opens, the mail program starts
     QString firstTry;   // before the save that works: "" none, "cancel", or a path that cannot be written
     QStringList kinds;  // what reached the seam, in order
     QStringList alerts; // "title|part of the text" of each alert
@@ -83,8 +84,10 @@ private slots:
             {"opened and mailed", {false, false, true, true, true, "", {"save panel", "open file", "mail", "exit"}}},
             {"password and no printing, opened", {true, true, true, false, true, "", {"save panel", "open file", "exit"}}},
             {"printing forbidden, mailed", {false, true, false, true, true, "", {"save panel", "mail", "exit"}}},
-            {"no mail program: said, then the end", {false, false, false, true, false, "", {"save panel", "mail", "alert", "exit"},
-                                                     {"The document was saved|No mail program could be started."}}},
+            {"follow-ups that fail: said, then the end",
+             {false, false, true, true, false, "", {"save panel", "open file", "alert", "mail", "alert", "exit"},
+              {"The document was saved|saved-follow-ups-that-fail:-said,-then-the-end.pdf could not be opened.",
+               "The document was saved|No mail program could be started. The document is saved as "}}},
             {"cancelled, then saved", {false, false, false, false, true, "cancel", {"save panel", "save panel", "exit"}}},
             {"into a folder that does not exist", {false, false, false, false, true, "missing-folder/letter.pdf",
                                                    {"save panel", "alert", "save panel", "exit"}, {notSaved + "letter.pdf"}}},
@@ -97,7 +100,7 @@ private slots:
         const auto row = pdfchecks::fetch<SaveRow>();
         QDir(home().path()).mkpath("a-folder");
         RecordingUi ui;
-        ui.mailSucceeds = row.mailWorks;
+        ui.openFileSucceeds = ui.mailSucceeds = row.followUpsWork;
         const QString out = file(QStringLiteral("saved-%1.pdf").arg(QTest::currentDataTag()).replace(' ', '-'));
         const QString bad = file(row.firstTry);
         if (!row.firstTry.isEmpty())
