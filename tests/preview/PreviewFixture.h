@@ -16,6 +16,7 @@
 #include "support/TestPdfs.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,9 +28,7 @@ using quillary::PageKind;
 using quillary::TemplateRecord;
 
 inline const QColor Red(255, 0, 0), Green(0, 160, 0), Blue(0, 0, 255), Black(0, 0, 0);
-inline const QRectF BandRect(0, 792, 595, 50);
 inline const QRectF MarkRect(100, 600, 50, 50);
-inline const QRectF CornerRect(0, 0, 50, 50);
 
 inline QTemporaryDir& home()
 {
@@ -47,28 +46,26 @@ inline void initStore()
 {
     QVERIFY(home().isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, file("config"));
-    quillary::StoreConfig config;
-    config.directory = file("store");
     // The store's plain lines are not what these tests look at.
     static quillary::ScopedPlainLineSink quiet{quillary::PlainLineSink()};
-    quillary::configureSharedStore(config);
+    quillary::configureSharedStore({.directory = file("store")});
     quillary::sharedStore();
+}
+
+// Scratch files the store holds: none once a window or a job is done.
+inline QStringList scratchFiles()
+{
+    return QDir(file("store")).entryList({"tmp*", "prev*"}, QDir::Files);
 }
 
 inline QString stationeryFile(PageKind kind, QSizeF size = testpdfs::A4Whole)
 {
-    const QString name = QStringLiteral("stationery-%1-%2x%3.pdf").arg(int(kind)).arg(size.width()).arg(size.height());
-    const QString path = file(name);
-    if (QFileInfo::exists(path))
-        return path;
-    testpdfs::TestPage page{.size = size};
-    if (kind == PageKind::Start)
-        page.rects = {{QRectF(0, size.height() - 50, size.width(), 50), Red}};
-    else if (kind == PageKind::Continuation)
-        page.rects = {{QRectF(0, size.height() - 50, size.width(), 50), Green}};
-    else
-        page.rects = {{QRectF(100, 300, 300, 300), Blue}};
-    [&] { QVERIFY(testpdfs::writePdf(path, {page})); }();
+    const QString path = file(QStringLiteral("stationery-%1-%2x%3.pdf").arg(int(kind)).arg(size.width()).arg(size.height()));
+    const QRectF band(0, size.height() - 50, size.width(), 50);
+    const std::pair<QRectF, QColor> mark = kind == PageKind::Start          ? std::pair(band, Red)
+                                           : kind == PageKind::Continuation ? std::pair(band, Green)
+                                                                            : std::pair(QRectF(100, 300, 300, 300), Blue);
+    [&] { QVERIFY(QFileInfo::exists(path) || testpdfs::writePdf(path, {{.size = size, .rects = {mark}}})); }();
     return path;
 }
 
@@ -81,12 +78,11 @@ inline TemplateRecord makeTemplate(const QString& name, const QString& docFormat
     record.setActive(active);
     record.properties.insert(TemplateRecord::kIsOverlay, isOverlay);
     const QSizeF size = docFormat == QLatin1String("1") ? testpdfs::Letter : testpdfs::A4Whole;
-    for (PageKind kind : {PageKind::Start, PageKind::Continuation, PageKind::Terms}) {
-        const bool wanted = kind == PageKind::Start ? start : kind == PageKind::Continuation ? continuation : terms;
+    for (const auto& [kind, wanted] : {std::pair{PageKind::Start, start}, {PageKind::Continuation, continuation},
+                                       {PageKind::Terms, terms}}) {
         if (!wanted)
             continue;
-        const auto imported =
-            quillary::sharedStore().importPage(quillary::pageKindInfo(kind).storeKey, stationeryFile(kind, size));
+        const auto imported = quillary::sharedStore().importPage(quillary::pageKindInfo(kind).storeKey, stationeryFile(kind, size));
         [&] { QVERIFY2(imported.value.has_value(), qPrintable(imported.error)); }();
         record.setPageIndex(kind, imported.value.value_or(0));
     }
@@ -97,24 +93,18 @@ inline TemplateRecord makeTemplate(const QString& name, const QString& docFormat
 inline void setTemplates(const QList<TemplateRecord>& records)
 {
     auto& store = quillary::sharedStore();
-    if (const auto existing = store.templateRecords())
-        for (const TemplateRecord& record : *existing)
-            store.deleteTemplate(record.name);
+    for (const TemplateRecord& record : store.templateRecords().value_or(QList<TemplateRecord>()))
+        store.deleteTemplate(record.name);
     for (auto it = records.crbegin(); it != records.crend(); ++it)
         store.addTemplate(*it);
 }
 
 // n pages with the black square and corner on each.
-inline QString document(int pages, QSizeF size = testpdfs::A4Whole, const QString& name = {})
+inline QString document(int pages, QSizeF size = testpdfs::A4Whole)
 {
-    const QString path = file(name.isEmpty() ? QStringLiteral("document-%1-%2x%3.pdf").arg(pages).arg(size.width()).arg(size.height())
-                                             : name);
-    if (QFileInfo::exists(path))
-        return path;
-    QList<testpdfs::TestPage> list;
-    for (int i = 0; i < pages; ++i)
-        list.append(testpdfs::TestPage{.size = size, .rects = {{MarkRect, Black}, {CornerRect, Black}}});
-    [&] { QVERIFY(testpdfs::writePdf(path, list)); }();
+    const QString path = file(QStringLiteral("document-%1-%2x%3.pdf").arg(pages).arg(size.width()).arg(size.height()));
+    const QList<testpdfs::TestPage> list(pages, {.size = size, .rects = {{MarkRect, Black}, {QRectF(0, 0, 50, 50), Black}}});
+    [&] { QVERIFY(QFileInfo::exists(path) || testpdfs::writePdf(path, list)); }();
     return path;
 }
 
@@ -141,14 +131,18 @@ inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 // Waits until the latest rebuild is on screen; false when it failed or took too long.
 inline bool waitForPreview(quillary::PreviewController& preview, int timeoutMs = 20000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (!preview.isRebuilding() && preview.pages().isComplete() && preview.prevImage->showsFreshPage())
-            return true;
-    }
-    return false;
+    QCoreApplication::processEvents(); // what was asked for before starts first
+    return spinUntil([&] { return !preview.isRebuilding() && preview.pages().isComplete() && preview.prevImage->showsFreshPage(); },
+                     timeoutMs);
+}
+
+// A preview window on doc, shown with its pages merged.
+inline std::unique_ptr<quillary::PreviewController> openPreview(const QString& doc)
+{
+    auto preview = std::make_unique<quillary::PreviewController>(doc);
+    preview->show();
+    [&] { QVERIFY(waitForPreview(*preview)); }();
+    return preview;
 }
 
 // Colour letter (K B G C R M Y W) of the image at PDF point p of an A4 page, y upwards.
