@@ -11,6 +11,7 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <unistd.h>
 
@@ -74,6 +75,36 @@ inline QStringList information(const QString& path)
     for (const auto& key : info.isDictionary() ? info.getKeys() : std::set<std::string>{})
         entries << QString::fromStdString(key.substr(1) + '=' + info.getKey(key).getUTF8Value());
     return entries;
+}
+
+inline QByteArray stream(const QByteArray& dict, const QByteArray& data)
+{
+    return "<< " + dict + " /Length " + QByteArray::number(data.size()) + " >> stream\n" + data + "\nendstream";
+}
+
+// Objects numbered from 1 (the catalog; the information dictionary last when
+// withInfo) as PDF text without a cross-reference table, rewritten by qpdf,
+// which finds the objects itself, unless a reader is to repair it (tidy false).
+inline bool writeObjects(const QString& path, const QList<QByteArray>& objects, bool withInfo = false, bool tidy = true,
+                         const std::function<void(QPDFWriter&)>& configure = {})
+{
+    QByteArray text = "%PDF-1.7\n";
+    for (int i = 0; i < objects.size(); ++i)
+        text += QByteArray::number(i + 1) + " 0 obj " + objects[i] + " endobj\n";
+    text += "trailer << /Root 1 0 R /Size " + QByteArray::number(objects.size() + 1)
+            + (withInfo ? " /Info " + QByteArray::number(objects.size()) + " 0 R" : "") + " >>\n%%EOF\n";
+    if (!tidy)
+        return testpdfs::writeBytes(path, text);
+    QPDF q;
+    q.setSuppressWarnings(true);
+    q.processMemoryFile("objects", text.constData(), size_t(text.size()));
+    const QByteArray name = QFile::encodeName(path);
+    QPDFWriter writer(q, name.constData());
+    writer.setStaticID(true);
+    if (configure)
+        configure(writer);
+    writer.write();
+    return true;
 }
 
 inline QString captureStdout(const std::function<void()>& fn)

@@ -10,7 +10,6 @@
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
 using namespace quillary;
 using namespace pdfchecks;
@@ -20,7 +19,8 @@ const QByteArray InvoiceXml = "<?xml version=\"1.0\"?><Invoice><ID>4711</ID><Tot
 // Offsets told apart: x and y differ on each page, and page 1 from the rest.
 const QPointF FirstOffset(12, -7), ContinuationOffset(-3, 25);
 struct Kept { QString aspect; QVariant title, author; QString expected; };
-struct Pdfa { int part; QByteArray stationery; bool password; QString expected; }; // expected: "kept" or a warning part
+// page: what the stationery page holds besides its content; expected: "kept" or a warning part.
+struct Pdfa { int part; QByteArray content, page; bool password; QString expected; };
 
 QByteArray xmpPacket(int pdfaPart)
 {
@@ -83,76 +83,35 @@ class TestKept : public QObject {
     // A two-page e-invoice: the XML embedded as associated file, XMP metadata
     // and an sRGB output intent, information, outlines, a named destination,
     // page labels, links, a note and a text field.
-    QString invoice(int pdfaPart)
+    // Locked: copy-protected, with an owner password only.
+    QString invoice(int pdfaPart, bool locked = false)
     {
-        const QString path = dir.filePath(QStringLiteral("invoice-%1.pdf").arg(pdfaPart));
-        if (QFileInfo::exists(path))
-            return path;
-        const QString plain = dir.filePath("plain.pdf");
-        if (!testpdfs::writePdf(plain, {{testpdfs::A4Whole, "Invoice"}, {testpdfs::A4Whole, "Terms"}}))
-            qFatal("cannot write the plain invoice");
-        auto pdf = open(plain);
-        QPDF& q = *pdf;
-        auto pages = QPDFPageDocumentHelper(q).getAllPages();
-        QPDFObjectHandle p1 = pages[0].getObjectHandle(), p2 = pages[1].getObjectHandle();
-        auto parse = [&](const std::string& text) { return QPDFObjectHandle::parse(text); };
-
-        QPDFObjectHandle data = QPDFObjectHandle::newStream(&q, InvoiceXml.toStdString());
-        data.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/EmbeddedFile"));
-        QPDFObjectHandle fileEntry = q.makeIndirectObject(parse("<< /Type /Filespec /F (invoice.xml) /UF (invoice.xml) /AFRelationship /Data >>"));
-        fileEntry.replaceKey("/EF", QPDFObjectHandle::newDictionary({{"/F", data}}));
-        QPDFObjectHandle root = q.getRoot();
-        root.replaceKey("/AF", QPDFObjectHandle::newArray({fileEntry}));
-        QPDFObjectHandle terms = QPDFObjectHandle::newArray({p2, QPDFObjectHandle::newName("/XYZ"),
-                                                             QPDFObjectHandle::newInteger(50), QPDFObjectHandle::newInteger(700),
-                                                             QPDFObjectHandle::newInteger(0)});
-        root.replaceKey("/Names", QPDFObjectHandle::newDictionary(
-            {{"/EmbeddedFiles", QPDFObjectHandle::newDictionary({{"/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("invoice.xml"), fileEntry})}})},
-             {"/Dests", QPDFObjectHandle::newDictionary({{"/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("terms"), terms})}})}}));
-
-        QPDFObjectHandle xmp = QPDFObjectHandle::newStream(&q, xmpPacket(pdfaPart).toStdString());
-        xmp.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
-        xmp.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
-        root.replaceKey("/Metadata", xmp);
-        QPDFObjectHandle profile = QPDFObjectHandle::newStream(&q, std::string(128, 'p'));
-        profile.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(3));
-        QPDFObjectHandle intent = parse("<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (sRGB) >>");
-        intent.replaceKey("/DestOutputProfile", profile);
-        root.replaceKey("/OutputIntents", QPDFObjectHandle::newArray({intent}));
-        q.getTrailer().replaceKey("/Info", q.makeIndirectObject(parse(
-            "<< /Title (Old title) /Author (Old author) /Keywords (invoice 4711) /CreationDate (D:20240102030405Z) >>")));
-
-        QPDFObjectHandle outlines = q.makeIndirectObject(parse("<< /Type /Outlines /Count 2 >>"));
-        QPDFObjectHandle intro = q.makeIndirectObject(parse("<< /Title (Intro) >>"));
-        QPDFObjectHandle termsItem = q.makeIndirectObject(parse("<< /Title (Terms) >>"));
-        intro.replaceKey("/Parent", outlines);
-        intro.replaceKey("/Next", termsItem);
-        intro.replaceKey("/Dest", QPDFObjectHandle::newArray({p1, QPDFObjectHandle::newName("/XYZ"), QPDFObjectHandle::newInteger(100),
-                                                              QPDFObjectHandle::newInteger(800), QPDFObjectHandle::newInteger(0)}));
-        termsItem.replaceKey("/Parent", outlines);
-        termsItem.replaceKey("/Prev", intro);
-        termsItem.replaceKey("/A", QPDFObjectHandle::newDictionary(
-            {{"/S", QPDFObjectHandle::newName("/GoTo")},
-             {"/D", QPDFObjectHandle::newArray({p2, QPDFObjectHandle::newName("/FitH"), QPDFObjectHandle::newInteger(500)})}}));
-        outlines.replaceKey("/First", intro);
-        outlines.replaceKey("/Last", termsItem);
-        root.replaceKey("/Outlines", outlines);
-        root.replaceKey("/PageLabels", parse("<< /Nums [0 << /S /r >> 1 << /P (T-) /S /D /St 7 >>] >>"));
-
-        QPDFObjectHandle field = q.makeIndirectObject(parse(
-            "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Customer) /V (Ada) /Rect [300 600 500 620] >>"));
-        field.replaceKey("/P", p1);
-        root.replaceKey("/AcroForm", QPDFObjectHandle::newDictionary({{"/Fields", QPDFObjectHandle::newArray({field})}}));
-        p1.replaceKey("/Annots", QPDFObjectHandle::newArray(
-            {parse("<< /Type /Annot /Subtype /Link /Rect [100 700 200 720] /QuadPoints [100 720 200 720 100 700 200 700]"
-                   " /A << /S /URI /URI (https://example.com/4711) >> >>"), field}));
-        p2.replaceKey("/Annots", QPDFObjectHandle::newArray(
-            {parse("<< /Type /Annot /Subtype /Link /Rect [50 50 150 70] /Dest (terms) >>"),
-             parse("<< /Type /Annot /Subtype /Text /Rect [10 10 30 30] /Contents (Note) >>")}));
-        const QByteArray name = QFile::encodeName(path);
-        QPDFWriter writer(q, name.constData());
-        writer.setStaticID(true);
-        writer.write();
+        const QString path = dir.filePath(QStringLiteral("invoice-%1%2.pdf").arg(pdfaPart).arg(locked ? "-locked" : ""));
+        const bool written = writeObjects(path, {
+            "<< /Type /Catalog /Pages 2 0 R /AF [5 0 R] /Metadata 7 0 R /Outlines 9 0 R /AcroForm << /Fields [12 0 R] >>"
+            " /Names << /EmbeddedFiles << /Names [(invoice.xml) 5 0 R] >> /Dests << /Names [(terms) [4 0 R /XYZ 50 700 0]] >> >>"
+            " /OutputIntents [<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (sRGB) /DestOutputProfile 8 0 R >>]"
+            " /PageLabels << /Nums [0 << /S /r >> 1 << /P (T-) /S /D /St 7 >>] >> >>",
+            "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Annots [<< /Type /Annot /Subtype /Link /Rect [100 700 200 720]"
+            " /QuadPoints [100 720 200 720 100 700 200 700] /A << /S /URI /URI (https://example.com/4711) >> >> 12 0 R] >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Annots [<< /Type /Annot /Subtype /Link /Rect [50 50 150 70]"
+            " /Dest (terms) >> << /Type /Annot /Subtype /Text /Rect [10 10 30 30] /Contents (Note) >>] >>",
+            "<< /Type /Filespec /F (invoice.xml) /UF (invoice.xml) /AFRelationship /Data /EF << /F 6 0 R >> >>",
+            stream("/Type /EmbeddedFile", InvoiceXml),
+            stream("/Type /Metadata /Subtype /XML", xmpPacket(pdfaPart)),
+            stream("/N 3", QByteArray(128, 'p')),
+            "<< /Type /Outlines /Count 2 /First 10 0 R /Last 11 0 R >>",
+            "<< /Title (Intro) /Parent 9 0 R /Next 11 0 R /Dest [3 0 R /XYZ 100 800 0] >>",
+            "<< /Title (Terms) /Parent 9 0 R /Prev 10 0 R /A << /S /GoTo /D [4 0 R /FitH 500] >> >>",
+            "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Customer) /V (Ada) /Rect [300 600 500 620] /P 3 0 R >>",
+            "<< /Title (Old title) /Author (Old author) /Keywords (invoice 4711) /CreationDate (D:20240102030405Z) >>"}, true, true,
+            [&](QPDFWriter& writer) {
+                if (locked)
+                    writer.setR6EncryptionParameters("", "owner", true, false, true, true, true, true, qpdf_r3p_none, true);
+            });
+        if (!written)
+            qFatal("cannot write the invoice");
         return path;
     }
 
@@ -272,60 +231,37 @@ private slots:
         if (author.isValid())
             options.insert(SaveOptions::AUTHOR, author);
         const QString output = tagged("kept-");
-        QString doc = invoice(0);
-        if (aspect.startsWith("protected ")) {
-            aspect.remove("protected ");
-            const QString locked = dir.filePath("invoice-locked.pdf");
-            auto pdf = open(doc);
-            const QByteArray name = QFile::encodeName(locked);
-            QPDFWriter writer(*pdf, name.constData());
-            writer.setR6EncryptionParameters("", "owner", true, false, true, true, true, true, qpdf_r3p_none, true);
-            writer.write();
-            doc = locked;
-        }
-        const Result result = merge(doc, output, options);
+        const bool locked = aspect.startsWith("protected ");
+        const Result result = merge(invoice(0, locked), output, options);
+        aspect.remove("protected ");
         QVERIFY2(result.ok(), qPrintable(result.error));
-        QCOMPARE(result.warnings, QStringList());
+        QVERIFY2(result.warnings.isEmpty(), qPrintable(result.warnings.join('\n')));
         QCOMPARE(describe(output, aspect), expected);
         QVERIFY(!open(output)->isEncrypted());
         // The stationery's own square is drawn, and only once per page.
         QCOMPARE(colourAt(render(output, 1), {305, 605}), 'B');
     }
 
-    // Part, stationery content (no fonts unless it draws text), password.
+    // Part, stationery content and page (no fonts unless it draws text), password.
     void pdfa_data()
     {
-        const QByteArray plain = "0 0 1 rg 300 600 40 40 re f";
-        table<Pdfa>({{"PDF/A-1, plain stationery", {1, plain, false, "kept"}},
-                     {"PDF/A-1, transparency group", {1, "group", false, "transparency"}},
-                     {"PDF/A-1, soft alpha", {1, "/GS1 gs " + plain, false, "transparency"}},
-                     {"PDF/A-3, transparency allowed", {3, "group", false, "kept"}},
-                     {"PDF/A-2, CMYK under an RGB intent", {2, "0 0 0 1 k 300 600 40 40 re f", false, "CMYK"}},
-                     {"PDF/A-2, font not embedded", {2, "BT /F1 12 Tf 72 72 Td (Letterhead) Tj ET", false, "Helvetica"}},
-                     {"PDF/A-3, password", {3, plain, true, "password"}}});
+        const QByteArray plain = "0 0 1 rg 300 600 40 40 re f", group = "/Group << /S /Transparency /CS /DeviceRGB >>";
+        table<Pdfa>({{"PDF/A-1, plain stationery", {1, plain, {}, false, "kept"}},
+                     {"PDF/A-1, transparency group", {1, plain, group, false, "transparency"}},
+                     {"PDF/A-1, soft alpha", {1, "/GS1 gs " + plain, "/Resources << /ExtGState << /GS1 << /ca 0.5 >> >> >>", false, "transparency"}},
+                     {"PDF/A-3, transparency allowed", {3, plain, group, false, "kept"}},
+                     {"PDF/A-2, CMYK under an RGB intent", {2, "0 0 0 1 k 300 600 40 40 re f", {}, false, "CMYK"}},
+                     {"PDF/A-2, font not embedded", {2, "BT /F1 12 Tf 72 72 Td (Letterhead) Tj ET",
+                         "/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>", false, "Helvetica"}},
+                     {"PDF/A-3, password", {3, plain, {}, true, "password"}}});
     }
     void pdfa()
     {
-        auto [part, content, password, expected] = fetch<Pdfa>();
+        auto [part, content, extras, password, expected] = fetch<Pdfa>();
         const QString paper = tagged("paper-"), output = tagged("pdfa-");
-        {
-            QPDF q;
-            q.emptyPDF();
-            QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] /Resources << >> >>");
-            QPDFObjectHandle resources = page.getKey("/Resources");
-            if (content == "group") {
-                page.replaceKey("/Group", QPDFObjectHandle::parse("<< /S /Transparency /CS /DeviceRGB >>"));
-                content = "0 0 1 rg 300 600 40 40 re f";
-            }
-            if (content.contains("/GS1"))
-                resources.replaceKey("/ExtGState", QPDFObjectHandle::parse("<< /GS1 << /ca 0.5 >> >>"));
-            if (content.contains("/F1"))
-                resources.replaceKey("/Font", QPDFObjectHandle::parse("<< /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >>"));
-            page.replaceKey("/Contents", QPDFObjectHandle::newStream(&q, content.toStdString()));
-            QPDFPageDocumentHelper(q).addPage(QPDFPageObjectHelper(q.makeIndirectObject(page)), false);
-            const QByteArray name = QFile::encodeName(paper);
-            QPDFWriter(q, name.constData()).write();
-        }
+        QVERIFY(writeObjects(paper, {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R " + extras + " >>",
+                                     stream({}, content)}));
         SaveOptionsMap options;
         if (password)
             options = {{SaveOptions::PASSWORD, QString("secret")}};
@@ -357,20 +293,14 @@ private slots:
             QCOMPARE(file.readAll().contains("/ObjStm"), part != 1 || expected != "kept");
     }
 
-    // A document qpdf had to repair is merged, and the merge says so.
+    // A document qpdf had to repair (it has no cross-reference table) is
+    // merged, and the merge says so.
     void repairedDocumentWarns()
     {
         const QString doc = dir.filePath("damaged.pdf"), output = dir.filePath("repaired.pdf");
-        QVERIFY(testpdfs::writeNumbered(doc, 2));
-        QFile file(doc);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QByteArray bytes = file.readAll();
-        const qsizetype at = bytes.lastIndexOf("startxref");
-        QVERIFY(at > 0);
-        bytes.truncate(at);
-        bytes += "startxref\n999999\n%%EOF\n";
-        QVERIFY(file.seek(0) && file.write(bytes) == bytes.size() && file.resize(bytes.size()));
-        file.close();
+        QVERIFY(writeObjects(doc, {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+                                   "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>",
+                                   "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>"}, false, false));
         const Result result = merge(doc, output);
         QVERIFY2(result.ok(), qPrintable(result.error));
         QCOMPARE(testpdfs::pageCount(output), 3);

@@ -51,11 +51,9 @@ private slots:
 
     void protection_data()
     {
-        table<Protection>({{"no password, print allowed", {false, true, "secret", "", "plain"}},
-                           {"user password", {true, true, "secret", "", "locked"}},
+        table<Protection>({{"no password, print allowed", {false, true, "secret", "", "plain"}}, {"user password", {true, true, "secret", "", "locked"}},
                            {"print forbidden, empty owner", {false, false, "", "", "noprint"}},
-                           {"Unicode password", {true, true, QString::fromUtf8("Pässwörd€"), {}, "locked"}},
-                           {"empty password", {true, true, "", "boss", "refused"}},
+                           {"Unicode password", {true, true, QString::fromUtf8("Pässwörd€"), {}, "locked"}}, {"empty password", {true, true, "", "boss", "refused"}},
                            {"print forbidden, no owner key: scratch file", {false, false, "", {}, "plain"}},
                            {"owner equal to user only when printing is forbidden", {true, true, "Swordfish7", "Swordfish7", "locked"}},
                            {"owner equal to user", {true, false, "Swordfish7", "Swordfish7", "refused"}},
@@ -63,8 +61,7 @@ private slots:
                            {"owner equal to user once NFKC", {true, false, u"Sword\uFB01sh7"_s, "Swordfish7", "refused"}},
                            {"owner only soft hyphens", {false, false, "", u"\u00AD\u00AD"_s, "refused"}},
                            {"password only zero-width", {true, true, u"\u200D\u00AD"_s, {}, "refused"}},
-                           {"127 bytes", {true, true, QString(63, u'\u00E9') + 'a', {}, "locked"}},
-                           {"128 bytes", {true, true, QString(64, u'\u00E9'), {}, "refused"}},
+                           {"127 bytes", {true, true, QString(63, u'\u00E9') + 'a', {}, "locked"}}, {"128 bytes", {true, true, QString(64, u'\u00E9'), {}, "refused"}},
                            {"owner 128 bytes", {false, false, "", QString(128, 'o'), "refused"}}});
     }
     void protection()
@@ -94,24 +91,15 @@ private slots:
 
     void preparation_data()
     {
-        table<Preparation>({{"ASCII as typed", {"Secret 1", "Secret 1"}},
-                            {"NFKC: ligature", {u"\uFB01le"_s, "file"}},
-                            {"NFKC: full-width", {u"\uFF21\uFF22\uFF11"_s, "AB1"}},
-                            {"NFKC: superscript", {u"x\u00B2"_s, "x2"}},
-                            {"NFKC: composed", {u"e\u0301"_s, "\xC3\xA9"}},
-                            {"NFKC: Angstrom sign", {u"\u212B"_s, "\xC3\x85"}},
-                            {"NFKC of a later character", {u"\U0001F100"_s, "0."}},
-                            {"later character kept", {u"\U0001F600"_s, "\xF0\x9F\x98\x80"}},
-                            {"soft hyphen dropped", {u"pass\u00ADword"_s, "password"}},
-                            {"zero-width joiner dropped", {u"a\u200Db"_s, "ab"}},
-                            {"no-break space", {u"a\u00A0b"_s, "a b"}},
-                            {"ideographic space", {u"a\u3000b"_s, "a b"}},
-                            {"zero-width space is a space", {u"a\u200Bb"_s, "a b"}},
-                            {"right-to-left alone", {u"\u05D0\u05D1"_s, "\xD7\x90\xD7\x91"}},
-                            {"tab refused", {"a\tb", {}}},
-                            {"private use refused", {u"a\uE000"_s, {}}},
-                            {"unpaired surrogate refused", {QString(QChar(0xD800)) + 'a', {}}},
-                            {"mixed directions refused", {u"abc\u05D0"_s, {}}}});
+        table<Preparation>({{"ASCII as typed", {"Secret 1", "Secret 1"}}, {"NFKC: ligature", {u"\uFB01le"_s, "file"}},
+                            {"NFKC: full-width", {u"\uFF21\uFF22\uFF11"_s, "AB1"}}, {"NFKC: superscript", {u"x\u00B2"_s, "x2"}},
+                            {"NFKC: composed", {u"e\u0301"_s, "\xC3\xA9"}}, {"NFKC: Angstrom sign", {u"\u212B"_s, "\xC3\x85"}},
+                            {"NFKC of a later character", {u"\U0001F100"_s, "0."}}, {"later character kept", {u"\U0001F600"_s, "\xF0\x9F\x98\x80"}},
+                            {"soft hyphen dropped", {u"pass\u00ADword"_s, "password"}}, {"zero-width joiner dropped", {u"a\u200Db"_s, "ab"}},
+                            {"no-break space", {u"a\u00A0b"_s, "a b"}}, {"ideographic space", {u"a\u3000b"_s, "a b"}},
+                            {"zero-width space is a space", {u"a\u200Bb"_s, "a b"}}, {"right-to-left alone", {u"\u05D0\u05D1"_s, "\xD7\x90\xD7\x91"}},
+                            {"tab refused", {"a\tb", {}}}, {"private use refused", {u"a\uE000"_s, {}}},
+                            {"unpaired surrogate refused", {QString(QChar(0xD800)) + 'a', {}}}, {"mixed directions refused", {u"abc\u05D0"_s, {}}}});
     }
     void preparation()
     {
@@ -129,12 +117,9 @@ private slots:
         const QByteArray white = "1 1 1 sc 0 0 595 842 re f";
         table<Scan>({{"sc white A4 fill", {white, {}, true}}, {"k white", {"0 0 0 0 k 0 0 595 842 re f", {}, true}},
                      // CMYK white needs all four components at 0.
-                     {"k, cyan not 0", {"0.1 0 0 0 k 0 0 595 842 re f", {}, false}},
-                     {"k, magenta not 0", {"0 0.1 0 0 k 0 0 595 842 re f", {}, false}},
-                     {"k, yellow not 0", {"0 0 0.1 0 k 0 0 595 842 re f", {}, false}},
-                     {"k, black not 0", {"0 0 0 0.1 k 0 0 595 842 re f", {}, false}},
-                     {"sc, one of three not 1", {"1 0.9 1 sc 0 0 595 842 re f", {}, false}},
-                     {"Letter rectangle", {"1 1 1 sc 0 0 612 792 re f", white, false}},
+                     {"k, cyan not 0", {"0.1 0 0 0 k 0 0 595 842 re f", {}, false}}, {"k, magenta not 0", {"0 0.1 0 0 k 0 0 595 842 re f", {}, false}},
+                     {"k, yellow not 0", {"0 0 0.1 0 k 0 0 595 842 re f", {}, false}}, {"k, black not 0", {"0 0 0 0.1 k 0 0 595 842 re f", {}, false}},
+                     {"sc, one of three not 1", {"1 0.9 1 sc 0 0 595 842 re f", {}, false}}, {"Letter rectangle", {"1 1 1 sc 0 0 612 792 re f", white, false}},
                      {"q between", {"1 1 1 sc q 0 0 595 842 re f", {}, false}},
                      {"small fill clears both", {"1 1 1 sc 0 0 9 9 re f 0 0 595 842 re f", {}, false}},
                      {"rg is not looked at", {"1 1 1 rg 0 0 595 842 re f", {}, false}},
