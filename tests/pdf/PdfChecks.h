@@ -45,6 +45,12 @@ inline char colourAt(const QImage& image, QPointF p)
     return "KBGCRMYW"[(c.red() > 127) * 4 + (c.green() > 127) * 2 + (c.blue() > 127)];
 }
 
+inline QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 inline QString text(const QString& path)
 {
     QProcess process;

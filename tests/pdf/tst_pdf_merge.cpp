@@ -34,12 +34,6 @@ struct FullDisk { QString operation; bool existing; };
 struct Number { double offset; QString expected; }; // expected: in the content stream; empty: refused
 struct Tree { QByteArray kids; QList<QByteArray> nodes; bool inherited; QSize size; };
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Per page: colour at the stationery mark, at the document mark moved by the
 // page's offset, and at the document mark's own place.
 QStringList colours(const QString& path, QPointF first = {}, QPointF cont = {})
@@ -111,11 +105,6 @@ class TestMerge : public QObject {
         r.documentFormat = FormatA4;
         r.staticId = true;
         return r;
-    }
-    QList<PageImage> images(const QString& doc, QPointF first = {}, QPointF cont = {})
-    {
-        return TaskManager::previewImages(doc, start, continuation, terms, true, true, true, false, first.y(), first.x(),
-                                          cont.x(), cont.y());
     }
 
 private slots:
@@ -381,7 +370,9 @@ private slots:
         const PageSize own = TaskManager::pageSize(doc);
         TaskManager::documentFormat = TaskManager::pageFormat(own.width, own.height).formatCode;
         const QStringList before = QDir(dir.path()).entryList();
-        const QList<PageImage> plain = images(doc), moved = images(doc, first, cont);
+        const QList<PageImage> plain = TaskManager::previewImages(doc, start, continuation, terms, true, true, true, false, 0, 0, 0, 0);
+        const QList<PageImage> moved = TaskManager::previewImages(doc, start, continuation, terms, true, true, true, false, first.y(),
+                                                                  first.x(), cont.x(), cont.y());
         QCOMPARE(QDir(dir.path()).entryList(), before); // merged in memory
         QCOMPARE(moved.size(), 4);
         QString seen;
