@@ -13,8 +13,6 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <unistd.h>
-
 namespace pdfchecks {
 
 // A data table whose one column "row" holds a Row per named row.
@@ -43,6 +41,13 @@ inline char colourAt(const QImage& image, QPointF p)
 {
     const QColor c = image.pixelColor(int(p.x()), image.height() - 1 - int(p.y()));
     return "KBGCRMYW"[(c.red() > 127) * 4 + (c.green() > 127) * 2 + (c.blue() > 127)];
+}
+
+// Decoded data of a stream object.
+inline QByteArray streamData(QPDFObjectHandle stream)
+{
+    const auto data = stream.getStreamData(qpdf_dl_generalized);
+    return QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
 }
 
 inline QByteArray bytesOf(const QString& path)
@@ -111,19 +116,6 @@ inline bool writeObjects(const QString& path, const QList<QByteArray>& objects, 
         configure(writer);
     writer.write();
     return true;
-}
-
-inline QString captureStdout(const std::function<void()>& fn)
-{
-    QTemporaryFile file;
-    file.open();
-    std::fflush(stdout);
-    const int saved = ::dup(1);
-    ::dup2(file.handle(), 1);
-    fn();
-    std::fflush(stdout);
-    ::dup2(saved, 1), ::close(saved);
-    return file.seek(0) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 } // namespace pdfchecks

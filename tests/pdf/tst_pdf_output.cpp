@@ -48,12 +48,6 @@ QByteArray xmpPacket(int pdfaPart)
            + pdfa + "</rdf:RDF></x:xmpmeta>\n<?xpacket end=\"w\"?>";
 }
 
-QByteArray streamData(QPDFObjectHandle stream)
-{
-    const auto data = stream.getStreamData(qpdf_dl_generalized);
-    return QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
-}
-
 QString numbers(QPDFObjectHandle array)
 {
     QStringList out;
