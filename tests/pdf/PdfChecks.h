@@ -11,8 +11,7 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
-
-#include <unistd.h>
+#include <qpdf/QPDFWriter.hh>
 
 namespace pdfchecks {
 
@@ -42,6 +41,19 @@ inline char colourAt(const QImage& image, QPointF p)
 {
     const QColor c = image.pixelColor(int(p.x()), image.height() - 1 - int(p.y()));
     return "KBGCRMYW"[(c.red() > 127) * 4 + (c.green() > 127) * 2 + (c.blue() > 127)];
+}
+
+// Decoded data of a stream object.
+inline QByteArray streamData(QPDFObjectHandle stream)
+{
+    const auto data = stream.getStreamData(qpdf_dl_generalized);
+    return QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
+}
+
+inline QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 inline QString text(const QString& path)
@@ -76,17 +88,34 @@ inline QStringList information(const QString& path)
     return entries;
 }
 
-inline QString captureStdout(const std::function<void()>& fn)
+inline QByteArray stream(const QByteArray& dict, const QByteArray& data)
 {
-    QTemporaryFile file;
-    file.open();
-    std::fflush(stdout);
-    const int saved = ::dup(1);
-    ::dup2(file.handle(), 1);
-    fn();
-    std::fflush(stdout);
-    ::dup2(saved, 1), ::close(saved);
-    return file.seek(0) ? QString::fromUtf8(file.readAll()) : QString();
+    return "<< " + dict + " /Length " + QByteArray::number(data.size()) + " >> stream\n" + data + "\nendstream";
+}
+
+// Objects numbered from 1 (the catalog; the information dictionary last when
+// withInfo) as PDF text without a cross-reference table, rewritten by qpdf,
+// which finds the objects itself, unless a reader is to repair it (tidy false).
+inline bool writeObjects(const QString& path, const QList<QByteArray>& objects, bool withInfo = false, bool tidy = true,
+                         const std::function<void(QPDFWriter&)>& configure = {})
+{
+    QByteArray text = "%PDF-1.7\n";
+    for (int i = 0; i < objects.size(); ++i)
+        text += QByteArray::number(i + 1) + " 0 obj " + objects[i] + " endobj\n";
+    text += "trailer << /Root 1 0 R /Size " + QByteArray::number(objects.size() + 1)
+            + (withInfo ? " /Info " + QByteArray::number(objects.size()) + " 0 R" : "") + " >>\n%%EOF\n";
+    if (!tidy)
+        return testpdfs::writeBytes(path, text);
+    QPDF q;
+    q.setSuppressWarnings(true);
+    q.processMemoryFile("objects", text.constData(), size_t(text.size()));
+    const QByteArray name = QFile::encodeName(path);
+    QPDFWriter writer(q, name.constData());
+    writer.setStaticID(true);
+    if (configure)
+        configure(writer);
+    writer.write();
+    return true;
 }
 
 } // namespace pdfchecks
