@@ -1,42 +1,87 @@
-// The backend run as cupsd runs it (as root, the job in its arguments and
-// environment), without cupsd: what it delivers where, with which owner and
-// mode, and what it refuses without writing anything anywhere.
+// The backend as cupsd runs it (as root, the job in its arguments and
+// environment): run directly, what it delivers where, with which owner and
+// mode, and what it refuses without writing anything anywhere; and through a
+// private cupsd (scripts/private-cupsd: its own configuration, spool, socket
+// and the backend under test) with the queue the package's maintainer
+// scripts set up, as a program's print dialog or "lp" prints. Nothing of the
+// machine's own print system is used or changed. It needs root (the backend
+// changes users; cupsd runs backends as root) and makes throwaway users.
 
-#include "PrinterFixture.h"
 #include "pdf/PdfChecks.h"
 #include "support/SmallDisk.h"
 
-#include <csignal>
+#include <pwd.h>
+#include <sys/stat.h>
 
-using namespace printertest;
 using namespace pdfchecks;
 
 namespace {
 
+constexpr int kDeadline = 120000; // generous: CI machines are slow and shared
 const QString kUser = "quillary-bt-a", kOther = "quillary-bt-b";
-
-// A job refused: who printed ("A", "B" for the test's users, else as it
-// is), what the test arranges first, the document, the OPTIONS argument,
-// the exit status and a part of the error line.
-struct Refusal {
-    QString user;
-    QString setup;
-    QString document;
-    QString options;
-    int status;
-    QString message;
-};
-
-// A job delivered: its title, what the test arranges first, the document on
-// standard input rather than as a file, the job file's expected name.
-struct Delivery {
-    QByteArray title;
-    QString setup;
-    bool viaStdin;
-    QByteArray name;
-};
-
 const QString kLocal = "job-uuid=urn:uuid:1 job-originating-host-name=localhost document-name-supplied=a.pdf";
+const QString kRemote = "job-originating-host-name=192.0.2.7";
+
+// A job run directly: who printed ("A", "B" for the test's users, else as
+// it is), its title, what the test arranges first (steps separated by "; ";
+// "U" is the user's folder, "R" the spool root, other paths lie in the
+// test's folder, "A" and "B" the users): "dir PATH OWNER MODE", "file PATH
+// OWNER", "link TARGET PATH", "rm PATH", "chmod PATH MODE", "chown PATH
+// OWNER", "copy PATH MODE" (of the backend, then run as user A), "uri
+// DEVICE_URI", "shared" (the queue shared on the network); the document
+// ("pdf", "stdin": the PDF on standard input, "text", "empty"), the OPTIONS
+// argument, the exit status and, for a delivered job, the user's folder
+// after it, the job file first ("|" between names), else a part of the
+// error line.
+struct Job {
+    QString user;
+    QByteArray title;
+    QString setup, document, options;
+    int status;
+    QString expected;
+};
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Run run(const QString& program, const QStringList& arguments, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+        const QByteArray& input = {})
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory("/"); // the test's own may be closed to the users it runs as
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(kDeadline);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+bool chown(const QString& path, const QString& user)
+{
+    return run("chown", {"-h", user + ':', path}).exitCode == 0; // and the user's group
+}
+
+// Owner and mode of a file, links not followed: "quillary-bt-a 600".
+QString owner(const QString& path)
+{
+    return run("stat", {"-c", "%U %a", path}).out.trimmed();
+}
+
+// Every entry under root (links not followed) with its type, size and link
+// target, to see that a refused job wrote nothing anywhere.
+QString snapshot(const QString& root)
+{
+    return run("sh", {"-c", "find \"$0\" -mindepth 1 -printf '%P %y %s %l\\n' | sort", root}).out;
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
 
 } // namespace
 
@@ -44,251 +89,276 @@ class BackendTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void delivers_data();
-    void delivers();
-    void refuses_data();
-    void refuses();
-    void cancelledJobLeavesNoFile();
-    void fullDiskLeavesNoFile();
-    void refusesToRunWithoutRoot();
-    void listsItsDevice();
+    void initTestCase()
+    {
+        if (::geteuid() != 0)
+            QSKIP("the printing tests need root: the backend changes users and cupsd runs it as root");
+        for (const QString& user : {kUser, kOther}) {
+            if (!::getpwnam(user.toUtf8().constData())) { // not a system account, no home: a plain person's account
+                QVERIFY2(run("useradd", {"-M", "-s", "/usr/sbin/nologin", user}).exitCode == 0, "useradd failed");
+                created << user;
+            }
+        }
+        document = cups.filePath("three.pdf"); // three A4 pages the users may read
+        QVERIFY(testpdfs::writeNumbered(document, 3) && QFile::setPermissions(document, QFile::ReadOwner | QFile::ReadOther));
+        cupsd.setProcessChannelMode(QProcess::MergedChannels);
+        cupsd.start(QUILLARY_SOURCE_DIR "/scripts/private-cupsd", {cups.path(), QUILLARY_BACKEND});
+        const bool up = cupsd.waitForStarted(kDeadline) && QTest::qWaitFor([&] {
+            return cupsd.state() != QProcess::Running || client("lpstat", {"-r"}).out.contains("is running");
+        }, kDeadline);
+        QVERIFY2(up && cupsd.state() == QProcess::Running, "cupsd (scripts/deps.sh installs it) does not run: " + cupsd.readAll());
+        QVERIFY(maintainerScript("postinst", "configure").exitCode == 0); // the queue as the package sets it up
+    }
+
+    void cleanupTestCase()
+    {
+        for (const QString& user : std::as_const(created))
+            run("userdel", {user});
+    }
+
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        uri = "quillary:" + root();
+        // A document the way cupsd spools it: readable by root only.
+        pdf = path("d00007-001");
+        QVERIFY(testpdfs::writeNumbered(pdf, 3));
+        QVERIFY(testpdfs::writeBytes(path("text"), "Dear reader,\nthis is plain text.\n") && testpdfs::writeBytes(path("empty"), ""));
+        QVERIFY(::chmod(QFile::encodeName(dir->path()).constData(), 0701) == 0);
+        QVERIFY(QDir().mkpath(root()) && ::chmod(QFile::encodeName(root()).constData(), 0755) == 0);
+    }
+
+    void jobs_data()
+    {
+        table<Job>({
+            {"first job makes the user's folder", {"A", "Letter", "", "pdf", kLocal, 0, "7-Letter.pdf"}},
+            {"title with a line break, slashes and dots",
+             {"A", "../../quillary-bt-b/.x\nsecond", "", "pdf", kLocal, 0, "7-_._quillary-bt-b_.x second.pdf"}},
+            {"document on standard input", {"A", "Letter", "", "stdin", kLocal, 0, "7-Letter.pdf"}},
+            {"spool root made when missing", {"A", "Letter", "rm R", "pdf", kLocal, 0, "7-Letter.pdf"}},
+            {"folder others could read made private", {"A", "Letter", "dir U A 755", "pdf", kLocal, 0, "7-Letter.pdf"}},
+            {"unfinished file of an earlier try replaced", {"A", "Letter", "dir U A 700; file U/.7.part A", "pdf", kLocal, 0, "7-Letter.pdf"}},
+            {"name taken: numbered, the other file kept",
+             {"A", "Letter", "dir U A 700; file U/7-Letter.pdf A", "pdf", kLocal, 0, "7-Letter (2).pdf|7-Letter.pdf"}},
+            {"remote host, queue shared", {"A", "remote", "shared", "pdf", kRemote, 0, "7-remote.pdf"}},
+
+            {"unknown user", {"no-such-user-here", "Letter", "", "pdf", kLocal, 5, "\"no-such-user-here\" is not a local user"}},
+            {"root", {"root", "Letter", "", "pdf", kLocal, 5, "\"root\" is root or a system account"}},
+            {"system account", {"daemon", "Letter", "", "pdf", kLocal, 5, "\"daemon\" is root or a system account"}},
+            {"overflow account", {"nobody", "Letter", "", "pdf", kLocal, 5, "\"nobody\" is root or a system account"}},
+            {"remote host, queue not shared",
+             {"A", "Letter", "", "pdf", kRemote, 5, "from the host \"192.0.2.7\" and the queue \"Quillary\" is not shared"}},
+            {"no originating host", {"A", "Letter", "", "pdf", "job-uuid=urn:uuid:1", 5, "from the host \"(unknown)\""}},
+            {"folder is a link",
+             {"A", "Letter", "dir elsewhere A 700; link elsewhere U", "pdf", kLocal, 5, "is a symbolic link; nothing is written through it"}},
+            {"folder of another user", {"A", "Letter", "dir U B 755", "pdf", kLocal, 5, "is not owned by the job's user"}},
+            {"private folder of another user", {"A", "Letter", "dir U B 700", "pdf", kLocal, 5, "is not the user's own folder"}},
+            {"folder is a file", {"A", "Letter", "file U A", "pdf", kLocal, 5, "is not a folder"}},
+            {"not a PDF (printed raw)", {"A", "Letter", "", "text", kLocal, 5, "The document is not a PDF"}},
+            {"empty document", {"A", "Letter", "", "empty", kLocal, 5, "The document is empty"}},
+            {"root writable by its group", {"A", "Letter", "chmod R 775", "pdf", kLocal, 4, "is writable by others than root"}},
+            {"root is a link",
+             {"A", "Letter", "rm R; dir real-spool root 755; link real-spool R", "pdf", kLocal, 4, "is a symbolic link or not a folder"}},
+            {"root owned by a user", {"A", "Letter", "chown R A", "pdf", kLocal, 4, "is not owned by root"}},
+            {"relative spool root", {"A", "Letter", "uri quillary:spool", "pdf", kLocal, 4, "names no absolute spool folder"}},
+            {"backend not run as root", {"A", "Letter", "copy backend 505", "pdf", kLocal, 4, "the backend does not run as root"}},
+        });
+    }
+
+    void jobs()
+    {
+        auto [who, title, setup, document, options, status, expected] = fetch<Job>();
+        arrange(setup);
+        const QString before = snapshot(dir->path());
+        const QProcessEnvironment env = jobEnvironment(uri);
+        const QStringList job{"7", who == "A" ? kUser : who == "B" ? kOther : who, QString::fromUtf8(title), "1", options};
+        QFile input(pdf);
+        const QString file = path(document == "pdf" ? "d00007-001" : document);
+        const Run result = setup.startsWith("copy") ? run("runuser", QStringList{"-u", kUser, "--", path("backend")} + job << file, env)
+            : document == "stdin" && input.open(QIODevice::ReadOnly) ? run(QUILLARY_BACKEND, job, env, input.readAll())
+                                                                     : run(QUILLARY_BACKEND, QStringList(job) << file, env);
+        client("lpadmin", {"-p", "Quillary", "-o", "printer-is-shared=false"}); // as the package leaves it
+        QCOMPARE(result.exitCode, status);
+        if (status != 0) {
+            QVERIFY2(result.err.startsWith("ERROR: Quillary job 7 refused: ") && result.err.contains(expected), qPrintable(result.err));
+            QCOMPARE(snapshot(dir->path()), before);
+            return;
+        }
+        QVERIFY2(!result.err.contains("ERROR"), qPrintable(result.err));
+        QCOMPARE(entries(folder()).join('|'), expected);
+        QCOMPARE(entries(root()), QStringList{kUser}); // nothing beside the user's folder
+        QFile written(folder() + '/' + expected.section('|', 0, 0)), original(pdf);
+        QVERIFY(written.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll() == original.readAll());
+        QCOMPARE(owner(written.fileName()), kUser + " 600");
+        QCOMPARE(owner(folder()), kUser + " 700");
+        QCOMPARE(owner(root()), QStringLiteral("root 755"));
+    }
+
+    void cancelledJobLeavesNoFile()
+    {
+        QProcess job;
+        job.setProcessEnvironment(jobEnvironment(uri));
+        job.start(QUILLARY_BACKEND, {"7", kUser, "Letter", "1", kLocal}); // from standard input
+        job.write("%PDF-1.4\n" + QByteArray(64 * 1024, ' '));
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(folder() + "/.7.part").size() > 1024; }, kDeadline));
+        job.terminate(); // what cupsd does when the job is cancelled
+        QVERIFY(job.waitForFinished(kDeadline));
+        QCOMPARE(job.exitStatus(), QProcess::NormalExit);
+        QVERIFY(job.readAllStandardError().contains("The job was cancelled"));
+        QCOMPARE(entries(folder()), QStringList());
+    }
+
+    void fullDiskLeavesNoFile()
+    {
+        testdisk::SmallDisk disk(path("small"));
+        QVERIFY(testpdfs::writeBytes(path("big"), "%PDF-1.4\n" + QByteArray(256 * 1024, ' ')));
+        QVERIFY(disk.limit(64 * 1024));
+        const Run result = run(QUILLARY_BACKEND, {"7", kUser, "Letter", "1", kLocal, path("big")}, jobEnvironment("quillary:" + disk.folder()));
+        disk.lift();
+        // Failed, not refused: cupsd tries the job again later.
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.startsWith("ERROR: Quillary job 7 failed: Cannot write .7.part: " + disk.reason()), qPrintable(result.err));
+        QCOMPARE(entries(disk.folder() + '/' + kUser), QStringList());
+    }
+
+    void listsItsDevice()
+    {
+        const Run listed = run(QUILLARY_BACKEND, {});
+        QCOMPARE(listed.exitCode, 0);
+        QCOMPARE(listed.out, QStringLiteral("direct quillary:/ \"Quillary\" \"Quillary (opens the preview window)\"\n"));
+        QCOMPARE(run(QUILLARY_BACKEND, {"7", kUser}).exitCode, 1); // not a job's arguments
+    }
+
+    // The queue takes the system's paper size when it is made and keeps it
+    // across an upgrade; removing the package removes the queue, purging it the
+    // spool folder.
+    void maintainerScripts()
+    {
+        QCOMPARE(maintainerScript("prerm", "remove").exitCode, 0);
+        QVERIFY(client("lpstat", {"-v", "Quillary"}).exitCode != 0);
+        QVERIFY(QFileInfo::exists(spool())); // jobs wait until purge
+        QCOMPARE(maintainerScript("postrm", "purge").exitCode, 0);
+        QVERIFY(!QFileInfo::exists(spool()));
+        const Run letter = maintainerScript("postinst", "configure", "letter");
+        QVERIFY2(letter.exitCode == 0, qPrintable(letter.err));
+        QCOMPARE(defaultPageSize(), QStringLiteral("Letter"));
+        QCOMPARE(owner(spool()), QStringLiteral("root 755"));
+        QCOMPARE(client("lpstat", {"-v", "Quillary"}).out.trimmed(), "device for Quillary: quillary:" + spool());
+        QCOMPARE(maintainerScript("postinst", "configure", "a4").exitCode, 0);
+        QCOMPARE(defaultPageSize(), QStringLiteral("Letter"));
+        QCOMPARE(maintainerScript("prerm", "remove").exitCode, 0);
+        QCOMPARE(maintainerScript("postinst", "configure", "a4").exitCode, 0);
+        QCOMPARE(defaultPageSize(), QStringLiteral("A4"));
+    }
+
+    // Printed with lp: a job under a borrowed name (-U needs that user's
+    // password, which lp cannot give) is not taken; one the backend refuses (the
+    // user's folder replaced by a link to a folder the user owns) ends without
+    // a trace, and the queue is not stopped: the next job reaches its user's
+    // folder alone, as one PDF of the three A4 pages.
+    void printing()
+    {
+        QVERIFY(maintainerScript("postinst", "configure").exitCode == 0);
+        QCOMPARE(print(kUser, {"-U", kOther, "-t", "borrowed"}), 0);
+        const QString elsewhere = cups.filePath("elsewhere"), mine = spool() + '/' + kUser;
+        QVERIFY(QDir().mkpath(elsewhere) && chown(elsewhere, kUser) && QFile::link(elsewhere, mine));
+        QVERIFY(ended(print(kUser, {"-t", "through a link"})));
+        QCOMPARE(entries(elsewhere), QStringList());
+        QVERIFY(QFile::remove(mine));
+
+        const int job = print(kUser, {"-t", "Quarterly report"});
+        QVERIFY(ended(job));
+        const QString name = QString::number(job) + "-Quarterly report.pdf", file = mine + '/' + name;
+        QCOMPARE(entries(spool()), QStringList{kUser});
+        QCOMPARE(entries(mine), QStringList{name});
+        QCOMPARE(testpdfs::pageCount(file), 3);
+        for (int page = 0; page < 3; ++page)
+            QCOMPARE(testpdfs::mediaBox(file, page).size().toSize(), QSize(595, 842));
+        QCOMPARE(text(file), QStringLiteral("Page 1 Page 2 Page 3"));
+        QCOMPARE(owner(file), kUser + " 600");
+        QCOMPARE(owner(mine), kUser + " 700");
+    }
 
 private:
     QString path(const QString& name) const { return dir->filePath(name); }
     QString root() const { return path("spool"); }
     QString folder() const { return root() + '/' + kUser; }
-    static QString user(const QString& who) { return who == "A" ? kUser : who == "B" ? kOther : who; }
-    void arrange(const QString& setup);
-    Run backend(const QString& who, const QByteArray& title, const QString& options, const QString& document,
-                bool viaStdin = false, const QString& uri = {});
+    // Carries out a job row's setup.
+    void arrange(const QString& setup)
+    {
+        for (const QString& step : setup.split("; ", Qt::SkipEmptyParts)) {
+            QStringList w = step.split(' ');
+            for (QString& word : w)
+                word = word.startsWith('U') ? folder() + word.mid(1) : word == "R" ? root() : word == "A" ? kUser : word == "B" ? kOther : word;
+            const QString at = w[0] == "uri" || w.size() < 2 || w[1].startsWith('/') ? w.value(1) : path(w[1]);
+            const auto mode = [&](const QString& octal) { return ::chmod(QFile::encodeName(at).constData(), octal.toUInt(nullptr, 8)) == 0; };
+            QVERIFY2(w[0] == "dir"      ? QDir().mkpath(at) && chown(at, w[2]) && mode(w[3])
+                     : w[0] == "file"   ? testpdfs::writeBytes(at, "an earlier job") && chown(at, w[2])
+                     : w[0] == "link"   ? QFile::link(at, w[2])
+                     : w[0] == "rm"     ? QDir(at).removeRecursively()
+                     : w[0] == "chmod"  ? mode(w[2])
+                     : w[0] == "chown"  ? chown(at, w[2])
+                     : w[0] == "copy"   ? QFile::copy(QUILLARY_BACKEND, at) && mode(w[2])
+                     : w[0] == "uri"    ? !(uri = at).isEmpty()
+                     : w[0] == "shared" ? client("lpadmin", {"-p", "Quillary", "-o", "printer-is-shared=true"}).exitCode == 0
+                                        : false,
+                     qPrintable(step));
+        }
+    }
+    // The private cupsd's environment: its socket, the queue's spool root and
+    // description for the maintainer scripts.
+    QString spool() const { return cups.filePath("quillary"); }
+    QProcessEnvironment cupsEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CUPS_SERVER", cups.filePath("cups.sock"));
+        env.insert("LC_ALL", "C");
+        env.insert("QUILLARY_SPOOL_ROOT", spool());
+        env.insert("QUILLARY_PPD", QUILLARY_SOURCE_DIR "/src/printer/quillary.ppd");
+        return env;
+    }
+    // A job's environment as cupsd gives it; the backend asks this cupsd
+    // whether the queue is shared.
+    QProcessEnvironment jobEnvironment(const QString& deviceUri) const
+    {
+        QProcessEnvironment env = cupsEnvironment();
+        env.insert("DEVICE_URI", deviceUri);
+        env.insert("PRINTER", "Quillary");
+        return env;
+    }
+    Run client(const QString& program, const QStringList& arguments, const QString& user = "root") const
+    {
+        return run("runuser", QStringList{"-u", user, "--", program} + arguments, cupsEnvironment());
+    }
+    Run maintainerScript(const QString& script, const QString& argument, const QString& paper = "a4") const
+    {
+        return client("env", {"PAPERSIZE=" + paper, "sh", QUILLARY_SOURCE_DIR "/packaging/debian/" + script, argument});
+    }
+    QString defaultPageSize() const
+    {
+        QFile ppd(cups.filePath("conf/ppd/Quillary.ppd"));
+        return ppd.open(QIODevice::ReadOnly) ? QRegularExpression("\\*DefaultPageSize: (\\S+)").match(ppd.readAll()).captured(1) : "none";
+    }
+    // Prints the three pages as user; the job's id, 0 when lp got none.
+    int print(const QString& user, const QStringList& options) const
+    {
+        const Run lp = client("lp", QStringList{"-d", "Quillary"} + options << document, user);
+        return QRegularExpression("request id is \\S+-(\\d+) ").match(lp.out).captured(1).toInt();
+    }
+    // Whether the job has left the queue (completed, cancelled or aborted).
+    bool ended(int job) const
+    {
+        const QString id = QStringLiteral("Quillary-%1 ").arg(job);
+        return job > 0 && QTest::qWaitFor([&] { return !client("lpstat", {"-o", "Quillary"}).out.contains(id); }, kDeadline);
+    }
 
-    LocalUsers users;
-    QString pdf, text, empty;
+    QStringList created; // local users the test made
+    QTemporaryDir cups;  // the private cupsd's folder
+    QProcess cupsd;
+    QString pdf, document, uri;
     std::unique_ptr<QTemporaryDir> dir;
 };
-
-void BackendTest::initTestCase()
-{
-    if (const QString missing = missingForPrinting(false); !missing.isEmpty())
-        QSKIP(qPrintable(missing));
-    QVERIFY2(users.ensure(kUser) && users.ensure(kOther), "useradd failed");
-}
-
-void BackendTest::init()
-{
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    // Documents the way cupsd spools them: readable by root only.
-    pdf = path("d00007-001"), text = path("text"), empty = path("empty");
-    QVERIFY(testpdfs::writeNumbered(pdf, 3));
-    QVERIFY(testpdfs::writeBytes(text, "Dear reader,\nthis is plain text.\n"));
-    QVERIFY(testpdfs::writeBytes(empty, ""));
-    QFile::setPermissions(dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
-    QVERIFY(QDir().mkpath(root()));
-    QVERIFY(QFile::setPermissions(root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
-}
-
-void BackendTest::arrange(const QString& setup)
-{
-    const auto makeFolder = [](const QString& where, const QString& owner, QFile::Permissions permissions) {
-        QVERIFY(QDir().mkpath(where));
-        QVERIFY(chown(where, owner));
-        QVERIFY(QFile::setPermissions(where, permissions));
-    };
-    const QFile::Permissions privateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-    const QFile::Permissions openFolder = privateFolder | QFile::ReadOther | QFile::ExeOther;
-    if (setup == "no root") {
-        QVERIFY(QDir(root()).removeRecursively());
-    } else if (setup == "open folder") {
-        makeFolder(folder(), kUser, openFolder);
-    } else if (setup == "stale part") {
-        makeFolder(folder(), kUser, privateFolder);
-        QVERIFY(testpdfs::writeBytes(folder() + "/.7.part", "%PDF-1.4 half a job"));
-        QVERIFY(chown(folder() + "/.7.part", kUser));
-    } else if (setup == "name taken") {
-        makeFolder(folder(), kUser, privateFolder);
-        QVERIFY(testpdfs::writeBytes(folder() + "/7-Letter.pdf", "an earlier job"));
-        QVERIFY(chown(folder() + "/7-Letter.pdf", kUser));
-    } else if (setup == "folder link") {
-        makeFolder(path("elsewhere"), kUser, privateFolder);
-        QVERIFY(QFile::link(path("elsewhere"), folder()));
-    } else if (setup == "folder of B") {
-        makeFolder(folder(), kOther, openFolder);
-    } else if (setup == "private folder of B") {
-        makeFolder(folder(), kOther, privateFolder);
-    } else if (setup == "folder is a file") {
-        QVERIFY(testpdfs::writeBytes(folder(), ""));
-        QVERIFY(chown(folder(), kUser));
-    } else if (setup == "root writable by its group") {
-        QVERIFY(QFile::setPermissions(root(), openFolder | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup));
-    } else if (setup == "root is a link") {
-        QVERIFY(QDir(root()).removeRecursively());
-        makeFolder(path("real-spool"), "root", openFolder);
-        QVERIFY(QFile::link(path("real-spool"), root()));
-    } else if (setup == "root of A") {
-        QVERIFY(chown(root(), kUser));
-    } else {
-        QVERIFY2(setup.isEmpty() || setup == "relative uri", qPrintable(setup));
-    }
-}
-
-Run BackendTest::backend(const QString& who, const QByteArray& title, const QString& options,
-                         const QString& document, bool viaStdin, const QString& uri)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DEVICE_URI", uri.isEmpty() ? "quillary:" + root() : uri);
-    env.insert("PRINTER", "Quillary");
-    env.insert("CUPS_SERVER", path("no-server.sock")); // nobody to ask whether the queue is shared
-    QStringList arguments{"7", user(who), QString::fromUtf8(title), "1", options};
-    QByteArray input;
-    if (viaStdin) {
-        QFile file(document);
-        if (file.open(QIODevice::ReadOnly))
-            input = file.readAll();
-    } else {
-        arguments << document;
-    }
-    return run(QUILLARY_BACKEND, arguments, env, input);
-}
-
-void BackendTest::delivers_data()
-{
-    table<Delivery>({
-        {"first job makes the user's folder", {"Letter", "", false, "7-Letter.pdf"}},
-        {"title with a line break, slashes and dots", {"../../quillary-bt-b/.x\nsecond", "", false,
-                                                       "7-_._quillary-bt-b_.x second.pdf"}},
-        {"document on standard input", {"Letter", "", true, "7-Letter.pdf"}},
-        {"spool root made when missing", {"Letter", "no root", false, "7-Letter.pdf"}},
-        {"folder others could read made private", {"Letter", "open folder", false, "7-Letter.pdf"}},
-        {"unfinished file of an earlier try replaced", {"Letter", "stale part", false, "7-Letter.pdf"}},
-        {"name taken: numbered, the other file kept", {"Letter", "name taken", false, "7-Letter (2).pdf"}},
-    });
-}
-
-void BackendTest::delivers()
-{
-    auto [title, setup, viaStdin, name] = fetch<Delivery>();
-    arrange(setup);
-    const Run result = backend("A", title, kLocal, pdf, viaStdin);
-    QVERIFY2(result.exitCode == 0, qPrintable(result.err));
-    QVERIFY2(!result.err.contains("ERROR"), qPrintable(result.err));
-
-    const QString job = folder() + '/' + QString::fromUtf8(name);
-    QStringList expected{QString::fromUtf8(name)};
-    if (setup == "name taken")
-        expected << "7-Letter.pdf";
-    expected.sort();
-    QCOMPARE(entries(folder()), expected);
-    QCOMPARE(entries(root()), QStringList{kUser}); // nothing beside the user's folder
-    QFile written(job), original(pdf);
-    QVERIFY(written.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
-    QVERIFY(written.readAll() == original.readAll());
-    QCOMPARE(ownerOf(job).uid, LocalUsers::uid(kUser));
-    QCOMPARE(ownerOf(job).mode, mode_t(0600));
-    QCOMPARE(ownerOf(folder()).uid, LocalUsers::uid(kUser));
-    QCOMPARE(ownerOf(folder()).mode, mode_t(0700));
-    QCOMPARE(ownerOf(root()).uid, uid_t(0));
-    QCOMPARE(ownerOf(root()).mode, mode_t(0755));
-    if (setup == "name taken")
-        QCOMPARE(QFileInfo(folder() + "/7-Letter.pdf").size(), qint64(14));
-}
-
-void BackendTest::refuses_data()
-{
-    const QString remote = "job-originating-host-name=192.0.2.7";
-    table<Refusal>({
-        {"unknown user", {"no-such-user-here", "", "pdf", kLocal, 5, "\"no-such-user-here\" is not a local user"}},
-        {"root", {"root", "", "pdf", kLocal, 5, "\"root\" is root or a system account"}},
-        {"system account", {"daemon", "", "pdf", kLocal, 5, "\"daemon\" is root or a system account"}},
-        {"overflow account", {"nobody", "", "pdf", kLocal, 5, "\"nobody\" is root or a system account"}},
-        {"remote host, queue not shared", {"A", "", "pdf", remote, 5, "from the host \"192.0.2.7\" and the queue "
-                                                                      "\"Quillary\" is not shared"}},
-        {"no originating host", {"A", "", "pdf", "job-uuid=urn:uuid:1", 5, "from the host \"(unknown)\""}},
-        {"folder is a link", {"A", "folder link", "pdf", kLocal, 5, "is a symbolic link; nothing is written through it"}},
-        {"folder of another user", {"A", "folder of B", "pdf", kLocal, 5, "is not owned by the job's user"}},
-        {"private folder of another user", {"A", "private folder of B", "pdf", kLocal, 5, "is not the user's own folder"}},
-        {"folder is a file", {"A", "folder is a file", "pdf", kLocal, 5, "is not a folder"}},
-        {"not a PDF (printed raw)", {"A", "", "text", kLocal, 5, "The document is not a PDF"}},
-        {"empty document", {"A", "", "empty", kLocal, 5, "The document is empty"}},
-        {"root writable by its group", {"A", "root writable by its group", "pdf", kLocal, 4, "is writable by others than root"}},
-        {"root is a link", {"A", "root is a link", "pdf", kLocal, 4, "is a symbolic link or not a folder"}},
-        {"root owned by a user", {"A", "root of A", "pdf", kLocal, 4, "is not owned by root"}},
-        {"relative spool root", {"A", "relative uri", "pdf", kLocal, 4, "names no absolute spool folder"}},
-    });
-}
-
-void BackendTest::refuses()
-{
-    auto [who, setup, document, options, status, message] = fetch<Refusal>();
-    arrange(setup);
-    const QStringList before = snapshot(dir->path());
-    const QString file = document == "pdf" ? pdf : document == "text" ? text : empty;
-    const Run result = backend(who, "Letter", options, file, false, setup == "relative uri" ? "quillary:spool" : "");
-    QCOMPARE(result.exitCode, status);
-    QVERIFY2(result.err.startsWith("ERROR: Quillary job 7 refused: "), qPrintable(result.err));
-    QVERIFY2(result.err.contains(message), qPrintable(result.err));
-    QCOMPARE(snapshot(dir->path()), before);
-}
-
-void BackendTest::cancelledJobLeavesNoFile()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DEVICE_URI", "quillary:" + root());
-    QProcess job;
-    job.setProcessEnvironment(env);
-    job.start(QUILLARY_BACKEND, {"7", kUser, "Letter", "1", kLocal}); // from standard input
-    QVERIFY(job.waitForStarted(kDeadline));
-    job.write("%PDF-1.4\n" + QByteArray(64 * 1024, ' '));
-    QVERIFY(QTest::qWaitFor([&] { return QFileInfo(folder() + "/.7.part").size() > 1024; }, kDeadline));
-    job.terminate(); // what cupsd does when the job is cancelled
-    QVERIFY(job.waitForFinished(kDeadline));
-    QCOMPARE(job.exitStatus(), QProcess::NormalExit);
-    QVERIFY(job.readAllStandardError().contains("The job was cancelled"));
-    QCOMPARE(entries(folder()), QStringList());
-}
-
-void BackendTest::fullDiskLeavesNoFile()
-{
-    testdisk::SmallDisk disk(path("small"));
-    const QString big = path("big");
-    QVERIFY(testpdfs::writeBytes(big, "%PDF-1.4\n" + QByteArray(256 * 1024, ' ')));
-    QVERIFY(disk.limit(64 * 1024));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DEVICE_URI", "quillary:" + disk.folder());
-    const Run result = run(QUILLARY_BACKEND, {"7", kUser, "Letter", "1", kLocal, big}, env);
-    disk.lift();
-    // Failed, not refused: cupsd tries the job again later.
-    QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.startsWith("ERROR: Quillary job 7 failed: Cannot write .7.part: " + disk.reason()),
-             qPrintable(result.err));
-    QCOMPARE(entries(disk.folder() + '/' + kUser), QStringList());
-}
-
-void BackendTest::refusesToRunWithoutRoot()
-{
-    // Installed with the wrong mode, cupsd would run it as lp.
-    const QString copy = path("backend");
-    QVERIFY(QFile::copy(QUILLARY_BACKEND, copy));
-    QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DEVICE_URI", "quillary:" + root());
-    const QStringList before = snapshot(dir->path());
-    const Run result = run("runuser", {"-u", kUser, "--", copy, "7", kUser, "Letter", "1", kLocal, pdf}, env);
-    QCOMPARE(result.exitCode, 4);
-    QVERIFY2(result.err.contains("the backend does not run as root"), qPrintable(result.err));
-    QCOMPARE(snapshot(dir->path()), before);
-}
-
-void BackendTest::listsItsDevice()
-{
-    const Run listed = run(QUILLARY_BACKEND, {});
-    QCOMPARE(listed.exitCode, 0);
-    QCOMPARE(listed.out, QStringLiteral("direct quillary:/ \"Quillary\" \"Quillary (opens the preview window)\"\n"));
-    QCOMPARE(run(QUILLARY_BACKEND, {"7", kUser}).exitCode, 1); // not a job's arguments
-}
 
 QTEST_GUILESS_MAIN(BackendTest)
 #include "tst_printer_backend.moc"

@@ -14,12 +14,8 @@ using namespace quillary::printer;
 using namespace pdfchecks;
 
 namespace {
-
-struct Title { QByteArray title; QByteArray name; };
-struct Uri { QByteArray uri; QByteArray root; }; // root "" : refused
-
-std::string s(const QByteArray& bytes) { return bytes.toStdString(); }
-
+// An input and what becomes of it ("" : refused or none).
+struct Case { QByteArray in, out; };
 } // namespace
 
 class JobRequestTest : public QObject {
@@ -28,12 +24,9 @@ class JobRequestTest : public QObject {
 private slots:
     void titles_data()
     {
-        const QByteArray long200(200, 'x');
-        // 59 two-byte letters and a three-byte one: the cut at 120 bytes
-        // falls inside the euro sign.
+        // 59 two-byte letters and a three-byte one: the cut at 120 bytes falls inside the euro sign.
         const QByteArray umlauts = QByteArray("\xc3\xa4").repeated(59) + "\xe2\x82\xac" + "tail";
-        table<Title>({
-            {"plain", {"Invoice March", "Invoice March"}},
+        table<Case>({
             {"slashes become underscores", {"My / title", "My _ title"}},
             {"path climbing", {"../../etc/passwd", "_._etc_passwd"}},
             {"only dots", {"..", "document"}},
@@ -50,48 +43,32 @@ private slots:
             {"only .pdf", {".pdf", "pdf"}},
             {"empty", {"", "document"}},
             {"trailing dots and spaces", {"name. . ", "name"}},
-            {"bounded", {long200, QByteArray(120, 'x')}},
+            {"bounded", {QByteArray(200, 'x'), QByteArray(120, 'x')}},
             {"bounded, never splits a character", {umlauts, QByteArray("\xc3\xa4").repeated(59)}},
         });
     }
     void titles()
     {
-        auto [title, name] = fetch<Title>();
-        const std::string safe = safeTitle(s(title));
-        QCOMPARE(QByteArray::fromStdString(safe), name);
+        const Case row = fetch<Case>();
+        const std::string safe = safeTitle(row.in.toStdString());
+        QCOMPARE(QByteArray::fromStdString(safe), row.out);
         QVERIFY(safe.size() <= kMaxTitleBytes);
         QVERIFY(QString::fromUtf8(safe).toUtf8() == QByteArray::fromStdString(safe)); // valid UTF-8
-    }
-
-    void jobFileNames()
-    {
-        QCOMPARE(jobFileName("../x", "42"), std::string("42-_x.pdf"));
-        QCOMPARE(jobFileName("Invoice.pdf", "7", 2), std::string("7-Invoice (2).pdf"));
-        // Every name fits a file system's 255 bytes.
+        // The job file: number, title, ".pdf", a count when the name is taken, within 255 bytes.
+        QCOMPARE(jobFileName(safe, "42", 2), "42-" + safe + " (2).pdf");
         QVERIFY(jobFileName(std::string(1000, 'y'), "123456789012345678", 100).size() < 255);
     }
 
-    void arguments()
+    // Not a job's arguments (job id, user, title, copies, options and an
+    // optional file): too few, a job id that is not a number, no user.
+    void refusedArguments()
     {
-        const char* job[] = {"quillary", "12", "ada", "My / title", "1", "job-originating-host-name=localhost"};
-        std::string reason;
-        auto parsed = parseJobRequest(6, job, &reason);
-        QVERIFY(parsed);
-        QCOMPARE(parsed->jobId, std::string("12"));
-        QCOMPARE(parsed->user, std::string("ada"));
-        QCOMPARE(parsed->title, std::string("My / title"));
-        QVERIFY(!parsed->file);
-
-        const char* withFile[] = {"quillary", "12", "ada", "t", "1", "", "/var/spool/cups/d00012-001"};
-        parsed = parseJobRequest(7, withFile, &reason);
-        QVERIFY(parsed && parsed->file == std::string("/var/spool/cups/d00012-001"));
-
-        QVERIFY(!parseJobRequest(5, job, &reason));
-        QVERIFY(reason.starts_with("Usage:"));
-        const char* badId[] = {"quillary", "12/../1", "ada", "t", "1", ""};
-        QVERIFY(!parseJobRequest(6, badId, &reason));
-        const char* noUser[] = {"quillary", "12", "", "t", "1", ""};
-        QVERIFY(!parseJobRequest(6, noUser, &reason));
+        using Argv = std::vector<const char*>;
+        for (const Argv& argv : {Argv{"quillary", "12", "ada", "t", "1"}, Argv{"quillary", "12/../1", "ada", "t", "1", ""},
+                                 Argv{"quillary", "12", "", "t", "1", ""}}) {
+            std::string reason;
+            QVERIFY2(!parseJobRequest(int(argv.size()), argv.data(), &reason) && !reason.empty(), argv[1]);
+        }
     }
 
     void options()
@@ -110,15 +87,14 @@ private slots:
     {
         for (const char* local : {"localhost", "LOCALHOST", "127.0.0.1", "127.1.2.3", "::1", "[v1.::1]"})
             QVERIFY2(isLocalHost(local), local);
-        for (const char* remote : {"", "192.168.1.5", "128.0.0.1", "localhost.example.com", "evil", "127.0.0.1.evil",
-                                   "::2", "fe80::1"})
+        for (const char* remote : {"", "192.168.1.5", "128.0.0.1", "localhost.example.com", "evil", "127.0.0.1.evil", "::2", "fe80::1"})
             QVERIFY2(!isLocalHost(remote), remote);
     }
 
     void uris_data()
     {
-        const QByteArray builtIn = QByteArray::fromStdString(std::string(kDefaultSpoolRoot));
-        table<Uri>({
+        const QByteArray builtIn(kDefaultSpoolRoot.data(), kDefaultSpoolRoot.size());
+        table<Case>({
             {"scheme only", {"quillary:", builtIn}},
             {"root path", {"quillary:/", builtIn}},
             {"empty authority", {"quillary://", builtIn}},
@@ -135,18 +111,17 @@ private slots:
     }
     void uris()
     {
-        auto [uri, root] = fetch<Uri>();
-        const std::optional<std::string> found = spoolRootFromUri(s(uri));
-        QCOMPARE(found ? QByteArray::fromStdString(*found) : QByteArray(), root);
+        const Case row = fetch<Case>();
+        QCOMPARE(QByteArray::fromStdString(spoolRootFromUri(row.in.toStdString()).value_or("")), row.out);
     }
 
+    // The first uid of a person's account, from login.defs; 1000 without one.
     void firstPersonUids()
     {
-        std::istringstream debian("# comment\nUID_MIN\t\t\t 1000\nUID_MAX 60000\n#UID_MIN 5\n");
+        std::istringstream debian("# comment\nUID_MIN\t\t\t 1000\nUID_MAX 60000\n#UID_MIN 5\n"), site("UID_MIN 500\n"),
+            silent("SYS_UID_MIN 100\nUID_MIN garbage\n");
         QCOMPARE(firstPersonUid(debian), uid_t(1000));
-        std::istringstream site("UID_MIN 500\n");
         QCOMPARE(firstPersonUid(site), uid_t(500));
-        std::istringstream silent("SYS_UID_MIN 100\nUID_MIN garbage\n");
         QCOMPARE(firstPersonUid(silent), uid_t(1000));
     }
 };

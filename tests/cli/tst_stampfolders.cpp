@@ -1,0 +1,358 @@
+// quillary-stamp run as a program on folders of documents: with
+// --output-dir DIR DOCUMENT... (which documents are stamped, under which
+// names, what stderr says) and with --watch on a folder that documents arrive
+// in: slowly, damaged, onto a full disk, across a stop and a restart, and
+// while the template changes. Every wait is on a condition with a generous
+// deadline; no duration is asserted.
+
+#include "cli_test.h"
+#include "support/SmallDisk.h"
+
+#include <csignal>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace pdfchecks;
+
+namespace {
+
+// files: "path=kind" made before the run (kind: doc, bad, locked, empty, or
+// "readonly": a folder that takes no files); arguments follow "--start s.pdf
+// --output-dir FOLDER" ("" no --output-dir); outputs: every file out/ holds
+// after it; lines: parts of the stderr lines, each on a line of its own.
+struct Batch {
+    QString files, arguments;
+    int exitCode;
+    QString outputs;
+    QStringList lines;
+    QString folder = "out";
+};
+
+constexpr int kDeadline = 60000; // ms: how long a condition may take on a busy machine
+
+// A document that cannot be stamped: how it is made, what failed/NAME.txt
+// says, and how often one of that name arrives.
+struct Refused { QString kind, reason; int arrivals; };
+struct Stop { int signal; };
+
+// A document of that kind: doc (two pages), bad, damaged, locked, empty (no
+// pages) or text (no PDF at all, without an end marker).
+bool make(const QString& path, const QString& kind)
+{
+    return kind == "doc"       ? testpdfs::writeNumbered(path, 2)
+        : kind == "bad"        ? testpdfs::writeBytes(path, "%PDF-1.4\nno PDF at all\n%%EOF\n")
+        : kind == "damaged"    ? testpdfs::writeBytes(path, "%PDF-1.4\n1 0 obj garbage\n%%EOF\n")
+        : kind == "locked"     ? testpdfs::writeEncrypted(path, "user", "owner")
+        : kind == "empty"      ? testpdfs::writeZeroPages(path)
+                               : testpdfs::writeBytes(path, "Dear customer, no PDF here.\n");
+}
+
+QStringList pdfs(const QString& folder) { return QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name); }
+
+// The colour of the stationery on page 1 of a stamped document.
+char stationeryColour(const QString& path) { return colourAt(render(path, 0), QPointF(200, 200)); }
+
+// What a running watch has written so far to a channel, left for later looks.
+QString said(QProcess& watch, QProcess::ProcessChannel channel = QProcess::StandardError)
+{
+    watch.setReadChannel(channel);
+    return QString::fromUtf8(watch.peek(watch.bytesAvailable()));
+}
+
+// Sends the signal and waits for the end; the exit status, -1 when the signal
+// ended the process.
+int stop(QProcess& watch, int signal)
+{
+    ::kill(pid_t(watch.processId()), signal);
+    watch.waitForFinished(kDeadline);
+    return watch.exitStatus() == QProcess::NormalExit ? watch.exitCode() : -1;
+}
+
+// Standard error of a watch stopped after stamping that many documents
+// without a complaint: the summary alone.
+bool onlySummary(QProcess& watch, int stamped)
+{
+    const QString err = said(watch);
+    return err.startsWith(QStringLiteral("quillary-stamp: %1 stamped, 0 failed in ").arg(stamped)) && err.endsWith(" s, stopped\n")
+        && err.count('\n') == 1;
+}
+
+} // namespace
+
+class StampFoldersTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(clitest::writeStationery(path("s.pdf")));
+        QVERIFY(QDir().mkpath(path("in")) && QDir().mkpath(path("out")));
+        QVERIFY(testpdfs::writeNumbered(path("doc.pdf"), 2));
+    }
+
+    void batch_data()
+    {
+        table<Batch>({
+            {"mixed good and bad documents",
+             {"a.pdf=doc bad.pdf=bad locked.pdf=locked empty.pdf=empty c.pdf=doc", "a.pdf bad.pdf locked.pdf empty.pdf missing.pdf c.pdf", 1,
+              "a.pdf c.pdf", {"bad.pdf: not a readable PDF", "locked.pdf: the file is protected by a password",
+                              "empty.pdf: the document has no pages", "missing.pdf: no such file", "2 stamped, 4 failed in "}}},
+            {"names and --suffix", {"a.pdf=doc B.PDF=doc noext=doc x.y.pdf=doc", "--suffix -stamped -j 3 a.pdf B.PDF noext x.y.pdf", 0,
+                                    "B-stamped.PDF a-stamped.pdf noext-stamped.pdf x.y-stamped.pdf", {"4 stamped, 0 failed in "}}},
+            {"one name in two folders: the later one is not written",
+             {"in1/a.pdf=doc in2/a.pdf=doc", "-j1 in1/a.pdf in2/a.pdf", 1, "a.pdf",
+              {"in2/a.pdf: not stamped: its output out/a.pdf is already the output of in1/a.pdf", "1 stamped, 1 failed in "}}},
+            {"one document given three times is stamped once", {"a.pdf=doc", "a.pdf ./a.pdf a.pdf", 0, "a.pdf",
+                                                                {"warning: ./a.pdf: given more than once", "warning: a.pdf: given more than once",
+                                                                 "1 stamped, 0 failed in "}}},
+            {"an output over the document itself",
+             {"out/a.pdf=doc b.pdf=doc", "out/a.pdf b.pdf", 1, "a.pdf b.pdf",
+              {"out/a.pdf: not stamped: its output would replace the document itself", "1 stamped, 1 failed in "}}},
+            {"an output over another document of the run",
+             {"a.pdf=doc out/a-x.pdf=doc", "--suffix -x a.pdf out/a-x.pdf", 1, "a-x-x.pdf a-x.pdf",
+              {"a.pdf: not stamped: its output out/a-x.pdf would replace out/a-x.pdf, a document of this run", "1 stamped, 1 failed in "}}},
+            {"missing output folder", {"a.pdf=doc", "a.pdf", 1, "", {"nowhere: no such folder"}, "nowhere"}},
+            {"output folder is a file", {"a.pdf=doc", "a.pdf", 1, "", {"a.pdf: not a folder"}, "a.pdf"}},
+            {"output folder takes no files: stopped before any document", {"a.pdf=doc out=readonly", "a.pdf", 1, "", {"out: cannot write there ("}}},
+            {"one document, files alone", {"a.pdf=doc", "a.pdf out/a.pdf", 0, "a.pdf", {}, ""}},
+        });
+    }
+
+    // The documents that can be stamped are, each with the stationery; each
+    // one that cannot is named with its reason on a line of its own; inputs
+    // stay as they were and out/ holds nothing else (no temporary files).
+    // Stamping with files alone makes no template store.
+    void batch()
+    {
+        const Batch row = fetch<Batch>();
+        const QByteArray readOnly = QFile::encodeName(path("out"));
+        for (const QString& file : row.files.split(' ')) {
+            const QString name = path(file.section('=', 0, 0)), kind = file.section('=', 1);
+            QVERIFY(QDir().mkpath(QFileInfo(name).path()));
+            if (kind != "readonly") {
+                QVERIFY(make(name, kind));
+            } else if (::geteuid() == 0) { // root writes anywhere: a read-only file system then
+                QVERIFY(::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0);
+                QVERIFY(::mount("tmpfs", readOnly.constData(), "tmpfs", MS_RDONLY, "size=64k") == 0);
+            } else {
+                QVERIFY(QFile::setPermissions(name, QFile::ReadOwner | QFile::ExeOwner));
+            }
+        }
+        const QMap<QString, QByteArray> before = clitest::snapshot(dir->path());
+        const QString output = row.folder.isEmpty() ? QString() : " --output-dir " + row.folder;
+        const clitest::Ran ran = tool().run(("--start s.pdf" + output + ' ' + row.arguments).split(' '));
+        ::umount2(readOnly.constData(), MNT_DETACH); // what a "readonly" row mounted, else nothing
+        QFile::setPermissions(path("out"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(ran.exitCode, row.exitCode);
+        QVERIFY2(ran.out.isEmpty(), qPrintable(ran.out));
+        QVERIFY2(!ran.err.contains('\r'), "a progress line redrawn in place without a terminal");
+        const QStringList lines = ran.err.split('\n', Qt::SkipEmptyParts);
+        for (const QString& line : lines)
+            QVERIFY2(line.startsWith("quillary-stamp: "), qPrintable(line));
+        for (const QString& part : row.lines)
+            QVERIFY2(std::count_if(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.contains(part); }) == 1,
+                     qPrintable(part + "\n---\n" + ran.err));
+        QCOMPARE(lines.size(), row.lines.size());
+
+        // Inputs as they were, nothing beside them but the outputs.
+        const QStringList outputs = QDir(path("out"), {}, QDir::Name, QDir::Files | QDir::Hidden).entryList();
+        QCOMPARE(outputs.join(' '), row.outputs);
+        auto after = clitest::snapshot(dir->path());
+        for (const QString& output : outputs) {
+            if (before.contains("/out/" + output))
+                continue; // a document of the run, left alone
+            after.remove("/out/" + output);
+            QCOMPARE(testpdfs::pageCount(path("out/" + output)), 2);
+            QCOMPARE(colourAt(render(path("out/" + output), 0), QPointF(200, 200)), 'R'); // the stationery's square
+        }
+        QCOMPARE(after, before);
+    }
+
+    // Ctrl-C ends the run early: no half-written output, no temporary file,
+    // and the summary says how many documents were left.
+    void stoppedByCtrlC()
+    {
+        QVERIFY(testpdfs::writeNumbered(path("long.pdf"), 40));
+        QStringList documents;
+        for (int i = 1; i <= 80; ++i)
+            QVERIFY(QFile::copy(path("long.pdf"), path(documents.emplaceBack(QStringLiteral("d%1.pdf").arg(i)))));
+        const auto process = tool().start(QStringList{"--start", "s.pdf", "--output-dir", "out", "-j", "2"} + documents);
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(path("out")).isEmpty(), kDeadline); // far from done
+        ::kill(pid_t(process->processId()), SIGINT);
+        const clitest::Ran ran = clitest::Tool::finish(*process);
+        QCOMPARE(ran.exitCode, 1);
+        QVERIFY2(ran.err.contains(" stamped, 0 failed in ") && ran.err.contains(", stopped before "), qPrintable(ran.err));
+        const QStringList outputs = QDir(path("out")).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY(outputs.size() < documents.size());
+        for (const QString& output : outputs) {
+            QVERIFY2(documents.contains(output), qPrintable(output));
+            QCOMPARE(testpdfs::pageCount(path("out/" + output)), 40);
+        }
+    }
+
+    // A copy that stalls half-way for longer than the settle time is left
+    // alone: it does not end like a PDF. Once whole it is stamped (under
+    // --suffix) and the original moves to done/ as it was. Hidden files are
+    // never taken.
+    void slowCopy()
+    {
+        QVERIFY(QFile::copy(path("doc.pdf"), path("in/.hidden.pdf")));
+        const auto watcher = watch({"--settle", "0.5", "--suffix", "-stamped"});
+        const QByteArray bytes = clitest::contents(path("doc.pdf"));
+        QFile copy(path("in/slow.pdf"));
+        QVERIFY(copy.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const qsizetype half = bytes.size() / 2;
+        QCOMPARE(copy.write(bytes.left(half)), half);
+        QTest::qWait(2500); // five settle times, half the file there
+        QVERIFY2(QDir(path("out")).isEmpty() && QFileInfo::exists(path("in/slow.pdf")), "taken while still copied");
+        QCOMPARE(copy.write(bytes.mid(half)), bytes.size() - half);
+        copy.close();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/slow.pdf")), kDeadline);
+        QVERIFY(clitest::contents(path("in/done/slow.pdf")) == bytes);
+        QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"slow-stamped.pdf"});
+        QCOMPARE(testpdfs::pageCount(path("out/slow-stamped.pdf")), 2);
+        QCOMPARE(stationeryColour(path("out/slow-stamped.pdf")), 'R');
+        QVERIFY(QFileInfo::exists(path("in/.hidden.pdf")));
+        // Told once the original is in done/: the line may still be on its way.
+        QTRY_VERIFY_WITH_TIMEOUT(said(*watcher, QProcess::StandardOutput).contains("in/slow.pdf: stamped into out/slow-stamped.pdf"), kDeadline);
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        QVERIFY2(onlySummary(*watcher, 1), qPrintable(said(*watcher)));
+    }
+
+    // A document that cannot be stamped goes to failed/ with NAME.txt giving
+    // why; one of the same name later never replaces it.
+    void refused_data()
+    {
+        table<Refused>({{"damaged", {"damaged", "not a readable PDF", 2}},
+                        {"protected by a password", {"locked", "the file is protected by a password", 1}},
+                        {"without pages", {"empty", "the document has no pages", 1}},
+                        {"no PDF at all, without an end marker", {"text", "not a readable PDF", 1}}});
+    }
+    void refused()
+    {
+        const Refused row = fetch<Refused>();
+        const QString made = path("made.pdf");
+        QVERIFY(make(made, row.kind));
+        QVERIFY(testpdfs::writeBytes(path("in/notes.txt"), "not a PDF name: left alone\n"));
+        const auto watcher = watch({"--settle", "0.2"});
+        for (int arrival = 1; arrival <= row.arrivals; ++arrival) {
+            arrive(made, "x.pdf");
+            const QString failed = path("in/failed/x" + (arrival == 1 ? QString() : QStringLiteral("-%1").arg(arrival)));
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(failed + ".txt"), kDeadline);
+            QVERIFY(clitest::contents(failed + ".pdf") == clitest::contents(made));
+            QVERIFY2(clitest::contents(failed + ".txt").startsWith("in/x.pdf: " + row.reason.toUtf8()), clitest::contents(failed + ".txt"));
+        }
+        QCOMPARE(QDir(path("in/failed")).entryList(QDir::Files).size(), 2 * row.arrivals);
+        QVERIFY(QDir(path("out")).isEmpty() && QDir(path("in/done")).isEmpty());
+        QVERIFY(QFileInfo::exists(path("in/notes.txt")));
+        QTRY_COMPARE_WITH_TIMEOUT(said(*watcher).count("in/x.pdf: " + row.reason), row.arrivals, kDeadline);
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+    }
+
+    // A full output disk loses nothing: the documents wait in the folder and
+    // are stamped once there is room again.
+    void fullDisk()
+    {
+        testdisk::SmallDisk disk(path("full"));
+        if (!disk.isTmpfs())
+            QSKIP("a full disk needs a tmpfs, which only root may mount");
+        QVERIFY(disk.limit(0));
+        const auto watcher = watch({"--settle", "0.2"}, "full");
+        const QStringList names{"a.pdf", "b.pdf", "c.pdf"};
+        for (const QString& name : names)
+            arrive(path("doc.pdf"), name);
+        QTRY_VERIFY_WITH_TIMEOUT(said(*watcher).count(disk.reason() + "; trying again in ") >= names.size(), kDeadline);
+        QCOMPARE(pdfs(path("in")), names);
+        QVERIFY(QDir(path("in/failed")).isEmpty() && QDir(path("in/done")).isEmpty());
+        QCOMPARE(QDir(path("full")).entryList(QDir::Files | QDir::Hidden), QStringList{"filler"});
+
+        disk.lift();
+        QTRY_COMPARE_WITH_TIMEOUT(pdfs(path("in/done")), names, kDeadline);
+        QCOMPARE(pdfs(path("full")), names);
+        for (const QString& name : names)
+            QCOMPARE(testpdfs::pageCount(path("full/" + name)), 2);
+        QVERIFY(pdfs(path("in")).isEmpty());
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+    }
+
+    // Stopped in the middle of a run (asked to, or killed), the watch loses
+    // no document and leaves no half-written output; started again, it
+    // stamps what is left.
+    void restart_data() { table<Stop>({{"SIGTERM", {SIGTERM}}, {"SIGINT", {SIGINT}}, {"SIGKILL", {SIGKILL}}}); }
+    void restart()
+    {
+        const Stop row = fetch<Stop>();
+        QStringList names;
+        QVERIFY(testpdfs::writeNumbered(path("long.pdf"), 40));
+        for (int i = 1; i <= 30; ++i)
+            QVERIFY(QFile::copy(path("long.pdf"), path("in/" + names.emplaceBack(QStringLiteral("d%1.pdf").arg(i, 2, 10, QChar('0'))))));
+        {
+            const auto watcher = watch({"--settle", "0.1", "-j", "2"});
+            QTRY_VERIFY_WITH_TIMEOUT(pdfs(path("in/done")).size() >= 3, kDeadline);
+            QCOMPARE(stop(*watcher, row.signal), row.signal == SIGKILL ? -1 : 0);
+            const QString err = said(*watcher);
+            QVERIFY2(row.signal == SIGKILL || (err.contains(" stamped, 0 failed in ") && err.contains(", stopped")), qPrintable(err));
+        }
+        const QStringList waiting = pdfs(path("in")), done = pdfs(path("in/done"));
+        QStringList all = waiting + done;
+        all.sort();
+        QCOMPARE(all, names); // each once
+        QVERIFY(QDir(path("in/failed")).isEmpty());
+        for (const QString& name : done)
+            QVERIFY2(QFileInfo::exists(path("out/" + name)), qPrintable(name));
+        for (const QString& name : pdfs(path("out")))
+            QCOMPARE(testpdfs::pageCount(path("out/" + name)), 40);
+        if (row.signal != SIGKILL)
+            QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), pdfs(path("out")));
+
+        const auto again = watch({"--settle", "0.1", "-j", "2"});
+        QTRY_COMPARE_WITH_TIMEOUT(pdfs(path("in/done")), names, kDeadline);
+        QCOMPARE(pdfs(path("out")), names);
+        for (const QString& name : waiting)
+            QCOMPARE(testpdfs::pageCount(path("out/" + name)), 40);
+        QCOMPARE(stop(*again, SIGTERM), 0);
+    }
+
+    // A template changed in the application (the store's settings replaced)
+    // stamps the documents that arrive afterwards; those before keep theirs.
+    void templateChange()
+    {
+        const QString store = path("data/" QUILLARY_BUNDLE_IDENTIFIER);
+        QVERIFY(clitest::writeStore(store));
+        const auto watcher{clitest::Tool{dir->path()}.start({"-t", "Behind", "--watch", "in", "--output-dir", "out", "--settle", "0.2"})};
+        arrive(path("doc.pdf"), "before.pdf");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/before.pdf")), kDeadline);
+        QCOMPARE(stationeryColour(path("out/before.pdf")), 'R');
+
+        QVERIFY(clitest::writeStore(store, QColor(Qt::blue)));
+        QTRY_VERIFY_WITH_TIMEOUT(said(*watcher, QProcess::StandardOutput).contains("template \"Behind\" changed"), kDeadline);
+        arrive(path("doc.pdf"), "after.pdf");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/after.pdf")), kDeadline);
+        QCOMPARE(stationeryColour(path("out/after.pdf")), 'B');
+        QCOMPARE(stationeryColour(path("out/before.pdf")), 'R');
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        QVERIFY2(onlySummary(*watcher, 2), qPrintable(said(*watcher)));
+    }
+
+private:
+    QString path(const QString& name) const { return dir->filePath(name); }
+    clitest::Tool tool() const { return clitest::Tool{dir->path()}; }
+    std::unique_ptr<QProcess> watch(const QStringList& options, const QString& outbox = "out") const
+    {
+        return clitest::Tool{dir->path()}.start(QStringList{"--start", "s.pdf", "--watch", "in", "--output-dir", outbox} + options);
+    }
+    // A whole document arrives in the watched folder under its name, by a
+    // rename from a hidden name, as a careful copy does.
+    void arrive(const QString& from, const QString& name) const
+    {
+        QVERIFY(QFile::copy(from, path("in/.part")) && QFile::rename(path("in/.part"), path("in/" + name)));
+    }
+
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+QTEST_MAIN(StampFoldersTest)
+#include "tst_stampfolders.moc"
