@@ -193,6 +193,21 @@ private slots:
         }
     }
 
+    // On a terminal a progress line is drawn and cleared before the summary.
+    void progressOnTerminal()
+    {
+        const QString script = QStandardPaths::findExecutable("script");
+        if (script.isEmpty())
+            QSKIP("script (util-linux) is needed for a terminal");
+        QVERIFY(testpdfs::writeNumbered(path("b.pdf"), 1) && testpdfs::writeNumbered(path("c.pdf"), 1));
+        const QString command = QStringLiteral("'%1' --start s.pdf --output-dir out -j 1 doc.pdf b.pdf c.pdf").arg(QUILLARY_STAMP_BINARY);
+        const clitest::Ran ran = clitest::Tool::finish(*tool().start({"-q", "-e", "-c", command, "/dev/null"}, script));
+        QCOMPARE(ran.exitCode, 0);
+        QVERIFY2(ran.out.contains("of 3 documents"), qPrintable(ran.out));
+        QVERIFY2(ran.out.contains("\r\x1b[Kquillary-stamp: 3 stamped, 0 failed in "), qPrintable(ran.out));
+        QCOMPARE(pdfs(path("out")).size(), 3);
+    }
+
     // A copy that stalls half-way for longer than the settle time is left
     // alone: it does not end like a PDF. Once whole it is stamped (under
     // --suffix) and the original moves to done/ as it was. Hidden files are
