@@ -41,11 +41,8 @@ public:
     // Gets the printer (to point it at a PDF file, say) and answers whether
     // printing goes ahead.
     std::deque<std::function<bool(QPrinter& printer)>> printReplies;
-    // Runs inside an alert, as the alert would run its own event loop.
-    std::function<void(const Call&)> onAlert;
     bool openFileSucceeds = true;
     bool mailSucceeds = true;
-    bool startSucceeds = true;
 
     // --- what happened ---
     QList<Call> calls;
