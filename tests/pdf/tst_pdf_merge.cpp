@@ -404,6 +404,25 @@ private slots:
         QCOMPARE(bytesOf(output), existing ? old : QByteArray());
     }
 
+    // The last step can fail too: a target that cannot be renamed over (here
+    // a mount point) leaves the old file as it was and no temporary file.
+    void renameRefused()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can mount a file over the output");
+        QTemporaryDir outer;
+        testdisk::SmallDisk disk(outer.filePath("disk")); // its own mount namespace
+        const QString output = disk.folder() + "/out.pdf", over = outer.filePath("over.pdf");
+        QVERIFY(testpdfs::writeBytes(output, "%PDF-1.4 the previous file\n") && testpdfs::writeBytes(over, "%PDF-1.4 mounted\n"));
+        QVERIFY(::mount(QFile::encodeName(over).constData(), QFile::encodeName(output).constData(), nullptr, MS_BIND, nullptr) == 0);
+        const Result result = TaskManager::mergeDocument(request(document(2), output, true));
+        ::umount2(QFile::encodeName(output).constData(), MNT_DETACH);
+        QCOMPARE(result.code, ErrorCode::WriteFailed);
+        QVERIFY2(result.error.contains(output), qPrintable(result.error));
+        QCOMPARE(bytesOf(output), QByteArray("%PDF-1.4 the previous file\n"));
+        QCOMPARE(QDir(disk.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.pdf"});
+    }
+
     // Merges on several threads, each with a cache of its own over one read
     // of the files, give the file a single merge from disk gives, though the
     // start page was read uncompressed (the cache compresses it once, as a
