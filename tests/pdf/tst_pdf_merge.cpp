@@ -414,7 +414,8 @@ private slots:
         testdisk::SmallDisk disk(outer.filePath("disk")); // its own mount namespace
         const QString output = disk.folder() + "/out.pdf", over = outer.filePath("over.pdf");
         QVERIFY(testpdfs::writeBytes(output, "%PDF-1.4 the previous file\n") && testpdfs::writeBytes(over, "%PDF-1.4 mounted\n"));
-        QVERIFY(::mount(QFile::encodeName(over).constData(), QFile::encodeName(output).constData(), nullptr, MS_BIND, nullptr) == 0);
+        if (::mount(QFile::encodeName(over).constData(), QFile::encodeName(output).constData(), nullptr, MS_BIND, nullptr) != 0)
+            QSKIP("this root may not mount (no CAP_SYS_ADMIN)");
         const Result result = TaskManager::mergeDocument(request(document(2), output, true));
         ::umount2(QFile::encodeName(output).constData(), MNT_DETACH);
         QCOMPARE(result.code, ErrorCode::WriteFailed);
