@@ -146,6 +146,18 @@ ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, co
     return ValueResult<std::shared_ptr<PdfContext>>::of(std::move(context));
 }
 
+// A merge written to its output file, stationery from the opener.
+Result composeAndWrite(const MergeRequest& request, const MergeControl& control, const StationeryOpener& opener)
+{
+    auto composed = compose(request, control, request.outputPath, opener);
+    if (!composed)
+        return composed;
+    Result result = (*composed.value)->close(control);
+    if (result && control.progress)
+        control.progress(100);
+    return result;
+}
+
 } // namespace
 
 Result TaskManager::mergeDocument(const MergeRequest& request)
@@ -155,26 +167,14 @@ Result TaskManager::mergeDocument(const MergeRequest& request)
 
 Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control)
 {
-    auto composed = compose(request, control, request.outputPath);
-    if (!composed)
-        return composed;
-    Result result = (*composed.value)->close(control);
-    if (result && control.progress)
-        control.progress(100);
-    return result;
+    return composeAndWrite(request, control, openStationery);
 }
 
 Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control,
                                   StationeryCache& stationery)
 {
-    auto composed = compose(request, control, request.outputPath,
-                            [&stationery](const QString& path, Result* error) { return stationery.open(path, error); });
-    if (!composed)
-        return composed;
-    Result result = (*composed.value)->close(control);
-    if (result && control.progress)
-        control.progress(100);
-    return result;
+    return composeAndWrite(request, control,
+                           [&stationery](const QString& path, Result* error) { return stationery.open(path, error); });
 }
 
 ValueResult<QByteArray> TaskManager::mergeToBytes(const MergeRequest& request, const MergeControl& control)

@@ -29,13 +29,49 @@ std::string toLocal8(const QString& path)
 
 namespace {
 
+// What every input source here shares: a name for messages and a position
+// that reads move and seeks set, within a size known up front.
+class PositionedInput : public InputSource {
+public:
+    explicit PositionedInput(std::string name) : description(std::move(name)) {}
+
+    const std::string& getName() const override { return description; }
+    qpdf_offset_t tell() override { return position; }
+
+    void seek(qpdf_offset_t offset, int whence) override
+    {
+        qpdf_offset_t target = offset;
+        if (whence == SEEK_CUR)
+            target = position + offset;
+        else if (whence == SEEK_END)
+            target = size() + offset;
+        if (target < 0)
+            throw QPDFSystemError("seek in " + description, EINVAL);
+        position = target;
+    }
+
+    void rewind() override { position = 0; }
+
+    void unreadCh(char) override
+    {
+        if (position > 0)
+            --position;
+    }
+
+protected:
+    virtual qpdf_offset_t size() const = 0;
+
+    std::string description;
+    qpdf_offset_t position = 0;
+};
+
 // A PDF file whose bytes are already in memory. Reading copies out of the
 // bytes and moves only this source's own position, so several sources (one
 // per thread) may share one QByteArray.
-class MemoryInput : public InputSource {
+class MemoryInput : public PositionedInput {
 public:
     MemoryInput(const QString& name, QByteArray bytes)
-        : description(toLocal8(name)), data(std::move(bytes))
+        : PositionedInput(toLocal8(name)), data(std::move(bytes))
     {
     }
 
@@ -52,23 +88,6 @@ public:
         return result;
     }
 
-    const std::string& getName() const override { return description; }
-    qpdf_offset_t tell() override { return position; }
-
-    void seek(qpdf_offset_t offset, int whence) override
-    {
-        qpdf_offset_t target = offset;
-        if (whence == SEEK_CUR)
-            target = position + offset;
-        else if (whence == SEEK_END)
-            target = data.size() + offset;
-        if (target < 0)
-            throw QPDFSystemError("seek in " + description, EINVAL);
-        position = target;
-    }
-
-    void rewind() override { position = 0; }
-
     size_t read(char* buffer, size_t length) override
     {
         last_offset = position;
@@ -80,16 +99,10 @@ public:
         return n;
     }
 
-    void unreadCh(char) override
-    {
-        if (position > 0)
-            --position;
-    }
-
 private:
-    std::string description;
+    qpdf_offset_t size() const override { return data.size(); }
+
     const QByteArray data;
-    qpdf_offset_t position = 0;
 };
 
 } // namespace
@@ -107,10 +120,10 @@ namespace {
 // the time; stdio drops its buffer on every seek and asks the kernel again, which
 // cost a third of a large merge. Positioned reads into a 64 KB window keep most
 // jumps in memory without holding the whole file there.
-class WindowedFileInput : public InputSource {
+class WindowedFileInput : public PositionedInput {
 public:
     explicit WindowedFileInput(const QString& path)
-        : description(toLocal8(path))
+        : PositionedInput(toLocal8(path))
     {
         fd = ::open(description.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
@@ -170,23 +183,6 @@ public:
         }
     }
 
-    const std::string& getName() const override { return description; }
-    qpdf_offset_t tell() override { return position; }
-
-    void seek(qpdf_offset_t offset, int whence) override
-    {
-        qpdf_offset_t target = offset;
-        if (whence == SEEK_CUR)
-            target = position + offset;
-        else if (whence == SEEK_END)
-            target = fileSize + offset;
-        if (target < 0)
-            throw QPDFSystemError("seek in " + description, EINVAL);
-        position = target;
-    }
-
-    void rewind() override { position = 0; }
-
     size_t read(char* buffer, size_t length) override
     {
         last_offset = position;
@@ -217,12 +213,6 @@ public:
         return done;
     }
 
-    void unreadCh(char) override
-    {
-        if (position > 0)
-            --position;
-    }
-
 private:
     static constexpr size_t WindowSize = 64 * 1024;
 
@@ -237,10 +227,10 @@ private:
         }
     }
 
-    std::string description;
+    qpdf_offset_t size() const override { return fileSize; }
+
     int fd = -1;
     qpdf_offset_t fileSize = 0;
-    qpdf_offset_t position = 0;
     char* window = nullptr;
     qpdf_offset_t windowStart = 0;
     qpdf_offset_t windowLength = 0;
