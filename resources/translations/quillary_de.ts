@@ -13,6 +13,13 @@
     </message>
 </context>
 <context>
+    <name>ApplicationMenu</name>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+</context>
+<context>
     <name>ConfigurationAssistantController</name>
     <message>
         <source>Configuration assistant</source>
@@ -255,10 +262,6 @@
         <translation>Einfügen</translation>
     </message>
     <message>
-        <source>Preferences</source>
-        <translation>Einstellungen</translation>
-    </message>
-    <message>
         <source>Edit</source>
         <translation>Bearbeiten</translation>
     </message>
@@ -268,10 +271,6 @@
     <message>
         <source>About Quillary</source>
         <translation>Über Quillary</translation>
-    </message>
-    <message>
-        <source>Preferences</source>
-        <translation>Einstellungen</translation>
     </message>
     <message>
         <source>Close Quillary</source>

@@ -13,6 +13,13 @@
     </message>
 </context>
 <context>
+    <name>ApplicationMenu</name>
+    <message>
+        <source>Preferences</source>
+        <translation>Preferences</translation>
+    </message>
+</context>
+<context>
     <name>ConfigurationAssistantController</name>
     <message>
         <source>Configuration assistant</source>
@@ -255,10 +262,6 @@
         <translation>Paste</translation>
     </message>
     <message>
-        <source>Preferences</source>
-        <translation>Preferences</translation>
-    </message>
-    <message>
         <source>Edit</source>
         <translation>Edit</translation>
     </message>
@@ -268,10 +271,6 @@
     <message>
         <source>About Quillary</source>
         <translation>About Quillary</translation>
-    </message>
-    <message>
-        <source>Preferences</source>
-        <translation>Preferences</translation>
     </message>
     <message>
         <source>Close Quillary</source>

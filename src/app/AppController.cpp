@@ -1,5 +1,6 @@
 #include "app/AppController.h"
 
+#include "app/ApplicationMenu.h"
 #include "platform/Storyboard.h"
 #include "platform/Ui.h"
 #include "preview/PreviewController.h"
@@ -52,11 +53,9 @@ void AppController::buildServiceMenu()
     QMenuBar* bar = mainWindow->menuBar();
     bar->setAccessibleName(tr("Menu bar"));
     about = new QAction(tr("About Quillary"), mainWindow.get());
-    about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, this, &AppController::aboutWindow);
     quit = new QAction(tr("Close Quillary"), mainWindow.get());
     quit->setShortcut(QKeySequence::Quit);
-    quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, [] { Ui::instance().exitProcess(0); });
     auto* copyAction = new QAction(tr("Copy"), mainWindow.get());
     copyAction->setShortcut(QKeySequence::Copy);
@@ -65,20 +64,8 @@ void AppController::buildServiceMenu()
     pasteAction->setShortcut(QKeySequence::Paste);
     connect(pasteAction, &QAction::triggered, this, &AppController::paste);
 
-    // The same application menu as the template window's: on macOS its items
-    // go into the system's application menu by their roles (Qt adds Hide,
-    // Show all and Services there); elsewhere it is a menu of its own.
-    QMenu* application = bar->addMenu(QStringLiteral("Quillary"));
-    application->addAction(about);
-#ifdef Q_OS_MACOS
-    application->addSeparator();
-    QAction* preferences = application->addAction(tr("Preferences"));
-    preferences->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
-    preferences->setMenuRole(QAction::PreferencesRole);
-    preferences->setEnabled(false);
-#endif
-    application->addSeparator();
-    application->addAction(quit);
+    // The same application menu as the template window's.
+    QMenu* application = addApplicationMenu(bar, about, quit);
     QMenu* edit = bar->addMenu(tr("Edit"));
     edit->addAction(copyAction);
     edit->addAction(pasteAction);

@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/AboutWindow.h"
+#include "app/ApplicationMenu.h"
 #include "app/LoadingScreenViewController.h"
 #include "app/ManualWindow.h"
 #include "app/PrintService.h"
@@ -129,24 +130,12 @@ void AppDelegate::fillMenuBar(QMenuBar* bar)
 {
     bar->clear();
 
-    // The application menu: on macOS its items go into the system's
-    // application menu by their roles (with Hide, Show all and Services,
-    // which only mean something there); elsewhere it is a menu of its own.
-    QMenu* application = bar->addMenu(QStringLiteral("Quillary"));
-    application->setObjectName(QStringLiteral("Application"));
-    QAction* about = application->addAction(tr("About Quillary"), this, &AppDelegate::aboutWindow);
-    about->setMenuRole(QAction::AboutRole);
-#ifdef Q_OS_MACOS
-    application->addSeparator();
-    QAction* preferences = application->addAction(tr("Preferences"));
-    preferences->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
-    preferences->setMenuRole(QAction::PreferencesRole);
-    preferences->setEnabled(false);
-#endif
-    application->addSeparator();
-    QAction* quit = application->addAction(tr("Close Quillary"), qApp, &QApplication::closeAllWindows);
+    auto* about = new QAction(tr("About Quillary"), bar);
+    connect(about, &QAction::triggered, this, &AppDelegate::aboutWindow);
+    auto* quit = new QAction(tr("Close Quillary"), bar);
     quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
-    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+    addApplicationMenu(bar, about, quit);
 
     QMenu* edit = bar->addMenu(tr("Edit"));
     edit->setObjectName(QStringLiteral("Edit"));

@@ -7,6 +7,8 @@
 #include "support/RecordingUi.h"
 
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 
 using namespace quillary;
 using namespace previewtests;
@@ -42,6 +44,14 @@ private slots:
         QCOMPARE(controller.preview()->pages().count(), 2);
         const QPoint off = window->frameGeometry().center() - window->screen()->availableGeometry().center();
         QVERIFY2(off.manhattanLength() <= 4, qPrintable(QStringLiteral("off centre by %1, %2").arg(off.x()).arg(off.y())));
+        QStringList menus; // the short menu: the application's and Edit
+        for (QAction* menu : window->menuBar()->actions()) {
+            QStringList items;
+            for (QAction* item : menu->menu()->actions())
+                items << (item->isSeparator() ? QStringLiteral("-") : item->text());
+            menus << menu->text() + ": " + items.join(", ");
+        }
+        QCOMPARE(menus, (QStringList{"Quillary: About Quillary, -, Close Quillary", "Edit: Copy, Paste"}));
         QVERIFY(!controller.aboutAction()->isEnabled()); // no "About" scene in this process
         controller.quitAction()->trigger(); // "Close Quillary"
         QCOMPARE(ui.exitStatus, std::optional<int>(0));
