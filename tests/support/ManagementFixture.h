@@ -141,15 +141,17 @@ inline bool drop(QWidget* target, const QString& path, bool dropAnyway = false)
     return drop(target, QUrl::fromLocalFile(path), dropAnyway);
 }
 
-// While it lives, every file written grows no larger than a few bytes: the
-// disk is full, as far as this process can tell.
+// While it lives, no file grows beyond one byte: the disk is full, as far
+// as this process can tell. One byte, so that the first file the store
+// writes (its lock file, whose size depends on the host name and the
+// process id) fails on every machine.
 class FullDisk {
 public:
     FullDisk()
     {
         std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a dead process
         ::getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit tiny{64, saved.rlim_max};
+        const rlimit tiny{1, saved.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &tiny);
     }
     ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &saved); }
