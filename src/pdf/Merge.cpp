@@ -1,6 +1,7 @@
 // Laying stationery pages under or over the pages of a document.
 
 #include "pdf/PdfContext.h"
+#include "pdf/PdfReading.h"
 #include "pdf/PlainLines.h"
 #include "pdf/Stationery.h"
 #include "pdf/TaskManager.h"
@@ -8,6 +9,8 @@
 #include <QFileInfo>
 
 #include <cmath>
+
+#include <qpdf/QPDFExc.hh>
 
 namespace quillary {
 
@@ -54,6 +57,25 @@ Result noSuchFile(const QString& path)
 Result stopped(const QString& what)
 {
     return Result::failure(ErrorCode::Cancelled, QStringLiteral("%1: stopped").arg(what));
+}
+
+// qpdf says what it cannot do by throwing, also long after a file has opened
+// (a damaged object read late, an object number too high to add one more).
+// Every merge turns that into a failure naming the file, so that one hostile
+// PDF never ends the process: a watched folder or the preview window would
+// go down with it. A parse error names its own file; anything else happened
+// while building the output, which lives inside the document.
+template <class Operation>
+auto guarded(const QString& documentPath, Operation&& operation) -> decltype(operation())
+{
+    try {
+        return operation();
+    } catch (const std::exception& e) {
+        QString culprit = documentPath;
+        if (const auto* exc = dynamic_cast<const QPDFExc*>(&e); exc && !exc->getFilename().empty())
+            culprit = QString::fromStdString(exc->getFilename());
+        return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(culprit, describePdfError(e)));
+    }
 }
 
 // Opens a document whose pages are drawn; one without pages is refused.
@@ -167,17 +189,21 @@ Result TaskManager::mergeDocument(const MergeRequest& request)
 
 Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control)
 {
-    return composeAndWrite(request, control, openStationery);
+    return guarded(request.documentPath, [&] { return composeAndWrite(request, control, openStationery); });
 }
 
 Result TaskManager::mergeDocument(const MergeRequest& request, const MergeControl& control,
                                   StationeryCache& stationery)
 {
-    return composeAndWrite(request, control,
-                           [&stationery](const QString& path, Result* error) { return stationery.open(path, error); });
+    return guarded(request.documentPath, [&] {
+        return composeAndWrite(request, control,
+                               [&stationery](const QString& path, Result* error) { return stationery.open(path, error); });
+    });
 }
 
-ValueResult<QByteArray> TaskManager::mergeToBytes(const MergeRequest& request, const MergeControl& control)
+namespace {
+
+ValueResult<QByteArray> mergeToBytesUnguarded(const MergeRequest& request, const MergeControl& control)
 {
     MergeRequest preview = request;
     preview.compact = false; // read back at once: writing fast matters more
@@ -190,7 +216,7 @@ ValueResult<QByteArray> TaskManager::mergeToBytes(const MergeRequest& request, c
     return result;
 }
 
-Result TaskManager::mergeSinglePage(const SinglePageRequest& request)
+Result mergeSinglePageUnguarded(const SinglePageRequest& request)
 {
     if (!QFileInfo::exists(request.documentPath))
         return noSuchFile(request.documentPath);
@@ -218,8 +244,8 @@ Result TaskManager::mergeSinglePage(const SinglePageRequest& request)
     return context.close();
 }
 
-Result TaskManager::extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
-                                std::uint8_t documentFormat)
+Result extractPageUnguarded(const QString& documentPath, int pageIndex, const QString& outputPath,
+                           std::uint8_t documentFormat)
 {
     if (!QFileInfo::exists(documentPath))
         return noSuchFile(documentPath);
@@ -234,6 +260,25 @@ Result TaskManager::extractPage(const QString& documentPath, int pageIndex, cons
     context.drawPage(document, pageIndex);
     context.endPage();
     return context.close();
+}
+
+} // namespace
+
+ValueResult<QByteArray> TaskManager::mergeToBytes(const MergeRequest& request, const MergeControl& control)
+{
+    return guarded(request.documentPath, [&] { return mergeToBytesUnguarded(request, control); });
+}
+
+Result TaskManager::mergeSinglePage(const SinglePageRequest& request)
+{
+    return guarded(request.documentPath, [&] { return mergeSinglePageUnguarded(request); });
+}
+
+Result TaskManager::extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
+                                std::uint8_t documentFormat)
+{
+    return guarded(documentPath,
+                   [&] { return extractPageUnguarded(documentPath, pageIndex, outputPath, documentFormat); });
 }
 
 } // namespace quillary

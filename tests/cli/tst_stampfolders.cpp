@@ -38,7 +38,8 @@ struct Refused { QString kind, reason; int arrivals; };
 struct Stop { int signal; };
 
 // A document of that kind: doc (two pages), bad, damaged, locked, empty (no
-// pages) or text (no PDF at all, without an end marker).
+// pages), full (object numbers at qpdf's limit: it throws only while the
+// output is built) or text (no PDF at all, without an end marker).
 bool make(const QString& path, const QString& kind)
 {
     return kind == "doc"       ? testpdfs::writeNumbered(path, 2)
@@ -46,6 +47,7 @@ bool make(const QString& path, const QString& kind)
         : kind == "damaged"    ? testpdfs::writeBytes(path, "%PDF-1.4\n1 0 obj garbage\n%%EOF\n")
         : kind == "locked"     ? testpdfs::writeEncrypted(path, "user", "owner")
         : kind == "empty"      ? testpdfs::writeZeroPages(path)
+        : kind == "full"       ? QFile::copy(QStringLiteral(QUILLARY_TEST_DATA_DIR "/hostile-max-object-id.pdf"), path)
                                : testpdfs::writeBytes(path, "Dear customer, no PDF here.\n");
 }
 
@@ -247,6 +249,7 @@ private slots:
         table<Refused>({{"damaged", {"damaged", "not a readable PDF", 2}},
                         {"protected by a password", {"locked", "the file is protected by a password", 1}},
                         {"without pages", {"empty", "the document has no pages", 1}},
+                        {"object numbers at the limit: the watch goes on", {"full", "max object id is too high", 2}},
                         {"no PDF at all, without an end marker", {"text", "not a readable PDF", 1}}});
     }
     void refused()
