@@ -10,6 +10,12 @@
 #include "pdf/PdfChecks.h"
 #include "support/SmallDisk.h"
 
+#include "printer/backend/JobRequest.h"
+
+#include <ctime>
+#include <fstream>
+
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 
@@ -99,6 +105,19 @@ private slots:
                 created << user;
             }
         }
+        // The first account of a person: UID_MIN of login.defs, made on
+        // purpose with that uid (useradd would hand out whichever is free).
+        std::ifstream loginDefs("/etc/login.defs");
+        const uid_t first = quillary::printer::firstPersonUid(loginDefs);
+        if (const passwd* holder = ::getpwuid(first)) {
+            firstUser = QString::fromUtf8(holder->pw_name); // the machine's own first person
+        } else {
+            firstUser = "quillary-bt-min";
+            QVERIFY2(run("useradd", {"-M", "-s", "/usr/sbin/nologin", "-u", QString::number(first), firstUser}).exitCode == 0,
+                     "useradd -u UID_MIN failed");
+            created << firstUser;
+        }
+        QCOMPARE(::getpwnam(firstUser.toUtf8().constData())->pw_uid, first);
         document = cups.filePath("three.pdf"); // three A4 pages the users may read
         QVERIFY(testpdfs::writeNumbered(document, 3) && QFile::setPermissions(document, QFile::ReadOwner | QFile::ReadOther));
         cupsd.setProcessChannelMode(QProcess::MergedChannels);
@@ -124,6 +143,14 @@ private slots:
         pdf = path("d00007-001");
         QVERIFY(testpdfs::writeNumbered(pdf, 3));
         QVERIFY(testpdfs::writeBytes(path("text"), "Dear reader,\nthis is plain text.\n") && testpdfs::writeBytes(path("empty"), ""));
+        // The PDF after a printer-language preamble, and after 1020 bytes: its
+        // header then ends past the first 1024.
+        QFile three(pdf);
+        QVERIFY(three.open(QIODevice::ReadOnly));
+        const QByteArray bytes = three.readAll();
+        QVERIFY(testpdfs::writeBytes(path("preamble"), "\x1b%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE=PDF\r\n" + bytes));
+        QVERIFY(testpdfs::writeBytes(path("header at 1019"), QByteArray(1019, '\n') + bytes));
+        QVERIFY(testpdfs::writeBytes(path("header at 1020"), QByteArray(1020, '\n') + bytes));
         QVERIFY(::chmod(QFile::encodeName(dir->path()).constData(), 0701) == 0);
         QVERIFY(QDir().mkpath(root()) && ::chmod(QFile::encodeName(root()).constData(), 0755) == 0);
     }
@@ -141,6 +168,16 @@ private slots:
             {"name taken: numbered, the other file kept",
              {"A", "Letter", "dir U A 700; file U/7-Letter.pdf A", "pdf", kLocal, 0, "7-Letter (2).pdf|7-Letter.pdf"}},
             {"remote host, queue shared", {"A", "remote", "shared", "pdf", kRemote, 0, "7-remote.pdf"}},
+            {"first regular account (UID_MIN)", {"M", "Letter", "", "pdf", kLocal, 0, "7-Letter.pdf"}},
+            {"printer-language preamble before the PDF", {"A", "Letter", "", "preamble", kLocal, 0, "7-Letter.pdf"}},
+            {"PDF header ending at byte 1024", {"A", "Letter", "", "header at 1019", kLocal, 0, "7-Letter.pdf"}},
+            {"job at the size limit", {"A", "Letter", "limits max-job-size=SIZE", "pdf", kLocal, 0, "7-Letter.pdf"}},
+            {"one job short of the user's limit",
+             {"A", "Letter", "limits user-max-jobs=2; dir U A 700; file U/1-a.pdf A", "pdf", kLocal, 0, "1-a.pdf|7-Letter.pdf"}},
+            {"jobs older than the limit removed, other files kept",
+             {"A", "Letter", "dir U A 700; old U/1-old.pdf 31; old U/.2.part 40; old U/8-recent.pdf 29; old U/notes.txt 90; limits max-job-age=30",
+              "pdf", kLocal, 0, "7-Letter.pdf|8-recent.pdf|notes.txt"}},
+            {"a limit that cannot be read keeps its default", {"A", "Letter", "limits max-job-size=lots", "pdf", kLocal, 0, "7-Letter.pdf"}},
 
             {"unknown user", {"no-such-user-here", "Letter", "", "pdf", kLocal, 5, "\"no-such-user-here\" is not a local user"}},
             {"root", {"root", "Letter", "", "pdf", kLocal, 5, "\"root\" is root or a system account"}},
@@ -162,18 +199,37 @@ private slots:
             {"root owned by a user", {"A", "Letter", "chown R A", "pdf", kLocal, 4, "is not owned by root"}},
             {"relative spool root", {"A", "Letter", "uri quillary:spool", "pdf", kLocal, 4, "names no absolute spool folder"}},
             {"backend not run as root", {"A", "Letter", "copy backend 505", "pdf", kLocal, 4, "the backend does not run as root"}},
+            {"PDF header crossing byte 1024", {"A", "Letter", "", "header at 1020", kLocal, 5, "The document is not a PDF"}},
+            {"job one byte over the size limit",
+             {"A", "Letter", "dir U A 700; limits max-job-size=SIZE-1", "pdf", kLocal, 5, "The job is larger than"}},
+            {"job over the size limit, on standard input",
+             {"A", "Letter", "dir U A 700; limits max-job-size=1K", "stdin", kLocal, 5, "The job is larger than 1 KiB, the most one job may have (max-job-size in "}},
+            {"the user's folder holds the most jobs",
+             {"A", "Letter", "limits user-max-jobs=2; dir U A 700; file U/1-a.pdf A; file U/.3.part A", "pdf", kLocal, 5,
+              "The user's spool folder already holds 2 waiting jobs, the most it may (user-max-jobs in "}},
+            {"the job does not fit the user's bytes",
+             {"A", "Letter", "limits user-max-size=SIZE+99; dir U A 700; fill U/1-a.pdf A 100", "stdin", kLocal, 5,
+              "The job does not fit: the user's waiting jobs may have "}},
+            {"the job fits the user's bytes exactly",
+             {"A", "Letter", "limits user-max-size=SIZE+100; dir U A 700; fill U/1-a.pdf A 100", "stdin", kLocal, 0, "1-a.pdf|7-Letter.pdf"}},
         });
     }
 
     void jobs()
     {
         auto [who, title, setup, document, options, status, expected] = fetch<Job>();
+        limits.clear();
         arrange(setup);
+        QProcessEnvironment env = jobEnvironment(uri);
+        if (!limits.isEmpty()) {
+            QVERIFY(testpdfs::writeBytes(path("spool.conf"), limits.join('\n').toUtf8()));
+            env.insert("QUILLARY_SPOOL_LIMITS", path("spool.conf"));
+        }
         const QString before = snapshot(dir->path());
-        const QProcessEnvironment env = jobEnvironment(uri);
-        const QStringList job{"7", who == "A" ? kUser : who == "B" ? kOther : who, QString::fromUtf8(title), "1", options};
+        const QString account = who == "A" ? kUser : who == "B" ? kOther : who == "M" ? firstUser : who;
+        const QStringList job{"7", account, QString::fromUtf8(title), "1", options};
         QFile input(pdf);
-        const QString file = path(document == "pdf" ? "d00007-001" : document);
+        const QString file = path(document == "pdf" || document == "stdin" ? "d00007-001" : document);
         const Run result = setup.startsWith("copy") ? run("runuser", QStringList{"-u", kUser, "--", path("backend")} + job << file, env)
             : document == "stdin" && input.open(QIODevice::ReadOnly) ? run(QUILLARY_BACKEND, job, env, input.readAll())
                                                                      : run(QUILLARY_BACKEND, QStringList(job) << file, env);
@@ -185,13 +241,22 @@ private slots:
             return;
         }
         QVERIFY2(!result.err.contains("ERROR"), qPrintable(result.err));
-        QCOMPARE(entries(folder()).join('|'), expected);
-        QCOMPARE(entries(root()), QStringList{kUser}); // nothing beside the user's folder
-        QFile written(folder() + '/' + expected.section('|', 0, 0)), original(pdf);
+        const QString mine = root() + '/' + account;
+        QCOMPARE(entries(mine).join('|'), expected);
+        QCOMPARE(entries(root()), QStringList{account}); // nothing beside the user's folder
+        const QString name = entries(mine).filter(QRegularExpression("^7-")).value(0);
+        QFile written(mine + '/' + name), original(file);
         QVERIFY(written.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
-        QVERIFY(written.readAll() == original.readAll());
-        QCOMPARE(owner(written.fileName()), kUser + " 600");
-        QCOMPARE(owner(folder()), kUser + " 700");
+        QVERIFY(written.readAll() == original.readAll()); // as it came, preamble and all
+        QCOMPARE(owner(written.fileName()), account + " 600");
+        QCOMPARE(owner(mine), account + " 700");
+        if (setup.contains("old "))
+            for (const char* gone : {"1-old.pdf", ".2.part"})
+                QVERIFY2(result.err.contains(QStringLiteral("NOTICE: Quillary removed %1/%2/%3: it waited more than 30 days").arg(root(), account, gone)),
+                         qPrintable(result.err));
+        if (setup.contains("=lots"))
+            QVERIFY2(result.err.contains("WARNING: Quillary spool limits " + path("spool.conf") + ", line 1: max-job-size = lots is not a size"),
+                     qPrintable(result.err));
         QCOMPARE(owner(root()), QStringLiteral("root 755"));
     }
 
@@ -293,7 +358,24 @@ private:
                 word = word.startsWith('U') ? folder() + word.mid(1) : word == "R" ? root() : word == "A" ? kUser : word == "B" ? kOther : word;
             const QString at = w[0] == "uri" || w.size() < 2 || w[1].startsWith('/') ? w.value(1) : path(w[1]);
             const auto mode = [&](const QString& octal) { return ::chmod(QFile::encodeName(at).constData(), octal.toUInt(nullptr, 8)) == 0; };
+            // Sizes: "6K", or SIZE (the test document's) with an offset.
+            const auto bytes = [&](const QString& text) {
+                return text.startsWith("SIZE") ? QFileInfo(pdf).size() + text.mid(4).toLongLong()
+                    : text.endsWith('K')       ? text.chopped(1).toLongLong() * 1024 : text.toLongLong();
+            };
+            const auto aged = [&](const QString& days) {
+                const std::time_t when = std::time(nullptr) - days.toLongLong() * 24 * 60 * 60 - 60;
+                const timespec times[2] = {{when, 0}, {when, 0}};
+                return ::utimensat(AT_FDCWD, QFile::encodeName(at).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
+            };
+            if (w[0] == "limits") {
+                const QString name = w[1].section('=', 0, 0), value = w[1].section('=', 1);
+                limits << name + " = " + (value.startsWith("SIZE") ? QString::number(bytes(value)) : value);
+                continue;
+            }
             QVERIFY2(w[0] == "dir"      ? QDir().mkpath(at) && chown(at, w[2]) && mode(w[3])
+                     : w[0] == "fill"   ? testpdfs::writeBytes(at, QByteArray(bytes(w[3]), 'x')) && chown(at, w[2])
+                     : w[0] == "old"    ? testpdfs::writeBytes(at, "%PDF-1.7\n") && chown(at, kUser) && aged(w[2])
                      : w[0] == "file"   ? testpdfs::writeBytes(at, "an earlier job") && chown(at, w[2])
                      : w[0] == "link"   ? QFile::link(at, w[2])
                      : w[0] == "rm"     ? QDir(at).removeRecursively()
@@ -354,6 +436,8 @@ private:
     }
 
     QStringList created; // local users the test made
+    QString firstUser;   // the account with uid UID_MIN
+    QStringList limits;  // the row's spool limits file
     QTemporaryDir cups;  // the private cupsd's folder
     QProcess cupsd;
     QString pdf, document, uri;
