@@ -47,6 +47,18 @@ struct Job {
     QString expected;
 };
 
+// The queue's policy as the package's configure step leaves it: on a cupsd
+// "with" or "without" the "authenticated" policy, the queue before ("none";
+// "open": made by an older version, on the default policy; "closed by the
+// package" for want of the policy; "closed by an administrator"), the step
+// ("configure": install or upgrade, "reconfigure"), whether the queue then
+// takes jobs, and what lpstat and the step say.
+struct QueueRow {
+    QString cupsd, before, step;
+    bool accepting;
+    QString reason, said;
+};
+
 struct Run {
     int exitCode = -1;
     QString out, err;
@@ -345,6 +357,69 @@ private slots:
         QCOMPARE(owner(mine), kUser + " 700");
     }
 
+
+    void queuePolicy_data()
+    {
+        const QString closed = "Closed: cupsd has no \"authenticated\" policy, so anyone could print under another user's name.";
+        const QString told = "the print queue Quillary rejects jobs: cupsd has no \"authenticated\"";
+        table<QueueRow>({
+            {"install without the policy", {"without", "none", "configure", false, closed, told}},
+            {"upgrade of an open queue without the policy", {"without", "open", "configure", false, closed, "Add this to /etc/cups/cupsd.conf"}},
+            {"reconfigure without the policy", {"without", "closed by the package", "reconfigure", false, closed, "<Policy authenticated>"}},
+            {"install with the policy", {"with", "none", "configure", true, "", ""}},
+            {"upgrade repairs a queue on the default policy", {"with", "open", "configure", true, "", ""}},
+            {"reconfigure opens what the package closed", {"with", "closed by the package", "reconfigure", true, "", ""}},
+            {"a queue an administrator closed stays closed", {"with", "closed by an administrator", "configure", false, "maintenance", ""}},
+        });
+    }
+    void queuePolicy()
+    {
+        const QueueRow row = fetch<QueueRow>();
+        withoutPolicy = row.cupsd == "without";
+        const auto restore = qScopeGuard([&] {
+            withoutPolicy = false;
+            maintainerScript("prerm", "remove");
+            maintainerScript("postinst", "configure");
+        });
+        if (withoutPolicy && bareCupsd.state() == QProcess::NotRunning) {
+            bareCupsd.setProcessChannelMode(QProcess::MergedChannels);
+            bareCupsd.start(QUILLARY_SOURCE_DIR "/scripts/private-cupsd", {"--without-authenticated", bare.path(), QUILLARY_BACKEND});
+            const bool up = bareCupsd.waitForStarted(kDeadline) && QTest::qWaitFor([&] {
+                return bareCupsd.state() != QProcess::Running || client("lpstat", {"-r"}).out.contains("is running");
+            }, kDeadline);
+            QVERIFY2(up && bareCupsd.state() == QProcess::Running, "the second cupsd does not run: " + bareCupsd.readAll());
+        }
+        maintainerScript("prerm", "remove");
+        QVERIFY(client("lpstat", {"-v", "Quillary"}).exitCode != 0);
+        if (row.before != "none") { // as an older version made it: open to all, on the default policy
+            QCOMPARE(client("lpadmin", {"-p", "Quillary", "-E", "-v", "quillary:" + spool(), "-P", QUILLARY_SOURCE_DIR "/src/printer/quillary.ppd",
+                                        "-o", "printer-op-policy=default"}).exitCode, 0);
+            QVERIFY(QDir().mkpath(spool()));
+        }
+        if (row.before == "closed by the package") {
+            QCOMPARE(client("cupsreject", {"-r", "Closed: for want of a policy", "Quillary"}).exitCode, 0);
+            QVERIFY(testpdfs::writeBytes(spool() + "/.queue-closed", ""));
+        } else if (row.before == "closed by an administrator") {
+            QCOMPARE(client("cupsreject", {"-r", "maintenance", "Quillary"}).exitCode, 0);
+        }
+
+        const Run step = maintainerScript("postinst", row.step);
+        QCOMPARE(step.exitCode, 0); // a printer is no reason to fail the installation
+        QVERIFY2(row.said.isEmpty() ? step.err.isEmpty() || !step.err.contains("quillary:") : step.err.contains(row.said), qPrintable(step.err));
+        const QString state = client("lpstat", {"-a", "Quillary"}).out;
+        QVERIFY2(state.startsWith(row.accepting ? "Quillary accepting requests" : "Quillary not accepting requests"), qPrintable(state));
+        QVERIFY2(state.contains(row.reason), qPrintable(state));
+
+        // Nobody prints under another's name; one's own job goes through
+        // exactly when the queue takes jobs.
+        QCOMPARE(print(kUser, {"-U", kOther, "-t", "borrowed"}), 0);
+        const int own = print(kUser, {"-t", "own"});
+        QCOMPARE(own > 0, row.accepting);
+        if (own > 0)
+            QVERIFY(ended(own));
+        QVERIFY(!QFileInfo::exists(spool() + '/' + kOther));
+    }
+
 private:
     QString path(const QString& name) const { return dir->filePath(name); }
     QString root() const { return path("spool"); }
@@ -390,11 +465,14 @@ private:
     }
     // The private cupsd's environment: its socket, the queue's spool root and
     // description for the maintainer scripts.
-    QString spool() const { return cups.filePath("quillary"); }
+    // The cupsd the clients talk to: the test's own, or (policy rows) the
+    // one without the "authenticated" policy.
+    QString server() const { return withoutPolicy ? bare.path() : cups.path(); }
+    QString spool() const { return server() + "/quillary"; }
     QProcessEnvironment cupsEnvironment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("CUPS_SERVER", cups.filePath("cups.sock"));
+        env.insert("CUPS_SERVER", server() + "/cups.sock");
         env.insert("LC_ALL", "C");
         env.insert("QUILLARY_SPOOL_ROOT", spool());
         env.insert("QUILLARY_PPD", QUILLARY_SOURCE_DIR "/src/printer/quillary.ppd");
@@ -440,6 +518,9 @@ private:
     QStringList limits;  // the row's spool limits file
     QTemporaryDir cups;  // the private cupsd's folder
     QProcess cupsd;
+    QTemporaryDir bare;  // a cupsd with the default policy only, started by the first row that needs it
+    QProcess bareCupsd;
+    bool withoutPolicy = false;
     QString pdf, document, uri;
     std::unique_ptr<QTemporaryDir> dir;
 };
