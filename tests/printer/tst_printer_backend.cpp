@@ -339,6 +339,7 @@ private slots:
         QVERIFY(maintainerScript("postinst", "configure").exitCode == 0);
         QCOMPARE(print(kUser, {"-U", kOther, "-t", "borrowed"}), 0);
         const QString elsewhere = cups.filePath("elsewhere"), mine = spool() + '/' + kUser;
+        QVERIFY(QDir(mine).removeRecursively()); // left by an earlier test
         QVERIFY(QDir().mkpath(elsewhere) && chown(elsewhere, kUser) && QFile::link(elsewhere, mine));
         QVERIFY(ended(print(kUser, {"-t", "through a link"})));
         QCOMPARE(entries(elsewhere), QStringList());
@@ -418,6 +419,23 @@ private slots:
         if (own > 0)
             QVERIFY(ended(own));
         QVERIFY(!QFileInfo::exists(spool() + '/' + kOther));
+    }
+
+    // Under cupsd: a job past a limit is cancelled, its state says why and
+    // which setting to change, and nothing of it is left.
+    void limitUnderCupsd()
+    {
+        QVERIFY(maintainerScript("postinst", "configure").exitCode == 0);
+        QVERIFY(testpdfs::writeBytes(cups.filePath("spool.conf"), "max-job-size = 1K\n"));
+        const auto lift = qScopeGuard([&] { QFile::remove(cups.filePath("spool.conf")); });
+        const QStringList before = entries(spool() + '/' + kUser); // jobs of earlier tests
+        const int job = print(kUser, {"-t", "too large"});
+        QVERIFY(ended(job));
+        const QString state = client("lpstat", {"-l", "-W", "completed", "-o", "Quillary"}).out;
+        QVERIFY2(state.contains(QStringLiteral("Quillary job %1 refused: The job is larger than 1 KiB, the most one job may have "
+                                               "(max-job-size in %2)").arg(job).arg(cups.filePath("spool.conf"))),
+                 qPrintable(state));
+        QCOMPARE(entries(spool() + '/' + kUser), before);
     }
 
 private:
