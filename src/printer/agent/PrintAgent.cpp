@@ -181,6 +181,7 @@ void PrintAgent::step()
         for (int examined = 0; folderFd >= 0 && !pending.empty() && examined < kScanBatch
              && clock.nsecsElapsed() < kStepBudgetNs;
              ++examined) {
+            std::pop_heap(pending.begin(), pending.end(), std::greater<>());
             const auto [number, name] = std::move(pending.back());
             pending.pop_back();
             struct stat info {};
@@ -227,11 +228,13 @@ void PrintAgent::finishReading()
     }
     failed.intersect(seen);
     pending.clear();
+    pending.reserve(std::size_t(seen.size()));
     for (const QString& name : std::as_const(seen)) {
         if (!waitingByName.contains(name) && !openNames.contains(name) && !failed.contains(name))
             pending.emplace_back(jobNumber(name), name);
     }
-    std::sort(pending.begin(), pending.end(), std::greater<>());
+    // A heap, not a sorted list: only what the next steps take is ordered.
+    std::make_heap(pending.begin(), pending.end(), std::greater<>());
     seen.clear();
 }
 

@@ -61,7 +61,7 @@ public:
     QStringList waitingJobs() const;
     int waitingCount() const;
 
-    // New files one look examines at most.
+    // New files one step of a look examines at most.
     static constexpr int kScanBatch = 256;
 
 signals:
@@ -95,7 +95,7 @@ private:
     DIR* reading = nullptr;           // the folder while its names are being read
     bool lookAgain = false;           // the folder changed while it was being read
     QSet<QString> seen;               // job names read so far in this look
-    std::vector<std::pair<qint64, QString>> pending; // read, not yet examined: by job number, highest first
+    std::vector<std::pair<qint64, QString>> pending; // read, not yet examined: a heap, lowest job number on top
     std::set<Arrival> waiting;        // complete jobs not yet opened (file names)
     QHash<QString, Arrival> waitingByName;
     QList<QProcess*> previews;        // in the order they were opened
