@@ -128,7 +128,7 @@ in_root dpkg-query -W -f='installed ${Package} ${Version}: ${Status}\n' quillary
 for file in /usr/bin/quillary /usr/bin/quillary-stamp /usr/lib/cups/backend/quillary \
             /usr/share/applications/app.quillary.Quillary.desktop \
             /usr/share/icons/hicolor/256x256/apps/app.quillary.Quillary.png \
-            /usr/share/quillary/translations/quillary_de.qm; do
+            /usr/share/quillary/translations/quillary_de.qm /etc/quillary/spool.conf; do
   [[ -f "$CHROOT$file" ]] || fail "not installed: $file"
 done
 [[ -d "$CHROOT/var/spool/quillary" ]] || fail "postinst made no spool folder"

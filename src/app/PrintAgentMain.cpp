@@ -9,7 +9,12 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillary {
 
@@ -25,17 +30,58 @@ void printLine(const char* text)
 
 bool printAgentRunning()
 {
-    QLockFile lock(printAgentLockPath());
+    const QString path = printAgentLockPath();
+    if (path.isEmpty())
+        return false; // no agent can run either
+    QLockFile lock(path);
     lock.setStaleLockTime(0);
     return !lock.tryLock(0); // released again at once
 }
 
-QString printAgentLockPath()
+QString privateFolderProblem(const QString& folder)
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder + QStringLiteral("/" QUILLARY_BUNDLE_IDENTIFIER "-agent.lock");
+    struct stat info {};
+    if (::lstat(QFile::encodeName(folder).constData(), &info) != 0)
+        return QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("%1 is a symbolic link").arg(folder);
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(folder);
+    if (info.st_uid != ::getuid())
+        return QStringLiteral("%1 belongs to someone else").arg(folder);
+    if (info.st_mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("%1 is writable by others").arg(folder);
+    return {};
+}
+
+QString printAgentLockPath(QString* problem)
+{
+    // Only a folder of this user's own: in a shared one (the temporary
+    // folder) anyone could hold the lock first and keep the agent away.
+    QStringList tried;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) {
+        const QString why = privateFolderProblem(runtime);
+        if (why.isEmpty())
+            return runtime + QStringLiteral("/" QUILLARY_BUNDLE_IDENTIFIER "-agent.lock");
+        tried << why;
+    }
+    // Without a runtime folder: the user's cache folder, made private.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty() && cache.startsWith(QLatin1Char('/'))) {
+        const QString folder = cache + QStringLiteral("/quillary");
+        QDir().mkpath(cache);
+        ::mkdir(QFile::encodeName(folder).constData(), 0700);
+        QString why = privateFolderProblem(cache);
+        if (why.isEmpty())
+            why = privateFolderProblem(folder);
+        if (why.isEmpty())
+            return folder + QStringLiteral("/agent.lock");
+        tried << why;
+    }
+    if (problem)
+        *problem = tried.isEmpty() ? QStringLiteral("neither XDG_RUNTIME_DIR nor a home folder is set") : tried.join(QStringLiteral("; "));
+    return {};
 }
 
 int runPrintAgent(int argc, char* argv[])
@@ -44,7 +90,13 @@ int runPrintAgent(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Quillary"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));
 
-    QLockFile lock(printAgentLockPath());
+    QString problem;
+    const QString lockPath = printAgentLockPath(&problem);
+    if (lockPath.isEmpty()) {
+        std::fprintf(stderr, "Quillary agent not started: no private folder for its lock (%s)\n", qPrintable(problem));
+        return 1;
+    }
+    QLockFile lock(lockPath);
     lock.setStaleLockTime(0); // stale only when its process is gone
     if (!lock.tryLock(0)) {
         printLine("Quillary agent already running");

@@ -12,8 +12,15 @@ namespace quillary {
 // preview has closed. A second agent of the same user ends at once.
 int runPrintAgent(int argc, char* argv[]);
 
-// Where the agent's lock lives: one agent per user.
-QString printAgentLockPath();
+// Where the agent's lock lives: one agent per user. Only in a folder that
+// is the user's alone and writable by nobody else: XDG_RUNTIME_DIR, else
+// "quillary" in the user's cache folder. Empty when there is none, with the
+// reason in problem: the agent then does not start.
+QString printAgentLockPath(QString* problem = nullptr);
+
+// Empty when folder is a folder (not a link) of the user's own that nobody
+// else may write to; else why not.
+QString privateFolderProblem(const QString& folder);
 
 // True while an agent of this user runs (holds the lock).
 bool printAgentRunning();

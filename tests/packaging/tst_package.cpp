@@ -180,14 +180,20 @@ private slots:
             QCOMPARE(packed.readAll(), mine.readAll());
         }
 
-        // Files below /usr, root's, the backend root's alone.
+        // The spool limits: a configuration file the administrator's edits survive upgrades in.
+        QFile conffiles(out.filePath("control/conffiles"));
+        QVERIFY(conffiles.open(QIODevice::ReadOnly));
+        QCOMPARE(conffiles.readAll(), QByteArray("/etc/quillary/spool.conf\n"));
+
+        // Files below /usr and the limits file, root's, the backend root's alone.
         const Run contents = run("dpkg-deb", {"-c", deb});
         QVERIFY(contents.status == 0);
         QStringList backend;
         for (const QString& line : contents.output.split('\n', Qt::SkipEmptyParts)) {
             const QStringList columns = line.simplified().split(' ');
             QVERIFY2(columns.size() >= 6 && columns[1] == "root/root", qPrintable(line));
-            QVERIFY2(columns.last() == "./" || columns.last().startsWith("./usr/"), qPrintable(line));
+            static const QStringList settings{"./etc/", "./etc/quillary/", "./etc/quillary/spool.conf"};
+            QVERIFY2(columns.last() == "./" || columns.last().startsWith("./usr/") || settings.contains(columns.last()), qPrintable(line));
             if (columns.last() == "./usr/lib/cups/backend/quillary")
                 backend << columns[0];
         }

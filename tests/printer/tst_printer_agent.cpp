@@ -12,6 +12,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace quillary::printer;
 
 namespace {
@@ -103,6 +107,41 @@ private slots:
         QCOMPARE(opened(), QStringList{first});
     }
 
+    // A backlog is taken in steps: the first look examines no more than a
+    // batch, the lowest job numbers first, and the rest follow without a
+    // wait for the timer; among jobs of the same instant the number decides.
+    void takesABacklogInSteps_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("less than a batch") << PrintAgent::kScanBatch / 2;
+        QTest::newRow("three batches and a bit") << PrintAgent::kScanBatch * 3 + 7;
+    }
+    void takesABacklogInSteps()
+    {
+        QFETCH(int, jobs);
+        const QDateTime instant = QDateTime::currentDateTime().addSecs(-60);
+        QStringList expected;
+        for (int number = jobs; number >= 1; --number) // made newest number first: the folder's order says nothing
+            QVERIFY(!addJob(QStringLiteral("%1-Job.pdf").arg(number), instant).isEmpty());
+        for (int number = 1; number <= jobs; ++number)
+            expected << spool() + QStringLiteral("/%1-Job.pdf").arg(number);
+        PrintAgent::Settings s = settings(0); // opens nothing
+        s.rescanMs = 60000;
+        PrintAgent agent(s);
+        agent.start();
+        // Step by step until the first files are examined.
+        for (int turn = 0; turn < 10000 && agent.waitingCount() == 0; ++turn)
+            QCoreApplication::processEvents();
+        QVERIFY(agent.waitingCount() > 0 && agent.waitingCount() <= PrintAgent::kScanBatch);
+        QCOMPARE(agent.waitingJobs(), expected.first(agent.waitingCount()));
+        QTRY_COMPARE_WITH_TIMEOUT(agent.waitingCount(), jobs, kDeadline);
+        QCOMPARE(agent.waitingJobs(), expected);
+        // Removed meanwhile: gone from the list with the next look.
+        QVERIFY(QFile::remove(expected[1]));
+        QTRY_COMPARE_WITH_TIMEOUT(agent.waitingCount(), jobs - 1, kDeadline);
+        QCOMPARE(agent.waitingJobs().first(), expected[0]);
+    }
+
     void keepsAJobWhosePreviewCannotStart()
     {
         const QString job = addJob("1-Kept.pdf");
@@ -154,6 +193,83 @@ private slots:
         QCOMPARE(first->state(), QProcess::Running);
         QVERIFY(QFile::remove(entry));
         QVERIFY(said(*first).contains("Quillary print service removed"));
+    }
+
+    // The single-instance lock lives only in a folder that is the user's
+    // alone: a shared temporary folder, a runtime folder others may write to
+    // or a cache folder that is a link are never used, and with none left
+    // the agent does not start. A lock planted in the temporary folder by a
+    // colleague keeps no agent away.
+    void lockOnlyInAPrivateFolder_data()
+    {
+        QTest::addColumn<QString>("runtime");  // mode of XDG_RUNTIME_DIR; "" unset
+        QTest::addColumn<QString>("cache");    // "folder", or "link" to the shared folder
+        QTest::addColumn<QString>("expected"); // where the lock goes; "" the agent refuses
+        QTest::newRow("private runtime folder") << "700" << "folder" << "run/" QUILLARY_BUNDLE_IDENTIFIER "-agent.lock";
+        QTest::newRow("no runtime folder, lock planted in the shared folder") << "" << "folder" << "cache/quillary/agent.lock";
+        QTest::newRow("runtime folder writable by others") << "1777" << "folder" << "cache/quillary/agent.lock";
+        QTest::newRow("runtime folder writable by its group") << "770" << "folder" << "cache/quillary/agent.lock";
+        QTest::newRow("no runtime folder, cache folder is a link") << "" << "link" << "";
+        QTest::newRow("runtime folder shared, cache folder is a link") << "1777" << "link" << "";
+    }
+    void lockOnlyInAPrivateFolder()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(QString, cache);
+        QFETCH(QString, expected);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
+            env.remove(name);
+        QVERIFY(QDir().mkpath(path("home")) && QDir().mkpath(path("config/autostart")) && QDir().mkpath(path("shared")));
+        QVERIFY(::chmod(QFile::encodeName(path("shared")).constData(), 01777) == 0);
+        // A colleague's lock, held by a process that runs (this one), in the
+        // temporary folder; and a file where the runtime folder would be made
+        // in it, so that none can be.
+        QFile planted(path("shared/" QUILLARY_BUNDLE_IDENTIFIER "-agent.lock"));
+        const QByteArray held = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+            + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8() + '\n';
+        QVERIFY(planted.open(QIODevice::WriteOnly) && planted.write(held) == held.size());
+        planted.close();
+        const passwd* me = ::getpwuid(::getuid());
+        QVERIFY(me && QFile(path("shared/runtime-") + me->pw_name).open(QIODevice::WriteOnly));
+        env.insert("TMPDIR", path("shared"));
+        env.insert("HOME", path("home"));
+        env.insert("XDG_CONFIG_HOME", path("config"));
+        env.insert("QUILLARY_SPOOL_ROOT", path("spool"));
+        if (!runtime.isEmpty()) {
+            QVERIFY(QDir().mkpath(path("run")) && ::chmod(QFile::encodeName(path("run")).constData(), runtime.toUInt(nullptr, 8)) == 0);
+            env.insert("XDG_RUNTIME_DIR", path("run"));
+        }
+        if (cache == "link")
+            QVERIFY(QFile::link(path("shared"), path("cache")));
+        env.insert("XDG_CACHE_HOME", path("cache"));
+        const QString entry = path("config/autostart/" QUILLARY_BUNDLE_IDENTIFIER "-agent.desktop");
+        QVERIFY(QFile(entry).open(QIODevice::WriteOnly));
+
+        QProcess agent;
+        agent.setProcessEnvironment(env);
+        agent.start(QUILLARY_BINARY, {"--agent"});
+        QVERIFY(agent.waitForStarted(kDeadline));
+        if (expected.isEmpty()) {
+            QVERIFY(agent.waitForFinished(kDeadline));
+            QCOMPARE(agent.exitCode(), 1);
+            const QString said = QString::fromUtf8(agent.readAllStandardError());
+            QVERIFY2(said.contains("Quillary agent not started: no private folder for its lock"), qPrintable(said));
+            QVERIFY2(said.contains(path("cache") + " is a symbolic link"), qPrintable(said));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path(expected)).size() > 0 || agent.state() != QProcess::Running, kDeadline);
+            QCOMPARE(agent.state(), QProcess::Running);
+            QProcess second; // finds the same lock
+            second.setProcessEnvironment(env);
+            second.start(QUILLARY_BINARY, {"--agent"});
+            QVERIFY(second.waitForFinished(kDeadline));
+            QCOMPARE(QString::fromUtf8(second.readAllStandardOutput()).trimmed(), QStringLiteral("Quillary agent already running"));
+            QVERIFY(QFile::remove(entry));
+            QVERIFY(agent.waitForFinished(kDeadline));
+            QVERIFY(QString::fromUtf8(agent.readAllStandardOutput()).contains("Quillary print service removed"));
+        }
+        QVERIFY(planted.open(QIODevice::ReadOnly));
+        QCOMPARE(planted.readAll(), held); // the colleague's file untouched
     }
 
 private:

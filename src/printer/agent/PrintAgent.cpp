@@ -2,21 +2,28 @@
 
 #include "printer/SpoolLayout.h"
 
-#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillary::printer {
 
 namespace {
+
+// A step of a look holds the event loop for about this long; what is left
+// waits for the next step.
+constexpr qint64 kStepBudgetNs = 10'000'000;
 
 void printLine(const QString& text)
 {
@@ -24,16 +31,21 @@ void printLine(const QString& text)
     std::fflush(stdout);
 }
 
-// The job number the backend puts in front of the title ("42-Invoice.pdf").
+bool isJobName(const char* name)
+{
+    const std::string_view n(name);
+    return !n.empty() && n.front() != kHiddenPrefix && n.size() > kJobSuffix.size() && n.ends_with(kJobSuffix);
+}
+
+} // namespace
+
 qint64 jobNumber(const QString& name)
 {
     const qsizetype dash = name.indexOf(QLatin1Char('-'));
     bool ok = false;
     const qint64 number = dash > 0 ? name.left(dash).toLongLong(&ok) : 0;
-    return ok ? number : 0;
+    return ok && number > 0 ? number : 0;
 }
-
-} // namespace
 
 QString userSpoolFolder()
 {
@@ -45,43 +57,30 @@ QString userSpoolFolder()
     return root + QLatin1Char('/') + user;
 }
 
-QStringList completeJobs(const QString& folder)
-{
-    QFileInfoList found = QDir(folder).entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::NoSort);
-    const QString suffix = QString::fromLatin1(kJobSuffix.data(), kJobSuffix.size());
-    found.erase(std::remove_if(found.begin(), found.end(),
-                               [&](const QFileInfo& info) {
-                                   return !info.isFile() || info.fileName().startsWith(QLatin1Char(kHiddenPrefix))
-                                       || !info.fileName().endsWith(suffix);
-                               }),
-                found.end());
-    // Arrival order: when the job became complete (its file is renamed into
-    // place after its last write), then the job number for files of the
-    // same instant.
-    std::sort(found.begin(), found.end(), [](const QFileInfo& a, const QFileInfo& b) {
-        const qint64 ta = a.lastModified().toMSecsSinceEpoch(), tb = b.lastModified().toMSecsSinceEpoch();
-        if (ta != tb)
-            return ta < tb;
-        const qint64 na = jobNumber(a.fileName()), nb = jobNumber(b.fileName());
-        return na != nb ? na < nb : a.fileName() < b.fileName();
-    });
-    QStringList paths;
-    for (const QFileInfo& info : found)
-        paths << info.absoluteFilePath();
-    return paths;
-}
-
 PrintAgent::PrintAgent(Settings s, QObject* parent) : QObject(parent), settings(std::move(s))
 {
     settings.spoolFolder = QDir(settings.spoolFolder).absolutePath();
-    connect(&watcher, &QFileSystemWatcher::directoryChanged, this, &PrintAgent::rescan);
-    connect(&watcher, &QFileSystemWatcher::fileChanged, this, &PrintAgent::rescan);
+    // A burst of changes (many jobs arriving) makes one look, not one each.
+    soon.setSingleShot(true);
+    soon.setInterval(0);
+    connect(&soon, &QTimer::timeout, this, &PrintAgent::rescan);
+    const auto later = [this] {
+        if (!soon.isActive())
+            soon.start();
+    };
+    connect(&watcher, &QFileSystemWatcher::directoryChanged, this, later);
+    connect(&watcher, &QFileSystemWatcher::fileChanged, this, later);
+    nextStep.setSingleShot(true);
+    nextStep.setInterval(0);
+    connect(&nextStep, &QTimer::timeout, this, &PrintAgent::step);
     rescanTimer.setInterval(settings.rescanMs);
     connect(&rescanTimer, &QTimer::timeout, this, &PrintAgent::rescan);
 }
 
 PrintAgent::~PrintAgent()
 {
+    if (reading)
+        ::closedir(reading);
     // A QProcess ends its process when it is destroyed, and an open preview
     // is the user's window: the objects are let go, not destroyed.
     for (QProcess* process : std::as_const(previews)) {
@@ -102,8 +101,16 @@ void PrintAgent::stop()
         return;
     stopping = true;
     rescanTimer.stop();
+    soon.stop();
+    nextStep.stop();
     watcher.disconnect(this);
+    if (reading)
+        ::closedir(reading);
+    reading = nullptr;
+    seen.clear();
+    pending.clear();
     waiting.clear(); // they stay on disk for the next agent
+    waitingByName.clear();
     if (previews.isEmpty())
         emit finished();
 }
@@ -113,6 +120,19 @@ QStringList PrintAgent::openJobs() const
     QStringList jobs;
     for (QProcess* process : previews)
         jobs << jobOf.value(process);
+    return jobs;
+}
+
+int PrintAgent::waitingCount() const
+{
+    return int(waiting.size());
+}
+
+QStringList PrintAgent::waitingJobs() const
+{
+    QStringList jobs;
+    for (const Arrival& job : waiting)
+        jobs << settings.spoolFolder + QLatin1Char('/') + std::get<2>(job);
     return jobs;
 }
 
@@ -126,14 +146,96 @@ void PrintAgent::rescan()
         return;
     }
     watch();
-    const QStringList open = openJobs();
-    waiting.removeIf([](const QString& job) { return !QFileInfo::exists(job); });
-    for (const QString& job : completeJobs(settings.spoolFolder)) {
-        if (!waiting.contains(job) && !open.contains(job) && !failed.contains(job))
-            waiting.append(job);
+    if (reading) { // the look under way ends first, then another follows
+        lookAgain = true;
+        return;
+    }
+    seen.clear();
+    reading = ::opendir(QFile::encodeName(settings.spoolFolder).constData());
+    if (!reading)
+        finishReading(); // no folder (yet): nothing waits
+    step();
+}
+
+void PrintAgent::step()
+{
+    if (stopping)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (reading && clock.nsecsElapsed() < kStepBudgetNs) {
+        for (int i = 0; i < 256; ++i) {
+            const dirent* entry = ::readdir(reading);
+            if (!entry) {
+                finishReading();
+                break;
+            }
+            // Links and folders are told apart by their entry, without a look at the file.
+            if ((entry->d_type == DT_REG || entry->d_type == DT_UNKNOWN) && isJobName(entry->d_name))
+                seen.insert(QFile::decodeName(entry->d_name));
+        }
+    }
+    if (!reading && !pending.empty()) {
+        const QByteArray folder = QFile::encodeName(settings.spoolFolder);
+        const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int examined = 0; folderFd >= 0 && !pending.empty() && examined < kScanBatch
+             && clock.nsecsElapsed() < kStepBudgetNs;
+             ++examined) {
+            std::pop_heap(pending.begin(), pending.end(), std::greater<>());
+            const auto [number, name] = std::move(pending.back());
+            pending.pop_back();
+            struct stat info {};
+            if (::fstatat(folderFd, QFile::encodeName(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0
+                || !S_ISREG(info.st_mode))
+                continue; // gone, a link or not a file: never a job
+            // When it became complete: it is renamed into place after its last write.
+            const Arrival arrival{qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000, number, name};
+            waiting.insert(arrival);
+            waitingByName.insert(name, arrival);
+        }
+        if (folderFd >= 0)
+            ::close(folderFd);
+        else
+            pending.clear();
     }
     openWaiting();
+    if (stopping)
+        return;
+    if (reading || !pending.empty()) {
+        nextStep.start();
+        return;
+    }
     emit scanned();
+    if (lookAgain) {
+        lookAgain = false;
+        soon.start();
+    }
+}
+
+void PrintAgent::finishReading()
+{
+    if (reading)
+        ::closedir(reading);
+    reading = nullptr;
+    // Jobs removed meanwhile (by the user, or the backend's clean-up) go.
+    for (auto it = waitingByName.begin(); it != waitingByName.end();) {
+        if (seen.contains(it.key())) {
+            ++it;
+        } else {
+            waiting.erase(it.value());
+            it = waitingByName.erase(it);
+        }
+    }
+    failed.intersect(seen);
+    pending.clear();
+    pending.reserve(std::size_t(seen.size()));
+    for (const QString& name : std::as_const(seen)) {
+        if (!waitingByName.contains(name) && !openNames.contains(name) && !failed.contains(name))
+            pending.emplace_back(jobNumber(name), name);
+    }
+    // A heap, not a sorted list: only what the next steps take is ordered.
+    std::make_heap(pending.begin(), pending.end(), std::greater<>());
+    seen.clear();
 }
 
 void PrintAgent::watch()
@@ -155,8 +257,12 @@ void PrintAgent::watch()
 
 void PrintAgent::openWaiting()
 {
-    while (!stopping && previews.size() < settings.maxOpenPreviews && !waiting.isEmpty()) {
-        const QString job = waiting.takeFirst();
+    while (!stopping && previews.size() < settings.maxOpenPreviews && !waiting.empty()) {
+        const Arrival first = *waiting.begin();
+        waiting.erase(waiting.begin());
+        const QString& name = std::get<2>(first);
+        waitingByName.remove(name);
+        const QString job = settings.spoolFolder + QLatin1Char('/') + name;
         if (QFileInfo::exists(job))
             launch(job);
     }
@@ -164,6 +270,7 @@ void PrintAgent::openWaiting()
 
 void PrintAgent::launch(const QString& job)
 {
+    const QString name = QFileInfo(job).fileName();
     auto* process = new QProcess(this);
     process->setProgram(settings.program);
     process->setArguments({job});
@@ -174,7 +281,7 @@ void PrintAgent::launch(const QString& job)
     // Waiting for the start keeps the previews in arrival order.
     if (!process->waitForStarted(30000)) {
         printLine(QStringLiteral("Cannot open the preview for %1: %2").arg(job, process->errorString()));
-        failed.insert(job);
+        failed.insert(name);
         process->disconnect(this);
         process->kill();
         process->deleteLater();
@@ -183,6 +290,7 @@ void PrintAgent::launch(const QString& job)
     }
     previews.append(process);
     jobOf.insert(process, job);
+    openNames.insert(name);
     emit previewStarted(job);
 }
 
@@ -191,6 +299,7 @@ void PrintAgent::ended(QProcess* process)
     if (!previews.removeOne(process))
         return;
     const QString job = jobOf.take(process);
+    openNames.remove(QFileInfo(job).fileName());
     process->deleteLater();
     QFile::remove(job);
     emit previewEnded(job);

@@ -10,6 +10,12 @@
 // Only complete jobs are opened: the backend writes a hidden file and
 // renames it to "<job>-<title>.pdf" when it is whole. Hidden files, other
 // names, links and folders are left alone.
+//
+// A folder may hold thousands of waiting jobs (the agent did not run for a
+// while, or a flood of jobs came): a look at the folder is made in steps of
+// a few milliseconds each, between which the event loop runs. Its names are
+// read a slice at a time and kept in hash sets; once all are read, new files
+// are examined at most kScanBatch per step, the lowest job numbers first.
 
 #include <QFileSystemWatcher>
 #include <QHash>
@@ -18,6 +24,12 @@
 #include <QSet>
 #include <QString>
 #include <QTimer>
+
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include <dirent.h>
 
 class QProcess;
 
@@ -45,6 +57,12 @@ public:
 
     // Job files whose preview runs, in the order they were opened.
     QStringList openJobs() const;
+    // Job files found and waiting for a preview, oldest first.
+    QStringList waitingJobs() const;
+    int waitingCount() const;
+
+    // New files one step of a look examines at most.
+    static constexpr int kScanBatch = 256;
 
 signals:
     void previewStarted(const QString& jobFile);
@@ -53,11 +71,17 @@ signals:
     void previewFailed(const QString& jobFile, const QString& reason);
     // Stopped, and no preview is open any more.
     void finished();
-    // One look at the folder is done (watcher or timer).
+    // A look at the folder (watcher or timer) is done and what it found is
+    // waiting or open.
     void scanned();
 
 private:
+    // Arrival order: completion time, job number, name.
+    using Arrival = std::tuple<qint64, qint64, QString>;
+
     void rescan();
+    void step();
+    void finishReading();
     void watch();
     void openWaiting();
     void launch(const QString& jobFile);
@@ -66,10 +90,18 @@ private:
     Settings settings;
     QFileSystemWatcher watcher;
     QTimer rescanTimer;
-    QList<QString> waiting;           // complete jobs not yet opened, oldest first
+    QTimer soon;                      // the next look, when the folder changed
+    QTimer nextStep;                  // the next step of a look
+    DIR* reading = nullptr;           // the folder while its names are being read
+    bool lookAgain = false;           // the folder changed while it was being read
+    QSet<QString> seen;               // job names read so far in this look
+    std::vector<std::pair<qint64, QString>> pending; // read, not yet examined: a heap, lowest job number on top
+    std::set<Arrival> waiting;        // complete jobs not yet opened (file names)
+    QHash<QString, Arrival> waitingByName;
     QList<QProcess*> previews;        // in the order they were opened
     QHash<QProcess*, QString> jobOf;
-    QSet<QString> failed;             // not retried while this agent runs
+    QSet<QString> openNames;          // file names of the jobs whose preview runs
+    QSet<QString> failed;             // file names, not retried while this agent runs
     bool stopping = false;
 };
 
@@ -77,8 +109,8 @@ private:
 // QUILLARY_SPOOL_ROOT when set, else the built-in one.
 QString userSpoolFolder();
 
-// Complete job files of a folder, oldest first (by the time they were
-// completed, then by job number).
-QStringList completeJobs(const QString& folder);
+// The job number the backend puts in front of the title ("42-Invoice.pdf");
+// 0 when there is none.
+qint64 jobNumber(const QString& name);
 
 } // namespace quillary::printer

@@ -2,6 +2,7 @@
 
 #include "printer/backend/JobRequest.h"
 #include "printer/backend/QueueSharing.h"
+#include "printer/backend/SpoolLimits.h"
 #include "printer/backend/SpoolWriter.h"
 
 #include <cups/backend.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 
 #include <fcntl.h>
@@ -120,9 +122,21 @@ int runBackend(int argc, const char* const* argv)
     std::vector<char> head;
     if (Outcome o = readDocumentStart(input.get(), head, &cancelled); !o.ok())
         return refuse(job->jobId, o);
+    // The limits. QUILLARY_SPOOL_LIMITS names another file for tests: cupsd
+    // gives backends only the variables its own configuration names.
+    const char* limitsFile = std::getenv("QUILLARY_SPOOL_LIMITS");
+    std::vector<std::string> warnings;
+    const SpoolLimits limits = readSpoolLimits(limitsFile && *limitsFile ? limitsFile : kSpoolLimitsFile, &warnings);
+    for (const std::string& warning : warnings)
+        line("WARNING", "Quillary spool limits " + limits.source + ", " + warning);
     Fd rootFd;
     if (Outcome o = openSpoolRoot(*root, rootFd); !o.ok())
         return refuse(job->jobId, o);
+    const std::time_t now = std::time(nullptr);
+    sweepSpool(rootFd.get(), limits.maxJobAgeDays, now, [&](const std::string& name) {
+        line("NOTICE", "Quillary removed " + *root + '/' + name + ": it waited more than "
+                           + std::to_string(limits.maxJobAgeDays) + " days");
+    });
     if (Outcome o = createUserFolder(rootFd.get(), *root, user); !o.ok())
         return refuse(job->jobId, o);
 
@@ -133,8 +147,15 @@ int runBackend(int argc, const char* const* argv)
     Fd folder;
     if (Outcome o = openUserFolder(rootFd.get(), folderPath, user.uid, folder); !o.ok())
         return refuse(job->jobId, o);
+    const FolderUsage usage = sweepFolder(folder.get(), limits.maxJobAgeDays, now, nullptr);
+    struct stat document {};
+    const std::uint64_t knownSize = ::fstat(input.get(), &document) == 0 && S_ISREG(document.st_mode)
+        ? static_cast<std::uint64_t>(document.st_size) : 0;
+    WriteBounds bounds;
+    if (Outcome o = checkRoom(usage, limits, knownSize, &bounds.maxBytes, &bounds.tooLarge); !o.ok())
+        return refuse(job->jobId, o);
     std::string name;
-    if (Outcome o = writeJob(folder.get(), input.get(), head, *job, &cancelled, &name); !o.ok())
+    if (Outcome o = writeJob(folder.get(), input.get(), head, *job, &cancelled, &name, bounds); !o.ok())
         return refuse(job->jobId, o);
     line("DEBUG", "Quillary job " + job->jobId + " written to " + folderPath + '/' + name);
     line("INFO", "Handed to the Quillary preview");

@@ -203,8 +203,12 @@ Outcome readDocumentStart(int input, std::vector<char>& head, const volatile std
 }
 
 Outcome writeJob(int folderFd, int input, const std::vector<char>& head, const JobRequest& job,
-                 const volatile std::sig_atomic_t* stop, std::string* written)
+                 const volatile std::sig_atomic_t* stop, std::string* written, const WriteBounds& bounds)
 {
+    const auto pause = [&](WriteStage stage) {
+        if (bounds.pause)
+            bounds.pause(stage);
+    };
     // A job that is retried finds the hidden file of its first try.
     const std::string part = std::string(1, kHiddenPrefix) + job.jobId + ".part";
     if (::unlinkat(folderFd, part.c_str(), 0) != 0 && errno != ENOENT)
@@ -212,13 +216,33 @@ Outcome writeJob(int folderFd, int input, const std::vector<char>& head, const J
     Fd out(::openat(folderFd, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out)
         return fail(CUPS_BACKEND_FAILED, "Cannot create " + part + ": " + reason(errno));
-
+    struct stat made {};
+    if (::fstat(out.get(), &made) != 0)
+        return fail(CUPS_BACKEND_FAILED, "Cannot read " + part + ": " + reason(errno));
+    // Whether `name` in the folder is still the file made here.
+    const auto isOurs = [&](const std::string& name) {
+        struct stat now {};
+        return ::fstatat(folderFd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(now.st_mode)
+            && now.st_dev == made.st_dev && now.st_ino == made.st_ino;
+    };
+    const auto replaced = [&] {
+        return fail(CUPS_BACKEND_CANCEL, "The unfinished " + part
+                                             + " was replaced while it was written; nothing is written through it");
+    };
+    // Only what this writer made is removed: a replacement stays as it is.
     const auto discard = [&](Outcome outcome) {
-        ::unlinkat(folderFd, part.c_str(), 0);
+        if (isOurs(part))
+            ::unlinkat(folderFd, part.c_str(), 0);
         return outcome;
     };
+    pause(WriteStage::Created);
+
+    std::uint64_t total = head.size();
+    if (total > bounds.maxBytes)
+        return discard(fail(CUPS_BACKEND_CANCEL, bounds.tooLarge));
     if (!writeAll(out.get(), head.data(), head.size()))
         return discard(fail(CUPS_BACKEND_FAILED, "Cannot write " + part + ": " + reason(errno)));
+    pause(WriteStage::Writing);
     std::vector<char> buffer(256 * 1024);
     for (;;) {
         const ssize_t n = readSome(input, buffer.data(), buffer.size(), stop);
@@ -227,16 +251,29 @@ Outcome writeJob(int folderFd, int input, const std::vector<char>& head, const J
                                               : fail(CUPS_BACKEND_FAILED, "Cannot read the document: " + reason(errno)));
         if (n == 0)
             break;
+        total += static_cast<std::uint64_t>(n);
+        if (total > bounds.maxBytes)
+            return discard(fail(CUPS_BACKEND_CANCEL, bounds.tooLarge));
         if (!writeAll(out.get(), buffer.data(), static_cast<std::size_t>(n)))
             return discard(fail(CUPS_BACKEND_FAILED, "Cannot write " + part + ": " + reason(errno)));
     }
-    if (::fsync(out.get()) != 0 || ::close(out.release()) != 0)
+    // Kept open until it is named: while it is, no other file can take its
+    // inode number and pass for it.
+    if (::fsync(out.get()) != 0)
         return discard(fail(CUPS_BACKEND_FAILED, "Cannot write " + part + ": " + reason(errno)));
+    pause(WriteStage::Named);
 
-    // Into place in one step, never over an existing file.
+    // Into place in one step, never over an existing file, and only the file
+    // written here: checked before the rename, and what got the name after it.
     for (int attempt = 1; attempt <= 100; ++attempt) {
+        if (!isOurs(part))
+            return replaced();
         const std::string name = jobFileName(job.title, job.jobId, attempt);
         if (::renameat2(folderFd, part.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0) {
+            if (!isOurs(name)) { // swapped in between: the replacement does not stay a job
+                ::renameat2(folderFd, name.c_str(), folderFd, part.c_str(), RENAME_NOREPLACE);
+                return replaced();
+            }
             ::fsync(folderFd);
             if (written)
                 *written = name;

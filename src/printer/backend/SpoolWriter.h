@@ -12,6 +12,9 @@
 #include "printer/backend/JobRequest.h"
 
 #include <csignal>
+#include <cstdint>
+#include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -80,12 +83,30 @@ Outcome openUserFolder(int rootFd, const std::string& path, uid_t uid, Fd& fd);
 // anything is created for the job.
 Outcome readDocumentStart(int input, std::vector<char>& head, const volatile std::sig_atomic_t* stop);
 
+// Where the writer is: after creating its hidden file, after the first
+// write to it, and after its last, just before it gets its job name.
+enum class WriteStage { Created, Writing, Named };
+
+// What the writer takes at most, and the refusal when a document has more.
+// `pause` (tests only) is called at each stage: there a test changes the
+// folder under the writer at the worst moment.
+struct WriteBounds {
+    std::uint64_t maxBytes = std::numeric_limits<std::uint64_t>::max();
+    std::string tooLarge;
+    std::function<void(WriteStage)> pause;
+};
+
 // As the user. Writes head and the rest of the document from input into a
 // new hidden file of the folder (O_CREAT | O_EXCL | O_NOFOLLOW, 0600), syncs
 // it and renames it to its job name without replacing anything. On any
 // failure the hidden file is removed. `stop` set (by SIGTERM: the job was
 // cancelled) ends the copy. `written` gets the job file's name.
+//
+// A document larger than bounds.maxBytes is refused (CUPS_BACKEND_CANCEL)
+// once it passes the bound. The hidden file replaced while it is written
+// (by a link, or another file) is refused and left alone: only the file the
+// writer made and filled ever gets the job's name.
 Outcome writeJob(int folderFd, int input, const std::vector<char>& head, const JobRequest& job,
-                 const volatile std::sig_atomic_t* stop, std::string* written);
+                 const volatile std::sig_atomic_t* stop, std::string* written, const WriteBounds& bounds = {});
 
 } // namespace quillary::printer
