@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include <dirent.h>
 #include <unistd.h>
 
 namespace quillary::fs {
@@ -67,6 +68,76 @@ Status openFolder(int at, const std::string& path, Fd* folder)
         return Status::fail(error, path + ": " + reason(error));
     }
     folder->reset(fd);
+    return Status::ok();
+}
+
+Status openNamedFolder(const std::string& path, Fd* folder)
+{
+    const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return Status::fail(error, path + ": " + (error == ENOTDIR ? std::string("is not a folder") : reason(error)));
+    }
+    folder->reset(fd);
+    return Status::ok();
+}
+
+Status listFolder(int folder, std::vector<std::string>* names)
+{
+    // The listing gets a descriptor of its own: closedir() closes it.
+    const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (own < 0)
+        return Status::fail(errno, reason(errno));
+    DIR* dir = ::fdopendir(own);
+    if (!dir) {
+        const int error = errno;
+        ::close(own);
+        return Status::fail(error, reason(error));
+    }
+    names->clear();
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names->push_back(name);
+        errno = 0;
+    }
+    const int error = errno;
+    ::closedir(dir);
+    return error ? Status::fail(error, reason(error)) : Status::ok();
+}
+
+Status writeFileAt(int folder, const std::string& name, std::string_view bytes, mode_t mode)
+{
+    Fd file;
+    std::string scratch;
+    if (Status created = createUnique(folder, "." + name + ".", mode, &file, &scratch); !created)
+        return Status::fail(created.error, name + ": " + created.message);
+    std::size_t done = 0;
+    int error = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(file.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += std::size_t(n);
+    }
+    if (!error && ::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS)
+        error = errno;
+    if (!error && ::close(file.release()) != 0 && errno != EINTR)
+        error = errno;
+    if (!error) {
+        if (Status renamed = renameAt(folder, scratch, folder, name, false); !renamed)
+            error = renamed.error;
+    }
+    if (error) {
+        file.reset();
+        ::unlinkat(folder, scratch.c_str(), 0);
+        return Status::fail(error, name + ": " + reason(error));
+    }
     return Status::ok();
 }
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,6 +68,17 @@ private:
 // refused. Earlier components are the caller's own path and are followed.
 Status openFolder(int at, const std::string& path, Fd* folder);
 inline Status openFolder(const std::string& path, Fd* folder) { return openFolder(AT_FDCWD, path, folder); }
+
+// Opens the folder a person named (on a command line): a link there is their
+// own choice and is followed; the folder is held from then on.
+Status openNamedFolder(const std::string& path, Fd* folder);
+
+// The names in an open folder, without "." and "..".
+Status listFolder(int folder, std::vector<std::string>* names);
+
+// Writes bytes to name in folder: a temporary file beside it, synced, then
+// renamed over name (a link at name is replaced, never written through).
+Status writeFileAt(int folder, const std::string& name, std::string_view bytes, mode_t mode);
 
 // Opens name in folder for reading: a regular file only, never through a
 // link (O_NOFOLLOW), without blocking on a pipe or a device.
