@@ -32,6 +32,14 @@ std::string joined(const std::string& folder, const std::string& name)
     return folder + '/' + name;
 }
 
+// O_DIRECTORY|O_NOFOLLOW on a link fails with ELOOP or ENOTDIR, depending on
+// the kernel: look at what is there.
+bool isLinkAt(int at, const std::string& path)
+{
+    struct stat info {};
+    return ::fstatat(at, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+}
+
 } // namespace
 
 void Fd::reset(int fd)
@@ -61,8 +69,8 @@ Status openFolder(int at, const std::string& path, Fd* folder)
     const int fd = ::openat(at, path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        if (error == ELOOP)
-            return Status::fail(error, path + ": is a link, not a folder");
+        if (error == ELOOP || (error == ENOTDIR && isLinkAt(at, path)))
+            return Status::fail(ELOOP, path + ": is a link, not a folder");
         if (error == ENOTDIR)
             return Status::fail(error, path + ": is not a folder");
         return Status::fail(error, path + ": " + reason(error));
@@ -311,8 +319,8 @@ Status makeOwnFolder(int folder, const std::string& name, mode_t mode, uid_t uid
     const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        if (error == ELOOP)
-            return Status::refuse(error, who + ": is a link, not a folder of its own; refused");
+        if (error == ELOOP || (error == ENOTDIR && isLinkAt(folder, name)))
+            return Status::refuse(ELOOP, who + ": is a link, not a folder of its own; refused");
         if (error == ENOTDIR)
             return Status::fail(error, who + ": is not a folder");
         return Status::fail(error, who + ": " + reason(error));
