@@ -15,7 +15,8 @@ BUILD=${QUILLARY_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
 JOBS=${QUILLARY_FUZZ_JOBS:-2}
 SECONDS_PER_TARGET=${1:-60}
 shift || true
-ALL_TARGETS=(fuzz_white_background fuzz_property_list fuzz_store_startup fuzz_merge_document fuzz_stamp_options)
+ALL_TARGETS=(fuzz_white_background fuzz_property_list fuzz_store_startup fuzz_merge_document fuzz_stamp_options
+  fuzz_watch_entries fuzz_page_import)
 TARGETS=("$@")
 ((${#TARGETS[@]})) || TARGETS=("${ALL_TARGETS[@]}")
 
