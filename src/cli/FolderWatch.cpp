@@ -381,7 +381,12 @@ void Watch::scan(Clock::time_point now)
 
 void Watch::handOut(Clock::time_point now)
 {
+    // Each document handed out holds its file open: a folder of thousands
+    // is handed out a few dozen at a time, within the open-file limit.
+    const int mostInHand = std::max(64, settings.jobs * 4);
     for (auto& [name, candidate] : candidates) {
+        if (workers->pending() >= mostInHand)
+            break;
         if (candidate.inHand || now < candidate.notBefore)
             continue;
         const Seconds unchanged = now - candidate.since;
