@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
