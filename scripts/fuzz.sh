@@ -16,7 +16,7 @@ JOBS=${QUILLARY_FUZZ_JOBS:-2}
 SECONDS_PER_TARGET=${1:-60}
 shift || true
 ALL_TARGETS=(fuzz_white_background fuzz_property_list fuzz_store_startup fuzz_merge_document fuzz_stamp_options
-  fuzz_backend_job)
+  fuzz_backend_job fuzz_watch_entries fuzz_page_import)
 TARGETS=("$@")
 ((${#TARGETS[@]})) || TARGETS=("${ALL_TARGETS[@]}")
 

@@ -3,7 +3,7 @@
 #include "cli/BatchRun.h"
 #include "cli/RunReport.h"
 #include "cli/StampWorkers.h"
-#include "pdf/AtomicFile.h"
+#include "fs/SafeFs.h"
 #include "pdf/Stationery.h"
 
 #include <QDir>
@@ -15,7 +15,10 @@
 #include <cmath>
 #include <map>
 
+#include <set>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillary::cli {
 
@@ -51,50 +54,60 @@ struct FileStamp {
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+FileStamp stampFrom(const struct stat& info)
+{
+    return {true, qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            quint64(info.st_ino)};
+}
+
 FileStamp stampOf(const QString& path)
 {
     struct stat info {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
         return {};
-    return {true, qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-            quint64(info.st_ino)};
+    return stampFrom(info);
 }
 
-// Whether the last bytes of the file hold a PDF's end marker.
-bool endsLikePdf(const QString& path, qint64 size)
+std::string local(const QString& name)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    return QFile::encodeName(name).toStdString();
+}
+
+QString fromLocal(const std::string& text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+// Whether the last bytes of the open file hold a PDF's end marker.
+bool endsLikePdf(int file, qint64 size)
+{
+    QByteArray tail(int(std::min(size, kTailBytes)), '\0');
+    const ssize_t n = ::pread(file, tail.data(), size_t(tail.size()), std::max<qint64>(0, size - kTailBytes));
+    if (n < 0)
         return true; // let the stamp say why it cannot be read
-    if (size > kTailBytes && !file.seek(size - kTailBytes))
-        return true;
-    return file.read(kTailBytes).contains("%%EOF");
+    tail.resize(int(n));
+    return tail.contains("%%EOF");
 }
 
-// Moves file into folder under its own name, or with a number when that is
-// taken: an original is never replaced. Returns the new path, or empty
-// (with *why) when it could not be moved.
-QString moveInto(const QString& file, const QString& folder, QString* why)
+// Moves name (in the held inbox) into the held folder under its own name, or
+// with a number when that is taken: an original is never replaced. Returns
+// the new name, or empty (with *why) when it could not be moved.
+QString moveInto(int inbox, const QString& name, int folder, const QString& folderPath, QString* why)
 {
-    const QFileInfo info(file);
-    const QString name = info.fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > 0 ? name.left(dot) : name;
     const QString extension = dot > 0 ? name.mid(dot) : QString();
     for (int n = 1; n < 10000; ++n) {
-        const QString numbered = QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(extension);
-        const QString target = QDir(folder).filePath(n == 1 ? name : numbered);
-        if (QFileInfo::exists(target))
-            continue;
-        QFile original(file);
-        if (original.rename(target))
+        const QString target = n == 1 ? name : QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(extension);
+        const fs::Status moved = fs::renameAt(inbox, local(name), folder, local(target), true);
+        if (moved)
             return target;
-        if (!QFileInfo::exists(target)) { // not a race for the name: a real failure
-            *why = original.errorString();
+        if (moved.error != EEXIST) {
+            *why = fromLocal(moved.message);
             return {};
         }
     }
-    *why = QStringLiteral("no free name in %1").arg(folder);
+    *why = QStringLiteral("no free name in %1").arg(folderPath);
     return {};
 }
 
@@ -157,12 +170,16 @@ private:
     };
 
     int checkFolders();
+    bool holdFolders(bool atStart);
+    bool inboxStillHeld();
+    FileStamp entryStamp(const QString& name) const;
     bool loadPlan(bool atStart);
     void scan(Clock::time_point now);
     void handOut(Clock::time_point now);
     void finish(const StampWorkers::Outcome& outcome, Clock::time_point now);
     bool moveToDone(const QString& name, Candidate& candidate, const QString& output);
     bool moveToFailed(const QString& name, Candidate& candidate, const QString& reason);
+    QString moveOut(const QString& name, const fs::Fd& folder, const char* folderName, QString* why);
 
     const WatchSettings& settings;
     const PlanMaker& makePlan;
@@ -179,6 +196,11 @@ private:
     bool planBroken = false;
     bool inboxMissing = false;
     std::map<QString, Candidate> candidates; // by file name
+    // Held from the start: every look, read and move in the inbox is relative
+    // to these, so names swapped for links meanwhile lead nowhere.
+    fs::Fd inboxFolder, doneHeld, failedHeld;
+    const uid_t me = ::geteuid();
+    std::set<QString> leftAlone; // entries that are no regular files, told once
     std::unique_ptr<StampWorkers> workers;
     int stamped = 0;
     int failed = 0;
@@ -206,13 +228,60 @@ int Watch::checkFolders()
         report.line(QStringLiteral("%1: no such folder").arg(settings.outbox));
         return ExitFailure;
     }
-    for (const QString& folder : {doneFolder(settings.inbox), failedFolder(settings.inbox)}) {
-        if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
-            report.line(QStringLiteral("%1: cannot make the folder").arg(folder));
-            return ExitFailure;
-        }
-    }
+    if (!holdFolders(true))
+        return ExitFailure;
+    // Told once at the start: a shared folder is what the colleague can use.
+    struct stat info {};
+    if (::fstat(inboxFolder.get(), &info) == 0 && fs::writableByOthers(info))
+        report.warning(QStringLiteral("%1: other users can write to this folder; only regular files are taken "
+                                      "from it, links and anything else are left alone")
+                           .arg(settings.inbox));
+    if (::stat(QFile::encodeName(settings.outbox).constData(), &info) == 0 && fs::writableByOthers(info))
+        report.warning(QStringLiteral("%1: other users can write to this folder; they can read, replace or remove "
+                                      "the stamped documents")
+                           .arg(settings.outbox));
     return ExitSuccess;
+}
+
+// Opens the inbox once and its done/ and failed/ folders, made by the watch
+// itself: one that is a link, or belongs to someone else, is refused.
+bool Watch::holdFolders(bool atStart)
+{
+    fs::Fd inbox, done, failed;
+    fs::Status s = fs::openNamedFolder(local(settings.inbox), &inbox);
+    if (s)
+        s = fs::makeOwnFolder(inbox.get(), "done", 0777, me, &done, local(doneFolder(settings.inbox)));
+    if (s)
+        s = fs::makeOwnFolder(inbox.get(), "failed", 0777, me, &failed, local(failedFolder(settings.inbox)));
+    if (!s) {
+        report.line(atStart ? fromLocal(s.message) : fromLocal(s.message) + QStringLiteral("; waiting"));
+        return false;
+    }
+    inboxFolder = std::move(inbox);
+    doneHeld = std::move(done);
+    failedHeld = std::move(failed);
+    return true;
+}
+
+// Whether the inbox's name still leads to the folder held; one made anew
+// under that name is taken up (its done/ and failed/ checked again).
+bool Watch::inboxStillHeld()
+{
+    struct stat named {}, held {};
+    const bool there = ::stat(QFile::encodeName(settings.inbox).constData(), &named) == 0 && S_ISDIR(named.st_mode);
+    if (there && ::fstat(inboxFolder.get(), &held) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+        return true;
+    if (there && holdFolders(false))
+        return true;
+    return false;
+}
+
+FileStamp Watch::entryStamp(const QString& name) const
+{
+    struct stat info {};
+    if (!fs::statEntry(inboxFolder.get(), local(name), &info) || !S_ISREG(info.st_mode))
+        return {};
+    return stampFrom(info);
 }
 
 // Reads the plan and its stationery. At the start a failure ends the watch;
@@ -258,8 +327,8 @@ bool Watch::loadPlan(bool atStart)
 
 void Watch::scan(Clock::time_point now)
 {
-    QDir inbox(settings.inbox);
-    if (!inbox.exists()) {
+    std::vector<std::string> names;
+    if (!inboxStillHeld() || !fs::listFolder(inboxFolder.get(), &names)) {
         if (!inboxMissing)
             report.line(QStringLiteral("%1: the watched folder is gone; waiting for it").arg(settings.inbox));
         inboxMissing = true;
@@ -268,12 +337,27 @@ void Watch::scan(Clock::time_point now)
     inboxMissing = false;
     // Hidden files are left out: copying programs write into those first.
     std::map<QString, Candidate> seen;
-    for (const QString& name : inbox.entryList(QDir::Files | QDir::NoDotAndDotDot)) {
-        if (!name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+    std::set<QString> odd;
+    for (const std::string& entry : names) {
+        const QString name = fromLocal(entry);
+        if (name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
             continue;
-        const FileStamp stamp = stampOf(inbox.filePath(name));
-        if (!stamp.exists)
+        struct stat info {};
+        if (!fs::statEntry(inboxFolder.get(), entry, &info))
             continue;
+        if (!S_ISREG(info.st_mode)) {
+            // Never opened, never moved: a link could lead into someone's
+            // private files, a pipe would hang the reader.
+            if (!leftAlone.contains(name))
+                report.line(QStringLiteral("%1: %2; left alone")
+                                .arg(QDir(settings.inbox).filePath(name),
+                                     S_ISLNK(info.st_mode) ? QStringLiteral("a symbolic link, which is not followed")
+                                     : S_ISDIR(info.st_mode) ? QStringLiteral("a folder, not a document")
+                                                             : QStringLiteral("not a regular file")));
+            odd.insert(name);
+            continue;
+        }
+        const FileStamp stamp = stampFrom(info);
         auto it = candidates.find(name);
         Candidate candidate = it != candidates.end() ? it->second : Candidate::seen(stamp, now);
         if (!(candidate.stamp == stamp)) {
@@ -285,6 +369,7 @@ void Watch::scan(Clock::time_point now)
         }
         seen.emplace(name, candidate);
     }
+    leftAlone.swap(odd);
     // Files that went away (moved by someone else) are forgotten, except
     // those a worker holds: their outcome still comes.
     for (auto& [name, candidate] : candidates) {
@@ -296,7 +381,12 @@ void Watch::scan(Clock::time_point now)
 
 void Watch::handOut(Clock::time_point now)
 {
+    // Each document handed out holds its file open: a folder of thousands
+    // is handed out a few dozen at a time, within the open-file limit.
+    const int mostInHand = std::max(64, settings.jobs * 4);
     for (auto& [name, candidate] : candidates) {
+        if (workers->pending() >= mostInHand)
+            break;
         if (candidate.inHand || now < candidate.notBefore)
             continue;
         const Seconds unchanged = now - candidate.since;
@@ -312,23 +402,50 @@ void Watch::handOut(Clock::time_point now)
             moveToFailed(name, candidate, candidate.failedBecause);
             continue;
         }
-        if (unchanged < settle * kPatience && !endsLikePdf(path, candidate.stamp.size))
+        // Opened here, as the regular file that was seen: what the worker
+        // reads is this file, whatever the name leads to meanwhile.
+        auto opened = std::make_shared<fs::Fd>();
+        struct stat info {};
+        if (!fs::openRegularForReading(inboxFolder.get(), local(name), opened.get()) || ::fstat(opened->get(), &info) != 0
+            || !(stampFrom(info) == candidate.stamp))
+            continue; // changed since it was seen: the next scan tells
+        if (unchanged < settle * kPatience && !endsLikePdf(opened->get(), candidate.stamp.size))
             continue;
         if (!plan)
             continue; // the template cannot be read: documents wait
         candidate.inHand = true;
         candidate.handedOut = candidate.stamp;
-        workers->add({path, QDir(settings.outbox).filePath(outputFileName(name, settings.suffix)), plan, stationery});
+        workers->add({path, QDir(settings.outbox).filePath(outputFileName(name, settings.suffix)), plan, stationery,
+                      std::move(opened)});
     }
+}
+
+// Moves name out of the inbox into done/ or failed/ after checking that the
+// folder held is still there under its name and still the watch's own.
+QString Watch::moveOut(const QString& name, const fs::Fd& folder, const char* folderName, QString* why)
+{
+    const QString folderPath = QDir(settings.inbox).filePath(QLatin1String(folderName));
+    if (const fs::Status same = fs::checkStillOwnFolder(inboxFolder.get(), folderName, folder.get(), me,
+                                                        local(folderPath));
+        !same) {
+        *why = fromLocal(same.message);
+        return {};
+    }
+    struct stat info {};
+    if (fs::statEntry(inboxFolder.get(), local(name), &info) && !S_ISREG(info.st_mode)) {
+        *why = QStringLiteral("it is no longer a regular file");
+        return {};
+    }
+    return moveInto(inboxFolder.get(), name, folder.get(), folderPath, why);
 }
 
 bool Watch::moveToDone(const QString& name, Candidate& candidate, const QString& output)
 {
     const QString path = QDir(settings.inbox).filePath(name);
     QString why;
-    const QString moved = moveInto(path, doneFolder(settings.inbox), &why);
+    const QString moved = moveOut(name, doneHeld, "done", &why);
     if (moved.isEmpty()) {
-        if (!QFileInfo::exists(path))
+        if (!entryStamp(name).exists)
             return true; // taken away meanwhile: the output is written all the same
         // Kept in the inbox, and not stamped again until it can be moved.
         if (candidate.stampedInto.isEmpty())
@@ -348,9 +465,9 @@ bool Watch::moveToFailed(const QString& name, Candidate& candidate, const QStrin
 {
     const QString path = QDir(settings.inbox).filePath(name);
     QString why;
-    const QString moved = moveInto(path, failedFolder(settings.inbox), &why);
+    const QString moved = moveOut(name, failedHeld, "failed", &why);
     if (moved.isEmpty()) {
-        if (!QFileInfo::exists(path))
+        if (!entryStamp(name).exists)
             return true;
         // Kept in the inbox, and not stamped again until it can be moved.
         if (candidate.failedBecause.isEmpty())
@@ -361,11 +478,13 @@ bool Watch::moveToFailed(const QString& name, Candidate& candidate, const QStrin
         return false;
     }
     candidate.failedBecause.clear();
-    const QFileInfo info(moved);
-    const QString note = info.dir().filePath(info.completeBaseName() + QStringLiteral(".txt"));
-    const Result written = writeFileAtomically(note, (reason + QLatin1Char('\n')).toUtf8());
-    if (!written)
-        report.line(written.error);
+    // The note beside it, in the folder held; its text is one line however
+    // the name was made up.
+    const qsizetype dot = moved.lastIndexOf(QLatin1Char('.'));
+    const QString note = (dot > 0 ? moved.left(dot) : moved) + QStringLiteral(".txt");
+    const QByteArray text = (printableLine(reason) + QLatin1Char('\n')).toUtf8();
+    if (const fs::Status written = fs::writeFileAt(failedHeld.get(), local(note), text.toStdString(), 0666); !written)
+        report.line(QDir(failedFolder(settings.inbox)).filePath(fromLocal(written.message)));
     return true;
 }
 
@@ -374,7 +493,7 @@ void Watch::finish(const StampWorkers::Outcome& outcome, Clock::time_point now)
     const QString name = QFileInfo(outcome.job.documentPath).fileName();
     auto it = candidates.find(name);
     if (it == candidates.end())
-        it = candidates.emplace(name, Candidate::seen(stampOf(outcome.job.documentPath), now)).first;
+        it = candidates.emplace(name, Candidate::seen(entryStamp(name), now)).first;
     Candidate& candidate = it->second;
     candidate.inHand = false;
     const Result& result = outcome.result;
@@ -382,7 +501,7 @@ void Watch::finish(const StampWorkers::Outcome& outcome, Clock::time_point now)
         report.warning(warning);
     if (result.ok()) {
         candidate.failedWrites = 0;
-        if (!(stampOf(outcome.job.documentPath) == candidate.handedOut))
+        if (!(entryStamp(name) == candidate.handedOut))
             return; // replaced while it was stamped: the new one is stamped in turn
         ++stamped;
         if (moveToDone(name, candidate, outcome.job.outputPath))
@@ -391,7 +510,7 @@ void Watch::finish(const StampWorkers::Outcome& outcome, Clock::time_point now)
     }
     if (result.code == ErrorCode::Cancelled)
         return; // stays in the inbox for the next start
-    if (!QFileInfo::exists(outcome.job.documentPath)) {
+    if (!entryStamp(name).exists) {
         candidates.erase(it); // taken away while it was stamped
         return;
     }

@@ -8,7 +8,16 @@
 // without one is taken after ten settle times, and fails if it is no PDF).
 // A file renamed into the folder is complete at once and is taken after the
 // settle time. Files whose names start with a dot (a copying program's
-// temporary files) and folders are left alone.
+// temporary files) and folders are left alone, as is, told once on stderr,
+// any entry that is not a regular file: a symbolic link is never followed,
+// opened or moved (it could lead into someone else's private files).
+//
+// IN_DIR may be shared with colleagues. The watch opens it once and makes
+// IN_DIR/done and IN_DIR/failed itself; one of those that is a link or
+// belongs to another user is refused at the start, and each is checked
+// again before anything is moved into it. Moves are made relative to the
+// folders held open. A document is read through the file the watch opened
+// and checked, never by its name again.
 //
 // What happens to a document:
 //   stamped            output written to OUT_DIR (replacing an older one of

@@ -1,5 +1,7 @@
 #include "cli/StampOptions.h"
 
+#include "fs/NameText.h"
+
 #include "pdf/PageGeometry.h"
 
 #include <QCommandLineOption>
@@ -68,15 +70,17 @@ OffsetParse parseOffset(const QString& text)
 
 QString printableLine(const QString& text)
 {
+    // A line break shows as \n, every other control, separator, invisible or
+    // direction-turning character as \u{XXXX}: the line reads as the name is.
     QString line;
     line.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n'))
+    for (const char32_t c : text.toUcs4()) {
+        if (c == U'\n')
             line += QLatin1String("\\n");
-        else if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            line += QLatin1Char('?');
+        else if (fs::isHiddenOrControl(c))
+            line += QStringLiteral("\\u{%1}").arg(QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0')));
         else
-            line += c;
+            line += QString::fromUcs4(&c, 1);
     }
     return line;
 }

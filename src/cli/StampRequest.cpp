@@ -1,7 +1,10 @@
 #include "cli/StampRequest.h"
 
 #include "pdf/Password.h"
+#include "pdf/PdfReading.h"
 #include "store/CustomFileManager.h"
+
+#include "fs/SafeFs.h"
 
 #include <QDir>
 #include <QFile>
@@ -317,10 +320,11 @@ PlanResolution resolvePlan(const StampOptions& options, const StampEnvironment& 
     return {std::move(plan), {}, ExitSuccess};
 }
 
-Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, const QString& outputPath)
+Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, const QString& outputPath,
+                           const QString& readFrom)
 {
     MergeRequest request = plan.base;
-    const QFileInfo document(documentPath);
+    const QFileInfo document(readFrom.isEmpty() ? documentPath : readFrom);
     if (!document.exists())
         return fail(ExitFailure, QStringLiteral("%1: no such file").arg(documentPath));
     if (!document.isFile())
@@ -335,39 +339,46 @@ Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, c
     if (offsets.firstPage.isNull() && offsets.continuation.isNull() && !plan.record) {
         request.documentFormat = MergeRequest::FormatOfDocument;
     } else {
-        const PageSize documentSize = TaskManager::pageSize(documentPath);
+        PageSize documentSize = TaskManager::pageSize(documentPath);
+        if (!readFrom.isEmpty() && QFileInfo(documentPath).suffix() == QLatin1String("pdf")) {
+            // Measured in the file read, as pageSize measures by name.
+            const auto box = firstPageMediaBox(readFrom);
+            documentSize = box ? PageSize{int(std::round(box->width())), int(std::round(box->height()))} : PageSize{};
+        }
         request.documentFormat = TaskManager::pageFormat(documentSize.width, documentSize.height).formatCode;
         if (auto refused = checkOffsets(offsets, outputSize(request.documentFormat, documentSize)))
             return *refused;
     }
 
-    request.documentPath = documentPath;
+    request.documentPath = readFrom.isEmpty() ? documentPath : readFrom;
     request.outputPath = outputPath;
 
     // The output must not replace what it is made from: a stamped copy over the
     // document loses the original, one over a stored page spoils the template.
-    // The engine renames a finished file into place. Over a symbolic link that
-    // would replace the link, so write to the file it names instead; over a
-    // device or a pipe it would replace the node itself.
-    const QFileInfo link(outputPath);
-    if (link.isSymLink()) {
-        if (!link.exists())
-            return fail(ExitFailure, QStringLiteral("%1: a symbolic link to nothing").arg(outputPath));
-        request.outputPath = link.canonicalFilePath();
-    }
-    const QFileInfo output(request.outputPath);
-    if (output.isDir())
-        return fail(ExitFailure, QStringLiteral("%1: is a directory").arg(outputPath), ErrorCode::NotAFile);
+    // The engine renames a finished file into place, following a link at the
+    // name only where it is safe to (the writer checks again when it writes):
+    // a colleague's link planted in a shared folder is refused here, before
+    // any work is done. Over a device or a pipe it would replace the node.
     {
-        std::error_code ec;
-        const auto type = std::filesystem::symlink_status(fsPath(request.outputPath), ec).type();
-        if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)
-            return fail(ExitFailure, QStringLiteral("%1: not a regular file; OUTPUT must be a new or an ordinary file")
-                                         .arg(outputPath), ErrorCode::NotAFile);
+        fs::Fd folder;
+        std::string name, resolved;
+        const fs::Status followed =
+            fs::followOutputLinks(QFile::encodeName(outputPath).toStdString(), &folder, &name, &resolved);
+        if (!followed) {
+            const QString why = QFile::decodeName(QByteArray::fromStdString(followed.message));
+            if (followed.refused)
+                return fail(ExitFailure, why, ErrorCode::Refused);
+            if (followed.error == EISDIR)
+                return fail(ExitFailure, QStringLiteral("%1: is a directory").arg(outputPath), ErrorCode::NotAFile);
+            if (followed.error == EINVAL)
+                return fail(ExitFailure, QStringLiteral("%1: not a regular file; OUTPUT must be a new or an ordinary file")
+                                             .arg(outputPath), ErrorCode::NotAFile);
+            if ((followed.error == ENOENT || followed.error == ENOTDIR) && !QFileInfo(outputPath).isSymLink())
+                return fail(ExitFailure, QStringLiteral("%1: the folder %2 does not exist")
+                                             .arg(outputPath, QDir::toNativeSeparators(QFileInfo(outputPath).absolutePath())));
+            return fail(ExitFailure, why);
+        }
     }
-    if (!output.absoluteDir().exists())
-        return fail(ExitFailure, QStringLiteral("%1: the folder %2 does not exist")
-                                     .arg(outputPath, QDir::toNativeSeparators(output.absolutePath())));
     if (sameFile(outputPath, documentPath))
         return fail(ExitUsage, QStringLiteral("%1: OUTPUT is the document itself; write to another file")
                                    .arg(outputPath), ErrorCode::Refused);

@@ -76,7 +76,10 @@ struct Resolution {
 // an output that is an input or lies in the store. Failures (ExitFailure): a
 // missing document, an output folder that does not exist. Reads the plan and
 // the file system only: any thread may call it.
-Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, const QString& outputPath);
+// readFrom, when given, is the file read for the document (an open file's
+// name under /proc, held by a watch); documentPath still decides by its name.
+Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, const QString& outputPath,
+                           const QString& readFrom = {});
 
 // resolvePlan and resolveDocument for the one document of the options.
 Resolution resolveMergeRequest(const StampOptions& options, const StampEnvironment& environment);

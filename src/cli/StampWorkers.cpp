@@ -79,15 +79,27 @@ StampWorkers::Outcome StampWorkers::stamp(const Job& job, StationeryCache& cache
     control.stop = stop;
     if (control.stopped())
         return {job, Result::failure(ErrorCode::Cancelled, QStringLiteral("%1: not started").arg(job.documentPath))};
-    const Resolution resolution = resolveDocument(*job.plan, job.documentPath, job.outputPath);
+    // The open file's own name in /proc stands for the document while it is
+    // read; what is told names the document as it was found.
+    const QString reading = job.opened ? QStringLiteral("/proc/self/fd/%1").arg(job.opened->get()) : job.documentPath;
+    const auto named = [&](Result r) {
+        if (reading != job.documentPath) {
+            r.error.replace(reading, job.documentPath);
+            for (QString& warning : r.warnings)
+                warning.replace(reading, job.documentPath);
+        }
+        return r;
+    };
+    const Resolution resolution =
+        resolveDocument(*job.plan, job.documentPath, job.outputPath, job.opened ? reading : QString());
     if (!resolution.request) {
         Result refused = Result::failure(resolution.code, resolution.error);
-        return {job, refused};
+        return {job, named(refused)};
     }
     cache.use(job.stationery);
     Result merged = TaskManager::mergeDocument(*resolution.request, control, cache);
     merged.warnings = resolution.warnings + merged.warnings;
-    return {job, merged};
+    return {job, named(merged)};
 }
 
 } // namespace quillary::cli

@@ -5,6 +5,7 @@
 // takes their outcomes; only it prints, moves files or reads the store.
 
 #include "cli/StampRequest.h"
+#include "fs/SafeFs.h"
 #include "pdf/Result.h"
 
 #include <QList>
@@ -36,6 +37,11 @@ public:
         // changes hands later jobs a new plan and new bytes.
         std::shared_ptr<const StampPlan> plan;
         std::shared_ptr<const StationeryFiles> stationery;
+        // A document taken from a folder others can write to is opened by
+        // the watch itself (a regular file, never through a link) and read
+        // through that open file, so that a name swapped for a link after
+        // the check changes nothing. Messages still name documentPath.
+        std::shared_ptr<const quillary::fs::Fd> opened;
     };
     struct Outcome {
         Job job;

@@ -1,7 +1,6 @@
 #include "pdf/AtomicFile.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -35,29 +34,9 @@ QString reasonOf(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// True when nobody but the owner may enter the folder.
-bool folderIsPrivate(const QString& folder)
+QString fromLocal(const std::string& text)
 {
-    struct stat info {};
-    if (::stat(QFile::encodeName(folder).constData(), &info) != 0)
-        return false;
-    return (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
-}
-
-// Where a write to path lands: through symbolic links to the file they name.
-QString followLinks(const QString& path)
-{
-    QString resolved = QFileInfo(path).absoluteFilePath();
-    for (int depth = 0; depth < 40; ++depth) {
-        const QFileInfo info(resolved);
-        if (!info.isSymLink())
-            break;
-        const QString next = info.symLinkTarget();
-        if (next.isEmpty())
-            break;
-        resolved = QFileInfo(next).absoluteFilePath();
-    }
-    return resolved;
+    return QFile::decodeName(QByteArray::fromStdString(text));
 }
 
 } // namespace
@@ -83,37 +62,37 @@ Result AtomicFile::failWith(int error, const QString& what)
 
 Result AtomicFile::open()
 {
+    discard();
     if (requested.isEmpty())
         return Result::failure(ErrorCode::InvalidInput, QStringLiteral("no file name given"));
-    target = followLinks(requested);
-    struct stat info {};
-    if (::lstat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        return Result::failure(ErrorCode::NotAFile, S_ISDIR(info.st_mode)
-                                                        ? QStringLiteral("%1: is a folder").arg(requested)
-                                                        : QStringLiteral("%1: is not a regular file").arg(requested));
+    std::string resolved;
+    const fs::Status followed =
+        fs::followOutputLinks(QFile::encodeName(requested).toStdString(), &folder, &finalName, &resolved);
+    if (!followed) {
+        const ErrorCode code = followed.refused ? ErrorCode::Refused
+                             : followed.error == EISDIR || followed.error == EINVAL ? ErrorCode::NotAFile
+                                                                                     : errorCodeForErrno(followed.error);
+        return Result::failure(code, fromLocal(followed.message));
     }
-    const QFileInfo targetInfo(target);
-    const bool existed = targetInfo.exists();
-    if (!targetInfo.absoluteDir().exists())
-        return Result::failure(ErrorCode::NotFound, QStringLiteral("%1: the folder %2 does not exist")
-                                                        .arg(requested, targetInfo.absolutePath()));
+    target = fromLocal(resolved);
+    struct stat existing {}, folderInfo {};
+    const bool existed = fs::statEntry(folder.get(), finalName, &existing);
+    const bool privateFolder = ::fstat(folder.get(), &folderInfo) == 0 && (folderInfo.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 
-    file = std::make_unique<QSaveFile>(target);
-    // Without the rename there is no promise to keep: never write in place.
-    file->setDirectWriteFallback(false);
-    errno = 0;
-    // Unbuffered: each write reaches the file at once, so its error (and errno)
-    // belongs to it; AtomicFile buffers by itself.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        const int error = errno ? errno : EACCES;
-        const QString why = file->errorString();
-        file.reset();
-        return Result::failure(errorCodeForErrno(error),
-                               QStringLiteral("%1: cannot write in %2: %3")
-                                   .arg(requested, targetInfo.absolutePath(), why));
+    // A new file gets the usual permissions (0666 less the umask, applied by
+    // the kernel); everything else starts private and is opened up after.
+    const bool usual = access == Access::Inherit && !existed && !privateFolder;
+    std::string shownFolder, ignored;
+    fs::splitPath(resolved, &shownFolder, &ignored);
+    const fs::Status created = fs::createUnique(folder.get(), "." + finalName + ".", usual ? 0666 : 0600, &file, &scratch);
+    if (!created) {
+        const int error = created.error;
+        folder.reset();
+        return Result::failure(errorCodeForErrno(error), QStringLiteral("%1: cannot write in %2: %3")
+                                                             .arg(requested, fromLocal(shownFolder), reasonOf(error)));
     }
-    if (access == Access::Private || (!existed && folderIsPrivate(targetInfo.absolutePath())))
-        file->setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (access == Access::Inherit && existed)
+        ::fchmod(file.get(), existing.st_mode & 07777);
     written = 0;
     buffer.clear();
     buffer.reserve(BufferSize);
@@ -124,7 +103,7 @@ Result AtomicFile::open()
 
 bool AtomicFile::write(const char* data, qint64 size)
 {
-    if (!file || !firstError.ok())
+    if (!file.valid() || !firstError.ok())
         return false;
     if (size <= 0)
         return true;
@@ -137,10 +116,11 @@ bool AtomicFile::writeBuffer()
 {
     qint64 done = 0;
     while (done < buffer.size()) {
-        errno = 0;
-        const qint64 n = file->write(buffer.constData() + done, buffer.size() - done);
+        const ssize_t n = ::write(file.get(), buffer.constData() + done, size_t(buffer.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
-            const int error = errno ? errno : EIO;
+            const int error = n < 0 ? errno : EIO;
             failWith(error, reasonOf(error));
             return false;
         }
@@ -154,39 +134,42 @@ Result AtomicFile::commit()
 {
     if (!firstError.ok())
         return firstError;
-    if (!file)
+    if (!file.valid())
         return Result::failure(ErrorCode::WriteFailed, QStringLiteral("%1: the file was not opened").arg(requested));
-    // QSaveFile's own commit ignores a failing flush of its buffer and a
-    // failing sync, and would rename a short file into place.
     if (!writeBuffer())
         return firstError;
-    if (file->size() != written)
-        return failWith(EIO, QStringLiteral("only %1 of %2 bytes were written").arg(file->size()).arg(written));
-    if (::fsync(file->handle()) != 0) {
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        return failWith(errno, reasonOf(errno));
+    if (info.st_size != written)
+        return failWith(EIO, QStringLiteral("only %1 of %2 bytes were written").arg(qint64(info.st_size)).arg(written));
+    if (::fsync(file.get()) != 0) {
         const int error = errno;
         if (error != EINVAL && error != EROFS) // not supported here: nothing to wait for
             return failWith(error, reasonOf(error));
     }
-    errno = 0;
-    if (!file->commit()) {
-        const int error = errno ? errno : EIO;
-        const QString why = file->errorString();
-        file.reset();
-        Result r = Result::failure(errorCodeForErrno(error), QStringLiteral("%1: %2").arg(requested, why));
-        firstError = r;
-        return r;
-    }
-    file.reset();
+    if (::close(file.release()) != 0 && errno != EINTR)
+        return failWith(errno, reasonOf(errno));
+    // What sits at the name now is replaced, never written through: a link
+    // planted there since open() is itself replaced.
+    struct stat now {};
+    if (fs::statEntry(folder.get(), finalName, &now) && S_ISDIR(now.st_mode))
+        return failWith(EISDIR, QStringLiteral("is a folder"));
+    if (const fs::Status renamed = fs::renameAt(folder.get(), scratch, folder.get(), finalName, false); !renamed)
+        return failWith(renamed.error, reasonOf(renamed.error));
+    scratch.clear();
+    folder.reset();
     committed = true;
     return Result::success();
 }
 
 void AtomicFile::discard()
 {
-    if (file) {
-        file->cancelWriting();
-        file.reset(); // removes the temporary file
-    }
+    file.reset();
+    if (folder.valid() && !scratch.empty())
+        ::unlinkat(folder.get(), scratch.c_str(), 0); // the temporary file only
+    scratch.clear();
+    folder.reset();
 }
 
 Result writeFileAtomically(const QString& path, const QByteArray& bytes, AtomicFile::Access access)

@@ -6,14 +6,22 @@
 // have succeeded is it renamed over the target. A full disk, a quota or a
 // file-size limit therefore never replaces a file with a short one: the
 // temporary file is removed and the target stays byte for byte as it was.
+//
+// The folder is opened once and the file created and renamed relative to it,
+// so a name swapped while the bytes are written changes nothing. A symbolic
+// link at the target is followed only where the kernel would follow it in a
+// shared folder: it belongs to the user running the program, or its folder
+// is writable by nobody but that user. A colleague's link planted in a
+// folder others can write to is refused, naming the link; nothing is written.
 
 #include "pdf/Result.h"
 
+#include "fs/SafeFs.h"
+
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 
-#include <memory>
+#include <string>
 
 namespace quillary {
 
@@ -32,10 +40,10 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Resolves symbolic links (the file they name is replaced, the link
-    // stays), refuses a target that is not a regular file (a folder, a
-    // device, a pipe: renaming over it would destroy it) and creates the
-    // temporary file.
+    // Follows symbolic links where that is safe (the file they name is
+    // replaced, the link stays), refuses a target that is not a regular file
+    // (a folder, a device, a pipe: renaming over it would destroy it) and
+    // creates the temporary file.
     Result open();
     // Appends bytes. The first failure is kept and reported by commit();
     // later writes do nothing.
@@ -61,7 +69,10 @@ private:
     QString requested;
     QString target;
     Access access;
-    std::unique_ptr<QSaveFile> file;
+    fs::Fd folder;         // where the target and the temporary file are
+    std::string finalName; // the target's name in folder
+    std::string scratch;   // the temporary file's name in folder
+    fs::Fd file;
     QByteArray buffer; // written in large pieces: QPDFWriter hands over small ones
     qint64 written = 0;
     Result firstError;

@@ -56,6 +56,15 @@ void PreviewController::saveWithSender()
         Ui::instance().chooseSaveFile(window(), proposedFileName(QDateTime::currentDateTime()), accpanel.get());
     if (!chosen || chosen->isEmpty())
         return;
+    // A merged document over the settings file or a stored page would break
+    // the templates: refused as quillary-stamp refuses it, nothing written.
+    if (sharedStore().isStoreFile(*chosen)) {
+        Ui::instance().alert(window(), tr("The document was not saved"),
+                             tr("%1 could not be saved. %2")
+                                 .arg(FailureText::shownName(*chosen), FailureText::sentence(ErrorCode::Refused, *chosen)));
+        emit saveFailed();
+        return;
+    }
 
     // The state shown at the moment the panel closed.
     MergeRequest request = mergeRequest(*paths, stationeryIsOverlay);

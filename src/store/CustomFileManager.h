@@ -207,6 +207,14 @@ private:
     // --- page import (PageImport.cpp) ---
     std::optional<QStringList> storedPaths(StoreKey key) const;
     QString resolvedPagePath(const QString& stored) const;
+    // Whether path names a file directly in the store directory: only those
+    // are ever written, re-moded or deleted. A page list brought from
+    // elsewhere may name files outside (absolute, or climbing with "..").
+    bool ownsPageFile(const QString& path) const;
+    // Copies every listed page that lies outside the store into it and points
+    // its list entry at the copy; an outside file that cannot be read stays
+    // listed as it was. Part of a change that is about to be written.
+    void adoptOutsidePages();
     QString freePageName(StoreKey kind, const QStringList& listed) const;
     ValueResult<int> importPageInChange(StoreKey kind, const QString& source,
                                         const std::optional<QString>& overwritePath);

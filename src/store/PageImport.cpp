@@ -86,6 +86,41 @@ QString CustomFileManager::resolvedPagePath(const QString& stored) const
     return QDir::cleanPath(directory + QLatin1Char('/') + stored);
 }
 
+bool CustomFileManager::ownsPageFile(const QString& path) const
+{
+    if (directory.isEmpty() || path.isEmpty())
+        return false;
+    const QString clean = QDir::cleanPath(QDir::isAbsolutePath(path) ? path : directory + QLatin1Char('/') + path);
+    const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+    return slash > 0 && clean.left(slash) == QDir::cleanPath(directory) && clean.mid(slash + 1) != QLatin1String("..");
+}
+
+void CustomFileManager::adoptOutsidePages()
+{
+    for (const PageKindInfo& info : kPageKinds) {
+        auto paths = storedPaths(info.storeKey);
+        if (!paths)
+            continue;
+        bool changed = false;
+        for (QString& entry : *paths) {
+            const QString page = resolvedPagePath(entry);
+            if (page.isEmpty() || ownsPageFile(page))
+                continue;
+            const QString copy = freePageName(info.storeKey, *paths + pending.created);
+            if (const Result read = TaskManager::writeFirstPage(page, copy); !read) {
+                printPlainLine(read.error); // kept as it is: read, never written
+                continue;
+            }
+            QFile::setPermissions(copy, ownerOnlyFile);
+            pending.created.append(copy);
+            entry = copy;
+            changed = true;
+        }
+        if (changed)
+            (*dic)[QString(info.settingsKey)] = asStored(*paths);
+    }
+}
+
 // The lowest "%02d.pdf" name of the kind with no file there and no list entry
 // naming it: a listed page whose file went missing keeps its name, so that a
 // new page never answers for an old reference.
@@ -115,7 +150,14 @@ ValueResult<int> CustomFileManager::importPageInChange(StoreKey kind, const QStr
     }
     QStringList paths = stored.value_or(QStringList());
     const int n = static_cast<int>(paths.size());
-    const QString destination = overwritePath ? resolvedPagePath(*overwritePath) : freePageName(kind, paths);
+    QString destination = overwritePath ? resolvedPagePath(*overwritePath) : freePageName(kind, paths);
+    // A listed page outside the store is never written: the new page goes
+    // into the store and the entry is pointed at it.
+    QString outside;
+    if (overwritePath && !ownsPageFile(destination)) {
+        outside = destination;
+        destination = freePageName(kind, paths);
+    }
 
     // qpdf reads files only; a page among the Qt resources is taken out first.
     QString readable = source;
@@ -131,7 +173,7 @@ ValueResult<int> CustomFileManager::importPageInChange(StoreKey kind, const QStr
     // until the change is written, so that a change that fails later puts it
     // back. A hard link costs no space, which matters on a full disk.
     QString backup;
-    if (overwritePath && itemExists(destination)) {
+    if (overwritePath && outside.isEmpty() && itemExists(destination)) {
         backup = settingsfile::asideName(destination, QStringLiteral("previous"), now());
         const bool kept = ::link(QFile::encodeName(destination).constData(), QFile::encodeName(backup).constData()) == 0
                           || QFile::copy(destination, backup);
@@ -154,6 +196,19 @@ ValueResult<int> CustomFileManager::importPageInChange(StoreKey kind, const QStr
     // Stationery is as private as the documents it is printed on.
     QFile::setPermissions(destination, ownerOnlyFile);
     printPlainLine(destination);
+    if (!outside.isEmpty()) {
+        pending.created.append(destination);
+        qsizetype at = -1;
+        for (qsizetype i = 0; i < paths.size() && at < 0; ++i)
+            if (resolvedPagePath(paths.at(i)) == outside)
+                at = i;
+        if (at < 0)
+            paths.append(destination);
+        else
+            paths[at] = destination;
+        (*dic)[key] = asStored(paths);
+        return ValueResult<int>::of(static_cast<int>(at < 0 ? n : at));
+    }
     if (overwritePath) {
         if (!backup.isEmpty())
             pending.backups.append({destination, backup});
@@ -231,7 +286,9 @@ Result CustomFileManager::dropPage(StoreKey kind, int index)
                                                        .arg(QLatin1String(pageKindInfo(*pageKind).label))
                                                        .arg(index));
     }
-    pending.dropped.append(resolvedPagePath(paths->at(index)));
+    // Its file goes with it only when it is one of the store's own.
+    if (const QString page = resolvedPagePath(paths->at(index)); ownsPageFile(page))
+        pending.dropped.append(page);
     paths->removeAt(index);
     (*dic)[rawValue(kind)] = asStored(*paths);
 

@@ -42,8 +42,10 @@ Result CustomFileManager::changeSettings(const std::function<Result()>& edit, Lo
     Result result = loadSettings(mode);
     if (result)
         result = edit();
-    if (result && dic && (!onDisk || *onDisk != *dic))
+    if (result && dic && (!onDisk || *onDisk != *dic)) {
+        adoptOutsidePages(); // a save takes pages listed from elsewhere into the store
         result = writeSettings();
+    }
     if (!result)
         dic = onDisk; // memory follows the file
     finishChange(result.ok());

@@ -13,6 +13,10 @@
 
 #include <cstdio>
 #include <optional>
+#include <tuple>
+
+#include <grp.h>
+#include <unistd.h>
 
 namespace clitest {
 
@@ -23,6 +27,9 @@ struct Ran {
 
 struct Tool {
     QString folder; // working folder and HOME, the XDG folders inside it
+    // Run as this user (uid, gid, further groups) instead of the test's own;
+    // only root can.
+    std::optional<std::tuple<uid_t, gid_t, gid_t>> as = std::nullopt;
 
     // Started and left running; the caller waits for it.
     std::unique_ptr<QProcess> start(const QStringList& arguments, const QString& program = QUILLARY_STAMP_BINARY) const
@@ -32,6 +39,14 @@ struct Tool {
         env.insert("XDG_DATA_HOME", folder + "/data");
         env.insert("XDG_CONFIG_HOME", folder + "/config");
         auto process = std::make_unique<QProcess>();
+        if (as) {
+            const auto [uid, gid, group] = *as;
+            process->setChildProcessModifier([uid, gid, group] {
+                const gid_t groups[] = {gid, group};
+                if (::setgroups(2, groups) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0)
+                    ::_exit(125);
+            });
+        }
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(folder);
         process->start(program, arguments);

@@ -7,11 +7,13 @@
 
 #include "cli_test.h"
 #include "support/SmallDisk.h"
+#include "support/TwoUsers.h"
 
 #include <csignal>
 
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace pdfchecks;
@@ -36,6 +38,11 @@ constexpr int kDeadline = 60000; // ms: how long a condition may take on a busy 
 // says, and how often one of that name arrives.
 struct Refused { QString kind, reason; int arrivals; };
 struct Stop { int signal; };
+// What the colleague does to a drop folder shared with the victim, whether
+// the watch still starts, and what it says.
+struct Hostile { QString plant; int exitCode; QString said; };
+// An output name in a shared folder: the link's owner, whether it is written.
+struct PlantedOutput { bool linkIsVictims; int exitCode; QString said; };
 
 // A document of that kind: doc (two pages), bad, damaged, locked, empty (no
 // pages), full (object numbers at qpdf's limit: it throws only while the
@@ -356,6 +363,136 @@ private slots:
         QCOMPARE(stationeryColour(path("out/before.pdf")), 'R');
         QCOMPARE(stop(*watcher, SIGTERM), 0);
         QVERIFY2(onlySummary(*watcher, 2), qPrintable(said(*watcher)));
+    }
+
+    // A drop folder shared with a colleague (mode 2770), watched by the
+    // victim: what the colleague plants there never leads the watch into the
+    // victim's private files, and is named once on stderr.
+    void sharedDropFolder_data()
+    {
+        table<Hostile>({
+            {"a link to the victim's private document",
+             {"in/steal.pdf=link", 0, "in/steal.pdf: a symbolic link, which is not followed; left alone"}},
+            {"a pipe", {"in/pipe.pdf=fifo", 0, "in/pipe.pdf: not a regular file; left alone"}},
+            {"failed/ a link into a private folder",
+             {"in/failed=link", 1, "in/failed: is a link, not a folder of its own; refused"}},
+            {"done/ the colleague's own folder", {"in/done=colleague", 1, "in/done: belongs to another user; refused"}},
+            {"done/ swapped for a link while the watch runs",
+             {"swap", 0, "in/done: has been replaced by a link; refused"}},
+        });
+    }
+    void sharedDropFolder()
+    {
+        const Hostile row = fetch<Hostile>();
+        QUILLARY_TWO_USERS(people);
+        const auto& victim = people->victim;
+        QVERIFY(QDir().mkpath(path("private")) && QDir().mkpath(path("in/.x")) && QDir(path("in")).rmdir(".x"));
+        QVERIFY(testpdfs::writeNumbered(path("private/private.pdf"), 1) && testpdfs::writeBytes(path("private/notes.txt"), "mine"));
+        QVERIFY(QProcess::execute("chown", {"-R", QStringLiteral("%1:%2").arg(victim.uid).arg(victim.gid), dir->path()}) == 0);
+        QVERIFY(::chmod(QFile::encodeName(dir->path()).constData(), 0755) == 0
+                && ::chmod(QFile::encodeName(path("private")).constData(), 0700) == 0
+                && ::chmod(QFile::encodeName(path("private/private.pdf")).constData(), 0600) == 0);
+        QVERIFY(twousers::give(path("in"), victim, true) && ::chmod(QFile::encodeName(path("in")).constData(), 02770) == 0);
+        // The colleague's doing.
+        const auto [where, kind] = std::pair(row.plant.section('=', 0, 0), row.plant.section('=', 1));
+        if (kind == "link")
+            QVERIFY(QFile::link(path(where.endsWith(".pdf") ? "private/private.pdf" : "private"), path(where)));
+        else if (kind == "fifo")
+            QVERIFY(::mkfifo(QFile::encodeName(path(where)).constData(), 0660) == 0);
+        else if (kind == "colleague")
+            QVERIFY(QDir().mkpath(path(where)));
+        if (!kind.isEmpty())
+            QVERIFY(twousers::give(path(where), people->colleague, true));
+        QVERIFY(testpdfs::writeBytes(path("in/notes.pdf"), "not a PDF\n") && twousers::give(path("in/notes.pdf"), people->colleague, true));
+
+        clitest::Tool victimsTool{dir->path(), std::tuple(victim.uid, victim.gid, victim.office)};
+        const auto watcher = victimsTool.start({"--start", "s.pdf", "--watch", "in", "--output-dir", "out", "--settle", "0.1"});
+        if (row.exitCode != 0) {
+            QVERIFY(watcher->waitForFinished(kDeadline));
+            QCOMPARE(watcher->exitCode(), row.exitCode);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/failed/notes.pdf")), kDeadline);
+            if (row.plant == "swap") {
+                QVERIFY(QDir(path("in")).rename("done", "done-before") && QFile::link(path("private"), path("in/done")));
+                QVERIFY(twousers::give(path("in/done"), people->colleague, true));
+                QVERIFY(testpdfs::writeNumbered(path("in/later.pdf"), 2) && twousers::give(path("in/later.pdf"), victim));
+                QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("out/later.pdf")) && said(*watcher).contains(row.said), kDeadline);
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(said(*watcher).contains(row.said), kDeadline);
+            QTest::qWait(500); // some more rounds of the watch: told once, all the same
+            QCOMPARE(stop(*watcher, SIGTERM), 0);
+        }
+        const QString err = said(*watcher);
+        QVERIFY2(err.contains(row.said), qPrintable(err));
+        QCOMPARE(err.count(row.said), 1);
+        // A shared drop folder is worth a word at the start.
+        QCOMPARE(err.contains("warning: in: other users can write to this folder"), row.exitCode == 0);
+        // Nothing of the victim's reached the colleague, nothing private was touched.
+        QCOMPARE(QDir(path("private")).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList({"notes.txt", "private.pdf"}));
+        QCOMPARE(bytesOf(path("private/notes.txt")), QByteArray("mine"));
+        QVERIFY(!QFileInfo::exists(path("out/steal.pdf")) && !QFileInfo::exists(path("out/pipe.pdf")));
+        if (kind == "link" || kind == "fifo")
+            QVERIFY(QFileInfo(path(where)).isSymLink() || kind == "fifo"); // left where it was
+        if (row.plant == "swap")
+            QVERIFY(QFileInfo::exists(path("in/later.pdf"))); // kept until done/ is its own again
+    }
+
+    // quillary-stamp run by the victim onto a name in a sticky shared folder
+    // where the colleague planted a link to the victim's private file.
+    void plantedOutputLink_data()
+    {
+        table<PlantedOutput>({{"the colleague's link", {false, 1, "out.pdf: is a link that belongs to another user"}},
+                              {"the victim's own link", {true, 0, ""}}});
+    }
+    void plantedOutputLink()
+    {
+        const PlantedOutput row = fetch<PlantedOutput>();
+        QUILLARY_TWO_USERS(people);
+        const auto& victim = people->victim;
+        QVERIFY(QDir().mkpath(path("keep")) && QDir().mkpath(path("shared")) && testpdfs::writeBytes(path("keep/x.txt"), "mine"));
+        QVERIFY(QProcess::execute("chown", {"-R", QStringLiteral("%1:%2").arg(victim.uid).arg(victim.gid), dir->path()}) == 0);
+        QVERIFY(::chmod(QFile::encodeName(dir->path()).constData(), 0755) == 0
+                && ::chmod(QFile::encodeName(path("keep")).constData(), 0700) == 0);
+        QVERIFY(::chown(QFile::encodeName(path("shared")).constData(), 0, 0) == 0
+                && ::chmod(QFile::encodeName(path("shared")).constData(), 01777) == 0);
+        QVERIFY(QFile::link(path("keep/x.txt"), path("shared/out.pdf")));
+        QVERIFY(twousers::give(path("shared/out.pdf"), row.linkIsVictims ? victim : people->colleague));
+
+        const clitest::Ran ran = clitest::Tool{dir->path(), std::tuple(victim.uid, victim.gid, victim.office)}.run(
+            {"--start", "s.pdf", "doc.pdf", "shared/out.pdf"});
+        QVERIFY2(ran.exitCode == row.exitCode, qPrintable(ran.err));
+        QVERIFY2(ran.err.contains(row.said), qPrintable(ran.err));
+        if (row.exitCode == 0)
+            QCOMPARE(testpdfs::pageCount(path("keep/x.txt")), 2);
+        else
+            QCOMPARE(bytesOf(path("keep/x.txt")), QByteArray("mine"));
+        QVERIFY(QFileInfo(path("shared/out.pdf")).isSymLink());
+    }
+
+    // A name made up to break lines: stderr and the note in failed/ each
+    // keep it on one line, with the breaking characters shown escaped.
+    void failureNoteOneLine_data()
+    {
+        table<Refused>({{"line break", {"a\nb.pdf", "a\\nb.pdf", 1}},
+                        {"escape sequence", {"a\x1b[2Jb.pdf", "a\\u{001B}[2Jb.pdf", 1}},
+                        {"right-to-left mark", {"a\u200Fb.pdf", "a\\u{200F}b.pdf", 1}},
+                        {"word joiner", {"a\u2060b.pdf", "a\\u{2060}b.pdf", 1}}});
+    }
+    void failureNoteOneLine()
+    {
+        const Refused row = fetch<Refused>();
+        const QString name = row.kind;
+        QVERIFY(testpdfs::writeBytes(path("in/" + name), "no PDF\n"));
+        const auto watcher = watch({"--settle", "0.05"});
+        const QString note = path("in/failed/" + name.chopped(4) + ".txt");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(note), kDeadline);
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        const QByteArray text = bytesOf(note);
+        QCOMPARE(text.count('\n'), 1);
+        QVERIFY2(text.startsWith(("in/" + row.reason + ": ").toUtf8()), text.constData());
+        const QString err = said(*watcher);
+        QVERIFY2(err.contains("in/" + row.reason + ": "), qPrintable(err));
+        QCOMPARE(err.count('\n'), 2); // the failure and the summary
     }
 
 private:

@@ -7,6 +7,8 @@
 #include "pdf/Stationery.h"
 #include "pdf/TaskManager.h"
 #include "support/SmallDisk.h"
+#include "support/TwoUsers.h"
+#include "pdf/AtomicFile.h"
 
 #include <atomic>
 #include <thread>
@@ -28,6 +30,9 @@ struct Geometry { QSizeF size; int format; QPointF origin; int rotate; QRectF ma
 struct Leftover { QByteArray catalog, page, info; bool encrypted; }; // parts of the stationery file
 struct Failure { QString role, kind; ErrorCode code; };
 struct Output { QString kind; int mode; };
+// A link at the output planted in a folder: its folder's mode and owner, the
+// link's owner, and whether the user's file behind it is written.
+struct Planted { int folderMode; bool folderIsVictims, linkIsVictims, writtenThrough; };
 struct Single { bool stationery, overlay; QString expected; };
 struct Preview { QSizeF size; QSize expected; QPointF first, cont; QString changed; }; // changed: per image, 1 when moved
 struct Extract { bool exists; int index; QString expected; }; // expected: text of the page; empty: nothing
@@ -323,6 +328,47 @@ private slots:
         }
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
                  kind == "link" ? 2 : 1);
+    }
+
+    // The colleague plants out.pdf -> the victim's private file in a folder
+    // both can write to; the victim's output there must not land in it. The
+    // kernel's rule for shared folders decides which links are followed.
+    void plantedOutputLinks_data()
+    {
+        table<Planted>({{"colleague's link in a sticky shared folder", {01777, false, false, false}},
+                        {"colleague's link in a group-writable shared folder", {02770, true, false, false}},
+                        {"own link in a sticky shared folder", {01777, false, true, true}},
+                        {"link in a folder only the user writes", {0755, true, false, true}}});
+    }
+    void plantedOutputLinks()
+    {
+        const auto [folderMode, folderIsVictims, linkIsVictims, writtenThrough] = fetch<Planted>();
+        QUILLARY_TWO_USERS(people);
+        QTemporaryDir root;
+        QVERIFY(::chmod(QFile::encodeName(root.path()).constData(), 0755) == 0);
+        const QString keep = root.filePath("keep"), shared = root.filePath("shared"), kept = keep + "/x.txt";
+        QVERIFY(QDir().mkdir(keep) && QDir().mkdir(shared) && testpdfs::writeBytes(kept, "the victim's notes"));
+        QVERIFY(twousers::give(keep, people->victim) && twousers::give(kept, people->victim));
+        QVERIFY(::chmod(QFile::encodeName(keep).constData(), 0700) == 0);
+        QVERIFY(folderIsVictims ? twousers::give(shared, people->victim, true)
+                                : ::chown(QFile::encodeName(shared).constData(), 0, people->victim.office) == 0);
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), mode_t(folderMode)) == 0);
+        const QString link = shared + "/out.pdf";
+        QVERIFY(QFile::link(kept, link) && twousers::give(link, linkIsVictims ? people->victim : people->colleague));
+
+        const int outcome = twousers::as(people->victim, [&] {
+            const Result r = writeFileAtomically(link, "%PDF-1.7 stamped");
+            if (r)
+                return 0;
+            return r.code == ErrorCode::Refused && r.error.startsWith(link + ": ") && r.error.contains("link") ? 1 : 2;
+        });
+        QCOMPARE(outcome, writtenThrough ? 0 : 1);
+        QCOMPARE(bytesOf(kept), writtenThrough ? QByteArray("%PDF-1.7 stamped") : QByteArray("the victim's notes"));
+        QVERIFY(QFileInfo(link).isSymLink()); // the link itself stays
+        // Nothing else is left in either folder, not even a temporary file.
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(shared).entryList(all), QStringList{"out.pdf"});
+        QCOMPARE(QDir(keep).entryList(all), QStringList{"x.txt"});
     }
 
     // The editor's one-page merge, document moved by (190, 190) so its mark

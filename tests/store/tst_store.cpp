@@ -799,8 +799,55 @@ private slots:
         QDir::setCurrent(cwd);
         QVERIFY(!QFileInfo::exists(inStore("tempf00.pdf")));
         QCOMPARE(readAll(decoy), decoyBytes);
-        QCOMPARE(onDisk().value("templatefirst").toStringList(), QStringList{elsewhere});
+        // The save took the page from elsewhere into the store.
+        QCOMPARE(onDisk().value("templatefirst").toStringList(), QStringList{inStore("tempf01.pdf")});
         QCOMPARE(front(*store, "Absolute"), QStringLiteral("0"));
+        QVERIFY(QFileInfo::exists(elsewhere));
+    }
+
+    // A settings file brought from elsewhere lists pages outside the store.
+    // Such a file is read and never written, re-moded or deleted: replacing
+    // the page puts the new one into the store, emptying the slot leaves the
+    // file, and any save takes a copy into the store for the template.
+    void outsidePagesOnlyRead_data()
+    {
+        QTest::addColumn<QString>("listed"); // as the settings file names the page
+        QTest::addColumn<QString>("change"); // replace, empty, save
+        for (const char* listed : {"absolute", "climbing"})
+            for (const char* change : {"replace", "empty", "save"})
+                QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(listed, change))) << QString(listed) << QString(change);
+    }
+    void outsidePagesOnlyRead()
+    {
+        QFETCH(QString, listed);
+        QFETCH(QString, change);
+        const QString outside = pdf("outside.pdf");
+        QVERIFY(QFile::setPermissions(outside, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QByteArray bytes = readAll(outside);
+        writeSettings(writePropertyListXml({{"first_start", QVariantList{"N"}},
+                                            {"templatefirst", QVariantList{listed == "absolute" ? outside : "../outside.pdf"}},
+                                            {kT, QVariantList{entry("Brought", "0")}}}));
+        auto store = open(false);
+        if (change == "replace") {
+            const auto replaced = store->importPage(StoreKey::TemplateFirst, pdf("new.pdf", testpdfs::Letter),
+                                                    listed == "absolute" ? outside : "../outside.pdf");
+            QCOMPARE(replaced.value, std::optional<int>(0));
+            QCOMPARE(testpdfs::mediaBox(*store->pagePath(PageKind::Start, 0)).size().toSize(), QSize(612, 792));
+        } else if (change == "empty") {
+            QVERIFY(store->deletePage(StoreKey::TemplateFirst, 0));
+            QVERIFY(onDisk().value("templatefirst").toStringList().isEmpty());
+        } else {
+            QVERIFY(store->importPage(StoreKey::TemplateBack, pdf("terms.pdf")));
+            const auto copy = store->pagePath(PageKind::Start, 0);
+            QVERIFY(copy && store->isStoreFile(*copy) && QFileInfo(*copy).path() == dir);
+            QCOMPARE(testpdfs::pageCount(*copy), 1);
+            QCOMPARE(front(*store, "Brought"), QStringLiteral("0"));
+        }
+        QVERIFY(QFileInfo::exists(outside));
+        QCOMPARE(readAll(outside), bytes);
+        QCOMPARE(mode(outside), QStringLiteral("644"));
+        QVERIFY(change == "empty" || onDisk().value("templatefirst").toStringList().value(0).startsWith(dir + "/tempf"));
+        QVERIFY2(storeProblems().isEmpty(), qPrintable(storeProblems().join('\n')));
     }
 
     void wrongTypes_data()

@@ -1,5 +1,6 @@
 #include "printer/backend/JobName.h"
 
+#include "fs/NameText.h"
 #include "printer/SpoolLayout.h"
 
 #include <cstdint>
@@ -40,13 +41,12 @@ std::size_t decode(std::string_view s, char32_t& cp)
     return length;
 }
 
-// Characters that break a line, are invisible, or turn the text around:
-// they become spaces, so a name cannot pretend to be something else.
+// Characters that break a line, are invisible, or turn the text around
+// (after the character database): they become spaces, so a name cannot
+// pretend to be something else.
 bool isControl(char32_t cp)
 {
-    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029
-        || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF
-        || cp == 0x200B;
+    return fs::isHiddenOrControl(cp);
 }
 
 bool endsWithPdf(std::string_view s)
