@@ -194,16 +194,16 @@
 <context>
     <name>FirstTemplateHint</name>
     <message>
-        <source>This is Quillary&apos;s sample letterhead: you have no template of your own yet. Make one with your stationery.</source>
-        <translation>Dies ist das Muster-Briefpapier von Quillary: Sie haben noch keine eigene Vorlage. Erstellen Sie eine mit Ihrem Briefpapier.</translation>
-    </message>
-    <message>
         <source>Make a template...</source>
-        <translation>Vorlage erstellen...</translation>
+        <translation>Vorlage erstellen ...</translation>
     </message>
     <message>
         <source>Make a template</source>
         <translation>Vorlage erstellen</translation>
+    </message>
+    <message>
+        <source>This is Quillary&apos;s sample letterhead: you have no template of your own yet.</source>
+        <translation>Dies ist das Muster-Briefpapier von Quillary: Sie haben noch keine eigene Vorlage.</translation>
     </message>
 </context>
 <context>

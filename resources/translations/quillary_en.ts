@@ -194,16 +194,16 @@
 <context>
     <name>FirstTemplateHint</name>
     <message>
-        <source>This is Quillary&apos;s sample letterhead: you have no template of your own yet. Make one with your stationery.</source>
-        <translation>This is Quillary's sample letterhead: you have no template of your own yet. Make one with your stationery.</translation>
-    </message>
-    <message>
         <source>Make a template...</source>
         <translation>Make a template...</translation>
     </message>
     <message>
         <source>Make a template</source>
         <translation>Make a template</translation>
+    </message>
+    <message>
+        <source>This is Quillary&apos;s sample letterhead: you have no template of your own yet.</source>
+        <translation>This is Quillary's sample letterhead: you have no template of your own yet.</translation>
     </message>
 </context>
 <context>
@@ -239,11 +239,11 @@
     <name>ProcessEntry</name>
     <message>
         <source>&quot;%1&quot; is a folder, not a PDF document.</source>
-        <translation>"%1" is a folder, not a PDF document.</translation>
+        <translation>&quot;%1&quot; is a folder, not a PDF document.</translation>
     </message>
     <message>
         <source>&quot;%1&quot; does not exist.</source>
-        <translation>"%1" does not exist.</translation>
+        <translation>&quot;%1&quot; does not exist.</translation>
     </message>
     <message>
         <source>Quillary cannot open this document</source>

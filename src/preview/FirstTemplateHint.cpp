@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <QHBoxLayout>
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pl_Buffer.hh>
@@ -75,7 +75,7 @@ QWidget* makeFirstTemplateHint(const CustomFileManager& store, QWidget* parent)
     hint->setObjectName(QStringLiteral("firstTemplateHint"));
     auto* line = new QLabel(QCoreApplication::translate("FirstTemplateHint",
                                                         "This is Quillary's sample letterhead: you have no template "
-                                                        "of your own yet. Make one with your stationery."),
+                                                        "of your own yet."),
                             hint);
     line->setWordWrap(true);
     auto* button = new QPushButton(QCoreApplication::translate("FirstTemplateHint", "Make a template..."), hint);
@@ -84,10 +84,10 @@ QWidget* makeFirstTemplateHint(const CustomFileManager& store, QWidget* parent)
         // Management mode: a process of its own, as starting Quillary does.
         Ui::instance().startDetached(QCoreApplication::applicationFilePath(), {});
     });
-    auto* layout = new QVBoxLayout(hint);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(line);
-    layout->addWidget(button, 0, Qt::AlignLeft);
+    auto* layout = new QHBoxLayout(hint);
+    layout->setContentsMargins(8, 4, 8, 4);
+    layout->addWidget(line, 1);
+    layout->addWidget(button);
     return hint;
 }
 

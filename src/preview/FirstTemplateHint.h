@@ -15,8 +15,8 @@ class CustomFileManager;
 // a start page that is the sample letterhead, no other page.
 bool hasOnlyTheSampleTemplate(const CustomFileManager& store);
 
-// The line and its button, for the preview window; nullptr when the user has
-// a template of their own.
+// The line and its button, for below the preview window's content; nullptr
+// when the user has a template of their own.
 QWidget* makeFirstTemplateHint(const CustomFileManager& store, QWidget* parent);
 
 } // namespace quillary

@@ -5,7 +5,6 @@
 #include "platform/Storyboard.h"
 #include "platform/Ui.h"
 #include "preview/CustomCollectionView.h"
-#include "preview/FirstTemplateHint.h"
 #include "preview/LargePreview.h"
 #include "preview/PreviewGeometry.h"
 #include "preview/PreviewPages.h"
@@ -141,8 +140,6 @@ void PreviewController::buildInterface()
     side->addWidget(toggles, 1, 0, 1, 4);
     side->addWidget(offsetButton, 2, 0, 1, 2, Qt::AlignLeft);
     side->setRowStretch(3, 1);
-    if (QWidget* hint = makeFirstTemplateHint(sharedStore(), this))
-        side->addWidget(hint, 3, 0, 1, 4, Qt::AlignBottom);
     side->addWidget(progressCircle, 4, 0, Qt::AlignLeft | Qt::AlignVCenter);
     side->addWidget(statusLabel, 4, 1);
     side->addWidget(printButton, 4, 2);

@@ -2,12 +2,14 @@
 // that the stationery is Quillary's sample and offers the template window;
 // once the user has a template of their own, the line is gone.
 
-#include "PreviewFixture.h"
+#include "../preview/PreviewFixture.h"
+#include "app/AppController.h"
 #include "pdf/PdfChecks.h"
 #include "preview/FirstTemplateHint.h"
 #include "support/RecordingUi.h"
 
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 
 using namespace previewtests;
@@ -66,21 +68,27 @@ private slots:
 
         QCOMPARE(quillary::hasOnlyTheSampleTemplate(sharedStore()), row.hint);
         RecordingUi ui;
-        quillary::PreviewController preview(document(1));
-        preview.show();
-        auto* hint = preview.findChild<QWidget*>("firstTemplateHint");
+        quillary::AppController controller(document(1));
+        controller.applicationDidFinishLaunching();
+        QMainWindow* window = controller.window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto* hint = window->findChild<QWidget*>("firstTemplateHint");
         QCOMPARE(hint != nullptr, row.hint);
+        // The preview keeps its whole size, the line or not; the window stays fixed.
+        QCOMPARE(window->centralWidget()->size(), QSize(600, 518));
+        QCOMPARE(window->minimumSize(), window->maximumSize());
         if (!row.hint)
             return;
         QVERIFY(hint->isVisible());
         QVERIFY(hint->findChild<QLabel*>()->text().contains("no template of your own"));
+        QVERIFY(hint->mapTo(window, QPoint(0, 0)).y() > window->centralWidget()->geometry().bottom()); // below the preview
         // The button opens the template window: Quillary started without a document.
         auto* button = hint->findChild<QPushButton*>();
         QVERIFY(button && button->isVisible());
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(ui.kinds(), QStringList{"start"});
         QCOMPARE(ui.calls.first().arguments, QStringList{QCoreApplication::applicationFilePath()});
-        QVERIFY(waitForPreview(preview)); // the window works as ever
+        QVERIFY(waitForPreview(*controller.preview())); // the window works as ever
     }
 };
 
