@@ -205,11 +205,10 @@ grep -qx '/tmp/letter.pdf' "$OUT/print-service.out" || fail "print-service mode 
 say "ok: print-service mode shows the preview window of letter.pdf"
 
 say "print agent: quillary --agent, and a job in the user's spool folder"
-# What a template save and the backend would leave: the user's autostart
-# entry (the agent runs only while it is there) and a complete job file.
-in_root runuser -u tester -- sh -c 'mkdir -p ~/.config/autostart &&
-  printf "[Desktop Entry]\nType=Application\nName=Quillary print service\nExec=quillary --agent\n" \
-    >~/.config/autostart/app.quillary.Quillary-agent.desktop'
+# The package's autostart entry starts the agent in every session (no
+# template saved, no entry of the user's); the job file is what the backend
+# would leave.
+[[ -f "$CHROOT/etc/xdg/autostart/app.quillary.Quillary-agent.desktop" ]] || fail "the package installed no autostart entry"
 in_root install -d -o tester -g tester -m 0700 /var/spool/quillary/tester
 job=/var/spool/quillary/tester
 set +e
@@ -223,6 +222,7 @@ say "ok: the agent opened the job's preview window"
 
 say "apt-get purge quillary"
 in_root apt-get purge -y -q quillary >"$OUT/purge.log" 2>&1 || { tail -20 "$OUT/purge.log"; fail "purge"; }
-[[ ! -e "$CHROOT/usr/bin/quillary" && ! -e "$CHROOT/var/spool/quillary" ]] || fail "purge left files behind"
+[[ ! -e "$CHROOT/usr/bin/quillary" && ! -e "$CHROOT/var/spool/quillary" \
+   && ! -e "$CHROOT/etc/xdg/autostart/app.quillary.Quillary-agent.desktop" ]] || fail "purge left files behind"
 say "ok: purged, nothing left"
 say "the package installs and starts on Debian $(cat "$CHROOT/etc/debian_version")"

@@ -192,6 +192,21 @@
     </message>
 </context>
 <context>
+    <name>FirstTemplateHint</name>
+    <message>
+        <source>Make a template...</source>
+        <translation>Vorlage erstellen ...</translation>
+    </message>
+    <message>
+        <source>Make a template</source>
+        <translation>Vorlage erstellen</translation>
+    </message>
+    <message>
+        <source>This is Quillary&apos;s sample letterhead: you have no template of your own yet.</source>
+        <translation>Dies ist das Muster-Briefpapier von Quillary: Sie haben noch keine eigene Vorlage.</translation>
+    </message>
+</context>
+<context>
     <name>LoadingScreenViewController</name>
     <message>
         <source>Saving the template</source>
@@ -218,6 +233,21 @@
     <message>
         <source>open with</source>
         <translation>Mit Quillary öffnen</translation>
+    </message>
+</context>
+<context>
+    <name>ProcessEntry</name>
+    <message>
+        <source>&quot;%1&quot; is a folder, not a PDF document.</source>
+        <translation>„%1“ ist ein Ordner, kein PDF-Dokument.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; does not exist.</source>
+        <translation>„%1“ existiert nicht.</translation>
+    </message>
+    <message>
+        <source>Quillary cannot open this document</source>
+        <translation>Quillary kann dieses Dokument nicht öffnen</translation>
     </message>
 </context>
 <context>
@@ -313,10 +343,6 @@
         <translation>Handbuch</translation>
     </message>
     <message>
-        <source>Quillary&apos;s print service has been removed. Saving a template installs it again.</source>
-        <translation>Der Druckdienst von Quillary wurde entfernt. Das Speichern einer Vorlage richtet ihn wieder ein.</translation>
-    </message>
-    <message>
         <source>Reset settings?</source>
         <translation>Einstellungen zurücksetzen?</translation>
     </message>
@@ -351,6 +377,22 @@
     <message>
         <source>The template &quot;%1&quot; no longer exists.</source>
         <translation>Die Vorlage „%1“ existiert nicht mehr.</translation>
+    </message>
+    <message>
+        <source>Delete printer?</source>
+        <translation>Drucker löschen?</translation>
+    </message>
+    <message>
+        <source>The printer Quillary stays on this computer for other users. Quillary will no longer open your print jobs: what you print to it is refused until you save a template again.</source>
+        <translation>Der Drucker Quillary bleibt für andere Benutzer auf diesem Computer. Quillary öffnet Ihre Druckaufträge nicht mehr: Was Sie darauf drucken, wird abgelehnt, bis Sie wieder eine Vorlage speichern.</translation>
+    </message>
+    <message>
+        <source>Printer not deleted</source>
+        <translation>Drucker nicht gelöscht</translation>
+    </message>
+    <message>
+        <source>Quillary could not be turned off for you: %1</source>
+        <translation>Quillary konnte für Sie nicht ausgeschaltet werden: %1</translation>
     </message>
 </context>
 <context>

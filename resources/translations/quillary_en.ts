@@ -192,6 +192,21 @@
     </message>
 </context>
 <context>
+    <name>FirstTemplateHint</name>
+    <message>
+        <source>Make a template...</source>
+        <translation>Make a template...</translation>
+    </message>
+    <message>
+        <source>Make a template</source>
+        <translation>Make a template</translation>
+    </message>
+    <message>
+        <source>This is Quillary&apos;s sample letterhead: you have no template of your own yet.</source>
+        <translation>This is Quillary's sample letterhead: you have no template of your own yet.</translation>
+    </message>
+</context>
+<context>
     <name>LoadingScreenViewController</name>
     <message>
         <source>Saving the template</source>
@@ -218,6 +233,21 @@
     <message>
         <source>open with</source>
         <translation>Open with Quillary</translation>
+    </message>
+</context>
+<context>
+    <name>ProcessEntry</name>
+    <message>
+        <source>&quot;%1&quot; is a folder, not a PDF document.</source>
+        <translation>&quot;%1&quot; is a folder, not a PDF document.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; does not exist.</source>
+        <translation>&quot;%1&quot; does not exist.</translation>
+    </message>
+    <message>
+        <source>Quillary cannot open this document</source>
+        <translation>Quillary cannot open this document</translation>
     </message>
 </context>
 <context>
@@ -313,10 +343,6 @@
         <translation>Manual</translation>
     </message>
     <message>
-        <source>Quillary&apos;s print service has been removed. Saving a template installs it again.</source>
-        <translation>Quillary&apos;s print service has been removed. Saving a template installs it again.</translation>
-    </message>
-    <message>
         <source>Reset settings?</source>
         <translation>Reset settings?</translation>
     </message>
@@ -351,6 +377,22 @@
     <message>
         <source>The template &quot;%1&quot; no longer exists.</source>
         <translation>The template “%1” no longer exists.</translation>
+    </message>
+    <message>
+        <source>Delete printer?</source>
+        <translation>Delete printer?</translation>
+    </message>
+    <message>
+        <source>The printer Quillary stays on this computer for other users. Quillary will no longer open your print jobs: what you print to it is refused until you save a template again.</source>
+        <translation>The printer Quillary stays on this computer for other users. Quillary will no longer open your print jobs: what you print to it is refused until you save a template again.</translation>
+    </message>
+    <message>
+        <source>Printer not deleted</source>
+        <translation>Printer not deleted</translation>
+    </message>
+    <message>
+        <source>Quillary could not be turned off for you: %1</source>
+        <translation>Quillary could not be turned off for you: %1</translation>
     </message>
 </context>
 <context>

@@ -3,7 +3,9 @@
 #include "app/ApplicationMenu.h"
 #include "platform/Storyboard.h"
 #include "platform/Ui.h"
+#include "preview/FirstTemplateHint.h"
 #include "preview/PreviewController.h"
+#include "store/CustomFileManager.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStatusBar>
 
 namespace quillary {
 
@@ -49,6 +52,11 @@ void AppController::buildServiceMenu()
 {
     previewController = new PreviewController(path, mainWindow.get());
     mainWindow->setCentralWidget(previewController);
+    // Below the preview, while the user has no template of their own.
+    if (QWidget* hint = makeFirstTemplateHint(sharedStore(), mainWindow.get())) {
+        mainWindow->statusBar()->setSizeGripEnabled(false);
+        mainWindow->statusBar()->addWidget(hint, 1);
+    }
 
     QMenuBar* bar = mainWindow->menuBar();
     bar->setAccessibleName(tr("Menu bar"));

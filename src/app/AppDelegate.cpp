@@ -8,6 +8,7 @@
 #include "app/SplashScreenViewController.h"
 #include "guides/GuideSheet.h"
 #include "platform/FailureText.h"
+#include "platform/PrintServiceLocation.h"
 #include "platform/Storyboard.h"
 #include "platform/Ui.h"
 #include "store/SharedData.h"
@@ -38,6 +39,19 @@ void sendToFocus(const char* action)
 {
     if (QWidget* focus = QApplication::focusWidget())
         QMetaObject::invokeMethod(focus, action);
+}
+
+// Command+D and Command+U on macOS. Elsewhere Ctrl+D and Ctrl+U edit text
+// (delete a character, clear the line) in every field of the window, which
+// would take the key first: those commands have no key there.
+QKeySequence textSafeShortcut(const QString& macKey)
+{
+#ifdef Q_OS_MACOS
+    return QKeySequence(macKey);
+#else
+    Q_UNUSED(macKey);
+    return {};
+#endif
 }
 
 } // namespace
@@ -106,6 +120,8 @@ void AppDelegate::showSplash()
 void AppDelegate::hideSplashscreen()
 {
     QPointer<QWidget> splash = currentWindowRef();
+    // Printing works without a new login after installing or re-enabling.
+    startPrintAgentIfEnabled();
     buildMainMenu();
     // The template window opens before the splash closes, so that the
     // application never sits without a window (it ends with its last one).
@@ -144,13 +160,13 @@ void AppDelegate::fillMenuBar(QMenuBar* bar)
 
     QMenu* configuration = bar->addMenu(tr("Configuration"));
     configuration->setObjectName(QStringLiteral("Konfiguration"));
-    configuration->addAction(tr("Delete printer"), QKeySequence(QStringLiteral("Ctrl+D")), this,
+    configuration->addAction(tr("Delete printer"), textSafeShortcut(QStringLiteral("Ctrl+D")), this,
                              &AppDelegate::deletePrinter);
     configuration->addAction(tr("Reset settings"), this, &AppDelegate::reset);
 
     QMenu* update = bar->addMenu(QStringLiteral("Update"));
     update->setObjectName(QStringLiteral("Update"));
-    update->addAction(tr("Search updates"), QKeySequence(QStringLiteral("Ctrl+U")), this, &AppDelegate::searchUpdates);
+    update->addAction(tr("Search updates"), textSafeShortcut(QStringLiteral("Ctrl+U")), this, &AppDelegate::searchUpdates);
 
     QMenu* help = bar->addMenu(tr("Help"));
     help->setObjectName(QStringLiteral("Help"));
@@ -238,9 +254,17 @@ void AppDelegate::searchUpdates()
 
 void AppDelegate::deletePrinter()
 {
-    deletePrintService();
-    Ui::instance().alert(currentWindowRef(), tr("Delete printer"),
-                         tr("Quillary's print service has been removed. Saving a template installs it again."));
+    if (!Ui::instance().confirm(currentWindowRef(), tr("Delete printer?"),
+                                tr("The printer Quillary stays on this computer for other users. Quillary will no "
+                                   "longer open your print jobs: what you print to it is refused until you save a "
+                                   "template again."),
+                                tr("Delete printer"), tr("Cancel")))
+        return;
+    const Result deleted = deletePrintService();
+    if (!deleted)
+        Ui::instance().alert(currentWindowRef(), tr("Printer not deleted"),
+                             tr("Quillary could not be turned off for you: %1")
+                                 .arg(FailureText::sentence(deleted, {printServiceLocation().entry})));
 }
 
 void AppDelegate::reset()

@@ -102,15 +102,24 @@ int runPrintAgent(int argc, char* argv[])
         printLine("Quillary agent already running");
         return 0;
     }
-    // The autostart entry that starts the agent; its removal stops it.
-    const QString entry = printServiceLocation().entry;
-    if (!QFileInfo::exists(entry)) {
+    // The autostart entry that starts the agent, the system's or the
+    // user's own; once it is gone or turned off ("Delete printer") the agent
+    // stops.
+    const PrintServiceLocation location = printServiceLocation();
+    switch (printer::printServiceState(location.entry, location.systemEntries)) {
+    case printer::ServiceState::On:
+        break;
+    case printer::ServiceState::NotInstalled:
         printLine("Quillary print service not installed");
+        return 0;
+    case printer::ServiceState::TurnedOff:
+        printLine("Quillary print service turned off for this user");
         return 0;
     }
     printer::PrintAgent agent({.spoolFolder = printer::userSpoolFolder(),
                                .program = QCoreApplication::applicationFilePath(),
-                               .entry = entry});
+                               .entry = location.entry,
+                               .systemEntries = location.systemEntries});
     QObject::connect(&agent, &printer::PrintAgent::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     agent.start();
     return app.exec();

@@ -1,7 +1,9 @@
 #include "app/ProcessEntry.h"
 
+#include "platform/Ui.h"
 #include "store/CustomFileManager.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -11,8 +13,21 @@ RunMode chooseRunMode(const QStringList& arguments)
 {
     if (arguments.size() < 2)
         return RunMode::Management;
-    // Files and directories both count; anything else is silently ignored.
-    return QFileInfo::exists(arguments.at(1)) ? RunMode::PrintService : RunMode::Management;
+    const QString& path = arguments.at(1);
+    if (path.isEmpty())
+        return RunMode::Management;
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir() ? RunMode::PrintService : RunMode::NoDocument;
+}
+
+void refuseDocument(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString text = info.isDir()
+        ? QCoreApplication::translate("ProcessEntry", "\"%1\" is a folder, not a PDF document.").arg(path)
+        : QCoreApplication::translate("ProcessEntry", "\"%1\" does not exist.").arg(path);
+    Ui::instance().alert(nullptr, QCoreApplication::translate("ProcessEntry", "Quillary cannot open this document"), text);
+    Ui::instance().exitProcess(1);
 }
 
 void echoArguments(const QStringList& arguments, std::FILE* out)

@@ -7,11 +7,19 @@
 
 namespace quillary {
 
-enum class RunMode { Management, PrintService };
+// NoDocument: the first argument names nothing that could be a document (no
+// such path, or a folder); no window opens for it.
+enum class RunMode { Management, PrintService, NoDocument };
 
-// Management mode unless the first argument after the program path names an
-// existing file or directory.
+// Management mode without a first argument after the program path (or an
+// empty one); print-service mode when it names anything but a folder (what
+// it holds is the preview's to judge); otherwise NoDocument.
 RunMode chooseRunMode(const QStringList& arguments);
+
+// For NoDocument: an alert that names the path and the reason, then the
+// process ends with status 1 (both through the Ui seam). Call from within
+// the event loop.
+void refuseDocument(const QString& path);
 
 // One line per argument, the program path included.
 void echoArguments(const QStringList& arguments, std::FILE* out = stdout);

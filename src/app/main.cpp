@@ -12,6 +12,7 @@
 #include "templates/TemplateWindow.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstring>
 
@@ -58,6 +59,13 @@ int main(int argc, char* argv[])
         delegate.applicationDidFinishLaunching();
         app.exec();
         return 0;
+    }
+
+    if (mode == RunMode::NoDocument) {
+        // The alert is the only window; the status, not its closing, ends the run.
+        QApplication::setQuitOnLastWindowClosed(false);
+        QTimer::singleShot(0, &app, [&arguments] { refuseDocument(arguments.at(1)); });
+        return app.exec();
     }
 
     // Print-service mode: one window for the printed document.

@@ -26,7 +26,15 @@ PrintServiceLocation platformLocation()
         config = QDir::homePath() + QStringLiteral("/.config");
     const QString folder = config + QStringLiteral("/autostart/");
     const QString name = QStringLiteral(QUILLARY_BUNDLE_IDENTIFIER "-agent.desktop");
-    return {QStringLiteral(":/quillary/print-service/app.quillary.Quillary-agent.desktop"), folder, folder + name};
+    // Relative folders are invalid there too; none left means the default.
+    QStringList systemEntries;
+    for (const QString& systemFolder : qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        if (!QDir::isRelativePath(systemFolder))
+            systemEntries << systemFolder + QStringLiteral("/autostart/") + name;
+    if (systemEntries.isEmpty())
+        systemEntries << QStringLiteral("/etc/xdg/autostart/") + name;
+    return {QStringLiteral(":/quillary/print-service/app.quillary.Quillary-agent.desktop"), folder, folder + name,
+            systemEntries};
 #endif
 }
 

@@ -85,6 +85,8 @@ public:
     // empty and writes nothing.
     QString storeDirectory();
     QString settingsPath() const { return path.value_or(QString()); }
+    // The letterhead the default template is made with.
+    QString sampleLetterheadPath() const { return config.sampleLetterheadPath; }
     // The settings as last read or written; nothing when unreadable.
     const std::optional<QVariantMap>& dictionary() const { return dic; }
     // Re-reads the settings file under the lock (another process may have changed it).

@@ -22,6 +22,7 @@
 
 #include <QLineEdit>
 #include <QLockFile>
+#include <QMetaEnum>
 #include <QMenuBar>
 
 using namespace quillary;
@@ -69,6 +70,48 @@ class TestManagement : public QObject {
     std::unique_ptr<AppDelegate> app;
 
     TemplateWindow* window() const { return qobject_cast<TemplateWindow*>(currentWindow()); }
+    // Every item of the window's menu bar by its text.
+    QMap<QString, QAction*> menuItems() const
+    {
+        QMap<QString, QAction*> items;
+        for (QAction* top : window()->menuBar()->actions())
+            for (QAction* item : top->menu()->actions())
+                items.insert(item->text(), item);
+        return items;
+    }
+    // "Menu: item, -, item" for each menu.
+    QStringList menus() const
+    {
+        QStringList result;
+        for (QAction* top : window()->menuBar()->actions()) {
+            QStringList titles;
+            for (QAction* item : top->menu()->actions())
+                titles << (item->isSeparator() ? "-" : item->text());
+            result << top->text() + ": " + titles.join(", ");
+        }
+        return result;
+    }
+    // The package's autostart entry for every user, there or not, for one test.
+    struct SystemEntry {
+        explicit SystemEntry(bool installed)
+        {
+            const QString entry = fixture::home().filePath("xdg/autostart/quillary-agent.desktop");
+            QDir(fixture::home().filePath("xdg")).removeRecursively();
+            if (installed)
+                [&] { QVERIFY(QDir().mkpath(QFileInfo(entry).path()) && QFile::copy(fixture::kEntryResource, entry)); }();
+            quillary::injectPrintServiceLocation([entry] {
+                return quillary::PrintServiceLocation{fixture::kEntryResource, fixture::serviceFolder() + '/',
+                                                      fixture::serviceEntry(), {entry}};
+            });
+        }
+        ~SystemEntry()
+        {
+            quillary::injectPrintServiceLocation([] {
+                return quillary::PrintServiceLocation{fixture::kEntryResource, fixture::serviceFolder() + '/',
+                                                      fixture::serviceEntry()};
+            });
+        }
+    };
     MainViewController* main() const { return window()->mainView(); }
     ConfigurationAssistantController* assistant() const { return main()->assistant(); }
     void open()
@@ -111,6 +154,7 @@ private slots:
     {
         fixture::resetTemplates({{"Alpha", pdf("alpha"), pdf("alpha-next")}, {"Beta", pdf("beta")}});
         sharedStore().setPagePaths(StoreKey::FirstStart, {"N"});
+        QFile::remove(fixture::serviceFolder()); // a test may have put a file there
         QDir(fixture::serviceFolder()).removeRecursively();
         fixture::storeLines().clear();
         ui = std::make_unique<RecordingUi>();
@@ -304,27 +348,188 @@ private slots:
     {
         open();
         QVERIFY(save()); // installs the print-service entry
-        QStringList menus;
-        QMap<QString, QAction*> items;
-        for (QAction* top : window()->menuBar()->actions()) {
-            QStringList titles;
-            for (QAction* item : top->menu()->actions()) {
-                titles << (item->isSeparator() ? "-" : item->text());
-                items.insert(item->text(), item);
-            }
-            menus << top->text() + ": " + titles.join(", ");
-        }
-        QCOMPARE(menus, (QStringList{"Quillary: About Quillary, -, Close Quillary", "Edit: Copy, Paste",
-                                     "Configuration: Delete printer, Reset settings", "Update: Search updates",
-                                     "Help: Manual"}));
-        QCOMPARE(items["Delete printer"]->shortcut(), QKeySequence("Ctrl+D"));
-        QCOMPARE(items["Search updates"]->shortcut(), QKeySequence("Ctrl+U"));
+        const QMap<QString, QAction*> items = menuItems();
+        QCOMPARE(menus(), (QStringList{"Quillary: About Quillary, -, Close Quillary", "Edit: Copy, Paste",
+                                       "Configuration: Delete printer, Reset settings", "Update: Search updates",
+                                       "Help: Manual"}));
         items["Search updates"]->trigger();
         QCOMPARE(ui->alerts(), QStringList{"Search updates|Updates for Quillary come with your system's packages."});
-        // Delete printer removes the installed entry (the agent sees it go).
-        items["Delete printer"]->trigger();
-        QVERIFY(!QFileInfo::exists(fixture::serviceEntry()));
-        QCOMPARE(ui->kinds().count("alert"), 2);
+    }
+
+    // Keys that text fields take for their own editing on the desktops
+    // Quillary runs on (Emacs-style keys of Linux desktops among them): with
+    // the template name focused, a menu command on such a key would lose to
+    // the field (Ctrl+U cleared the name instead of checking for updates).
+    void noMenuCommandTakesATextEditingKey_data()
+    {
+        QTest::addColumn<QKeySequence>("key");
+        for (const char* key : {"Ctrl+D", "Ctrl+U", "Ctrl+K", "Ctrl+A", "Ctrl+E", "Ctrl+H", "Ctrl+W", "Ctrl+Y", "Ctrl+Z",
+                                "Ctrl+Shift+Z", "Ctrl+X", "Ctrl+Backspace", "Ctrl+Del", "Ctrl+Left", "Ctrl+Right",
+                                "Ctrl+Home", "Ctrl+End", "Ctrl+Shift+U", "Meta+D", "Meta+U"})
+            QTest::newRow(key) << QKeySequence(QString::fromLatin1(key));
+    }
+    void noMenuCommandTakesATextEditingKey()
+    {
+        QFETCH(QKeySequence, key);
+        open();
+        const QMap<QString, QAction*> items = menuItems();
+        for (auto it = items.cbegin(); it != items.cend(); ++it) {
+#ifdef Q_OS_MACOS
+            // Command+D and Command+U: the platform's own text keys use Control.
+            if (it.key() == "Delete printer" || it.key() == "Search updates")
+                continue;
+#endif
+            QVERIFY2(!it.value()->shortcuts().contains(key), qPrintable(it.key()));
+        }
+        // Nor any key this platform binds to text editing (Copy and Paste act
+        // on the focused field by design).
+        const QMetaEnum standardKeys = QMetaEnum::fromType<QKeySequence::StandardKey>();
+        for (int i = 0; i < standardKeys.keyCount(); ++i) {
+            const auto standard = QKeySequence::StandardKey(standardKeys.value(i));
+            if (standard == QKeySequence::Copy || standard == QKeySequence::Paste || standard == QKeySequence::Quit
+                || standard == QKeySequence::HelpContents)
+                continue;
+            for (const QKeySequence& bound : QKeySequence::keyBindings(standard))
+                for (auto it = items.cbegin(); it != items.cend(); ++it)
+                    QVERIFY2(!it.value()->shortcuts().contains(bound), qPrintable(it.key() + ": " + bound.toString()));
+        }
+        // The name field keeps what the user typed when the key is pressed in it.
+        QLineEdit* name = assistant()->templateNameField;
+        name->setText("Invoice");
+        name->setFocus();
+        name->end(false);
+        QTest::keySequence(window(), key);
+        QVERIFY(ui->calls.isEmpty());
+    }
+
+    // "Delete printer" asks first and says what stays: the answer, what the
+    // user's entry holds afterwards ("own": as before; "hidden": Quillary
+    // turned off for this user), the alerts.
+    void deletePrinterAsksAndTurnsOffOnlyForThisUser_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("folder"); // "", or "file": the autostart folder is a file
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("alert");
+        QTest::newRow("cancelled") << false << "" << "own" << "";
+        QTest::newRow("accepted") << true << "" << "hidden" << "";
+        QTest::newRow("autostart folder cannot be made")
+            << true << "file" << "none" << "Printer not deleted|Quillary could not be turned off for you: ";
+    }
+    void deletePrinterAsksAndTurnsOffOnlyForThisUser()
+    {
+        QFETCH(bool, accept);
+        QFETCH(QString, folder);
+        QFETCH(QString, after);
+        QFETCH(QString, alert);
+        open();
+        const QByteArray own = "[Desktop Entry]\nExec=quillary --agent\n";
+        QDir().mkpath(QFileInfo(fixture::serviceFolder()).path());
+        if (folder == "file")
+            QVERIFY(testpdfs::writeBytes(fixture::serviceFolder(), "not a folder"));
+        else
+            QVERIFY(QDir().mkpath(fixture::serviceFolder()) && testpdfs::writeBytes(fixture::serviceEntry(), own));
+        ui->confirmReplies = {accept};
+        menuItems()["Delete printer"]->trigger();
+
+        const QList<RecordingUi::Call> asked = ui->callsOf("confirm");
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.first().title, QStringLiteral("Delete printer?"));
+        QVERIFY(asked.first().text.contains("stays on this computer for other users"));
+        QVERIFY(asked.first().text.contains("no longer open your print jobs"));
+        QCOMPARE(asked.first().arguments, (QStringList{"Delete printer", "Cancel"}));
+        const QByteArray entry = fixture::readAll(fixture::serviceEntry());
+        if (after == "own")
+            QCOMPARE(entry, own);
+        if (after == "hidden")
+            QVERIFY2(entry.startsWith("[Desktop Entry]\n") && entry.contains("\nHidden=true\n"), entry.constData());
+        if (after == "none")
+            QVERIFY(!QFileInfo(fixture::serviceEntry()).exists());
+        const QStringList alerts = ui->alerts();
+        QCOMPARE(alerts.size(), alert.isEmpty() ? 0 : 1);
+        if (!alert.isEmpty())
+            QVERIFY2(alerts.first().startsWith(alert), qPrintable(alerts.first()));
+        QVERIFY(ui->callsOf("start").isEmpty()); // and no agent started
+        QFile::remove(fixture::serviceFolder());
+    }
+
+    // With the package's entry for every user: what the user's autostart
+    // folder holds ("" nothing, "hidden": "Delete printer", "gnome off": the
+    // desktop's startup switch, "own": an entry of the user's that is on),
+    // whether the system's entry is there; after saving a template, the
+    // user's entry ("none", "same" or "carried": the one Quillary carries),
+    // whether "cant copy File" was printed. The agent starts every time.
+    void savingTurnsThePrintServiceOnAgain_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("system");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<bool>("cantCopy");
+        QTest::newRow("system entry in force") << "" << true << "none" << true;
+        QTest::newRow("turned off, system entry") << "hidden" << true << "none" << false;
+        QTest::newRow("switched off, system entry") << "gnome off" << true << "none" << false;
+        QTest::newRow("user's own entry, system entry") << "own" << true << "same" << true;
+        QTest::newRow("turned off, no system entry") << "hidden" << false << "carried" << false;
+        QTest::newRow("nothing installed") << "" << false << "carried" << false;
+    }
+    void savingTurnsThePrintServiceOnAgain()
+    {
+        QFETCH(QString, user);
+        QFETCH(bool, system);
+        QFETCH(QString, after);
+        QFETCH(bool, cantCopy);
+        const SystemEntry scope(system);
+        const QByteArray before = user == "hidden"      ? "[Desktop Entry]\nExec=quillary --agent\nHidden=true\n"
+                                  : user == "gnome off" ? "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n"
+                                  : user == "own"       ? "[Desktop Entry]\nExec=quillary --agent\n"
+                                                        : "";
+        if (!before.isEmpty())
+            QVERIFY(QDir().mkpath(fixture::serviceFolder()) && testpdfs::writeBytes(fixture::serviceEntry(), before));
+        open();
+        QVERIFY(save());
+        const QByteArray entry = fixture::readAll(fixture::serviceEntry());
+        if (after == "none")
+            QVERIFY(!QFileInfo::exists(fixture::serviceEntry()));
+        if (after == "same")
+            QCOMPARE(entry, before);
+        if (after == "carried")
+            QCOMPARE(entry, fixture::readAll(fixture::kEntryResource));
+        QCOMPARE(fixture::storeLines().contains("cant copy File " + fixture::kEntryResource), cantCopy);
+        QCOMPARE(ui->kinds(), QStringList{"start"});
+        QCOMPARE(ui->calls.first().arguments, (QStringList{QCoreApplication::applicationFilePath(), "--agent"}));
+    }
+
+    // Opening Quillary starts the agent when printing to Quillary is on for
+    // this user and none runs: no new login is needed after installing.
+    void startingQuillaryStartsTheAgent_data()
+    {
+        QTest::addColumn<bool>("system");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<bool>("started");
+        QTest::newRow("installed for everyone") << true << "" << false << true;
+        QTest::newRow("an agent runs") << true << "" << true << false;
+        QTest::newRow("turned off by the user") << true << "hidden" << false << false;
+        QTest::newRow("nothing installed") << false << "" << false << false;
+        QTest::newRow("the user's own entry") << false << "own" << false << true;
+    }
+    void startingQuillaryStartsTheAgent()
+    {
+        QFETCH(bool, system);
+        QFETCH(QString, user);
+        QFETCH(bool, running);
+        QFETCH(bool, started);
+        const SystemEntry scope(system);
+        if (!user.isEmpty())
+            QVERIFY(QDir().mkpath(fixture::serviceFolder())
+                    && testpdfs::writeBytes(fixture::serviceEntry(), user == "hidden" ? "[Desktop Entry]\nHidden=true\n"
+                                                                                       : "[Desktop Entry]\n"));
+        QLockFile agent(printAgentLockPath());
+        if (running)
+            QVERIFY(agent.tryLock(0));
+        app->hideSplashscreen();
+        QVERIFY(window());
+        QCOMPARE(ui->kinds(), started ? QStringList{"start"} : QStringList{});
     }
 
     void updatesAreAnnouncedOnlyWhenThereIsSomethingToSay()

@@ -1,8 +1,11 @@
-// The process entry: which mode the arguments choose, the echoed arguments,
-// the cleared user defaults, and on a fresh machine the store created with the
-// default template, whose start page is the bundled letterhead as a real file.
+// The process entry: which mode the arguments choose, what a path that names
+// no document gets (an alert naming it, status 1, no window), the echoed
+// arguments, the cleared user defaults, and on a fresh machine the store
+// created with the default template, whose start page is the bundled
+// letterhead as a real file.
 
 #include "app/ProcessEntry.h"
+#include "support/RecordingUi.h"
 #include "pdf/TaskManager.h"
 #include "store/CustomFileManager.h"
 
@@ -22,23 +25,53 @@ class TestProcessEntry : public QObject {
     QTemporaryDir dir;
 
 private slots:
+    // The arguments after the program path ("FILE", "DIR", "MISSING",
+    // "LINK-TO-DIR", "DANGLING", "RELATIVE" stand for such paths), the mode,
+    // and for a path that names no document the alert's text ("%1": the path).
+    void runModeFollowsTheFirstArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("alert");
+        const int management = int(RunMode::Management), service = int(RunMode::PrintService), none = int(RunMode::NoDocument);
+        QTest::newRow("no argument") << QStringList{} << management << "";
+        QTest::newRow("empty argument") << QStringList{""} << management << "";
+        QTest::newRow("a file") << QStringList{"FILE"} << service << "";
+        QTest::newRow("relative path of a file") << QStringList{"RELATIVE"} << service << "";
+        QTest::newRow("only the first counts") << QStringList{"FILE", "MISSING"} << service << "";
+        QTest::newRow("missing") << QStringList{"MISSING"} << none << "\"%1\" does not exist.";
+        QTest::newRow("missing first, a file after") << QStringList{"MISSING", "FILE"} << none << "\"%1\" does not exist.";
+        QTest::newRow("link to nothing") << QStringList{"DANGLING"} << none << "\"%1\" does not exist.";
+        QTest::newRow("a folder") << QStringList{"DIR"} << none << "\"%1\" is a folder, not a PDF document.";
+        QTest::newRow("link to a folder") << QStringList{"LINK-TO-DIR"} << none << "\"%1\" is a folder, not a PDF document.";
+    }
     void runModeFollowsTheFirstArgument()
     {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, mode);
+        QFETCH(QString, alert);
         QVERIFY(dir.isValid());
-        const QString file = dir.filePath(QStringLiteral("printed.pdf")), missing = dir.filePath("missing.pdf");
-        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
-        const QList<std::pair<QStringList, RunMode>> modes{
-            {{"quillary"}, RunMode::Management},
-            {{"quillary", file}, RunMode::PrintService},
-            {{"quillary", dir.path()}, RunMode::PrintService}, // a directory counts too
-            {{"quillary", missing}, RunMode::Management},
-            {{"quillary", ""}, RunMode::Management},
-            {{"quillary", missing, file}, RunMode::Management}, // only the first counts
-            {{"quillary", file, missing}, RunMode::PrintService},
-            {{"quillary", QDir::current().relativeFilePath(file)}, RunMode::PrintService},
-        };
-        for (const auto& [arguments, mode] : modes)
-            QVERIFY2(chooseRunMode(arguments) == mode, qPrintable(arguments.join(' ')));
+        const QString file = dir.filePath("printed.pdf"), folder = dir.filePath("folder");
+        QVERIFY(QFile(file).open(QIODevice::WriteOnly) && QDir().mkpath(folder));
+        QFile::link(folder, dir.filePath("to-folder"));
+        QFile::link(dir.filePath("nothing"), dir.filePath("dangling"));
+        const QMap<QString, QString> paths{{"FILE", file}, {"DIR", folder}, {"MISSING", dir.filePath("missing.pdf")},
+                                           {"LINK-TO-DIR", dir.filePath("to-folder")}, {"DANGLING", dir.filePath("dangling")},
+                                           {"RELATIVE", QDir::current().relativeFilePath(file)}};
+        for (QString& argument : arguments)
+            argument = paths.value(argument, argument);
+        arguments.prepend("quillary");
+
+        QCOMPARE(int(chooseRunMode(arguments)), mode);
+        if (mode != int(RunMode::NoDocument))
+            return;
+        RecordingUi ui;
+        refuseDocument(arguments.at(1));
+        // The alert names the path as given, and the process ends with 1;
+        // nothing else happens (no window: nothing else goes through the seam).
+        QCOMPARE(ui.alerts(), QStringList{"Quillary cannot open this document|" + alert.arg(arguments.at(1))});
+        QCOMPARE(ui.kinds(), (QStringList{"alert", "exit"}));
+        QCOMPARE(ui.exitStatus, std::optional<int>(1));
     }
 
     void echoPrintsEveryArgumentOnItsOwnLine()

@@ -20,9 +20,10 @@ struct Run {
     QString output;
 };
 
-Run run(const QString& program, const QStringList& arguments)
+Run run(const QString& program, const QStringList& arguments, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     if (!process.waitForFinished(280000))
@@ -55,14 +56,17 @@ struct Entry { QString file; bool application; };
 class TestPackage : public QObject {
     Q_OBJECT
 
-    QTemporaryDir staging;
-    QString prefix; // the installed tree, as /usr would hold it
+    QTemporaryDir staging; // the installed tree, as / would hold it
+    QString prefix;        // its /usr
 
 private slots:
     void initTestCase()
     {
         prefix = staging.filePath("usr");
-        const Run install = run(QStringLiteral(QUILLARY_CMAKE), {"--install", QUILLARY_BUILD_DIR, "--prefix", prefix, "--strip"});
+        // Through DESTDIR, as packagers install: the autostart entry goes to /etc.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DESTDIR", staging.path());
+        const Run install = run(QStringLiteral(QUILLARY_CMAKE), {"--install", QUILLARY_BUILD_DIR, "--prefix", "/usr", "--strip"}, env);
         QVERIFY2(install.status == 0, qPrintable(install.output));
     }
 
@@ -72,27 +76,29 @@ private slots:
     void installedTree()
     {
         QMap<QString, int> expected{
-            {"bin/quillary", 0755},
-            {"bin/quillary-stamp", 0755},
-            {"lib/cups/backend/quillary", 0700}, // cupsd runs a backend as root only when nobody else may run it
-            {"share/ppd/quillary/quillary.ppd", 0644},
-            {QUILLARY_DATA_DIR "/translations/quillary_de.qm", 0644},
-            {QUILLARY_DATA_DIR "/translations/quillary_en.qm", 0644},
-            {"share/applications/" + appId + ".desktop", 0644},
-            {"share/metainfo/" + appId + ".metainfo.xml", 0644},
-            {"share/icons/hicolor/scalable/apps/" + appId + ".svg", 0644},
-            {"share/doc/quillary/README.md", 0644},
+            {"usr/bin/quillary", 0755},
+            {"usr/bin/quillary-stamp", 0755},
+            {"usr/lib/cups/backend/quillary", 0700}, // cupsd runs a backend as root only when nobody else may run it
+            {"usr/share/ppd/quillary/quillary.ppd", 0644},
+            {"usr/" QUILLARY_DATA_DIR "/translations/quillary_de.qm", 0644},
+            {"usr/" QUILLARY_DATA_DIR "/translations/quillary_en.qm", 0644},
+            {"usr/share/applications/" + appId + ".desktop", 0644},
+            {"usr/share/metainfo/" + appId + ".metainfo.xml", 0644},
+            {"usr/share/icons/hicolor/scalable/apps/" + appId + ".svg", 0644},
+            {"usr/share/doc/quillary/README.md", 0644},
+            // Every user's session starts the print agent from the first login on.
+            {"etc/xdg/autostart/" + appId + "-agent.desktop", 0644},
         };
         for (const int size : {16, 22, 24, 32, 48, 64, 128, 256, 512})
-            expected.insert(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(appId), 0644);
+            expected.insert(QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(appId), 0644);
         QStringList installed;
-        for (QDirIterator it(prefix, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories); it.hasNext();)
-            installed << QDir(prefix).relativeFilePath(it.next());
+        for (QDirIterator it(staging.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories); it.hasNext();)
+            installed << QDir(staging.path()).relativeFilePath(it.next());
         installed.sort();
         QCOMPARE(installed, expected.keys());
 
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-            const QString file = prefix + '/' + it.key();
+            const QString file = staging.filePath(it.key());
             struct stat info {};
             QVERIFY2(::lstat(QFile::encodeName(file).constData(), &info) == 0 && S_ISREG(info.st_mode), qPrintable(file));
             QCOMPARE(QString::number(info.st_mode & 07777, 8) + ' ' + it.key(), QString::number(it.value(), 8) + ' ' + it.key());
@@ -100,7 +106,7 @@ private slots:
                 const Run type = run("file", {"-b", file});
                 QVERIFY2(type.output.contains("ELF") && type.output.contains(", stripped"), qPrintable(type.output));
             }
-            if (const int size = it.key().section('/', 3, 3).section('x', 0, 0).toInt(); it.key().endsWith(".png")) {
+            if (const int size = it.key().section('/', 4, 4).section('x', 0, 0).toInt(); it.key().endsWith(".png")) {
                 const QImage icon(file);
                 QCOMPARE(icon.size(), QSize(size, size));
                 QVERIFY(icon.hasAlphaChannel() && qAlpha(icon.pixel(size / 2, size / 2)) > 200);
@@ -113,7 +119,7 @@ private slots:
     {
         pdfchecks::table<Entry>({
             {"the application", {"share/applications/" + appId + ".desktop", true}},
-            {"the print agent's autostart entry", {QUILLARY_SOURCE_DIR "/resources/print-service/" + appId + "-agent.desktop", false}},
+            {"the print agent's autostart entry", {"../etc/xdg/autostart/" + appId + "-agent.desktop", false}},
         });
     }
     void desktopEntries()
@@ -174,30 +180,39 @@ private slots:
 
         // The printer's maintainer scripts, runnable and as written.
         QVERIFY(run("dpkg-deb", {"-e", deb, out.filePath("control")}).status == 0);
-        for (const char* script : {"postinst", "prerm", "postrm"}) {
+        for (const char* script : {"postinst", "prerm", "postrm", "conffiles"}) {
             QFile mine(QStringLiteral(QUILLARY_SOURCE_DIR "/packaging/debian/") + script), packed(out.filePath("control/") + script);
-            QVERIFY2(QFileInfo(packed).isExecutable() && mine.open(QIODevice::ReadOnly) && packed.open(QIODevice::ReadOnly), script);
+            const bool program = QByteArray(script) != "conffiles";
+            QVERIFY2(QFileInfo(packed).isExecutable() == program && mine.open(QIODevice::ReadOnly) && packed.open(QIODevice::ReadOnly), script);
             QCOMPARE(packed.readAll(), mine.readAll());
         }
 
-        // The spool limits: a configuration file the administrator's edits survive upgrades in.
-        QFile conffiles(out.filePath("control/conffiles"));
-        QVERIFY(conffiles.open(QIODevice::ReadOnly));
-        QCOMPARE(conffiles.readAll(), QByteArray("/etc/quillary/spool.conf\n"));
-
-        // Files below /usr and the limits file, root's, the backend root's alone.
+        // Files below /usr, the limits file and the autostart entry, root's,
+        // the backend root's alone; the two files below /etc configuration
+        // files, so an administrator's edits survive upgrades.
         const Run contents = run("dpkg-deb", {"-c", deb});
         QVERIFY(contents.status == 0);
-        QStringList backend;
+        QStringList backend, etc;
+        const QString autostart = "./etc/xdg/autostart/" + appId + "-agent.desktop";
         for (const QString& line : contents.output.split('\n', Qt::SkipEmptyParts)) {
             const QStringList columns = line.simplified().split(' ');
             QVERIFY2(columns.size() >= 6 && columns[1] == "root/root", qPrintable(line));
-            static const QStringList settings{"./etc/", "./etc/quillary/", "./etc/quillary/spool.conf"};
-            QVERIFY2(columns.last() == "./" || columns.last().startsWith("./usr/") || settings.contains(columns.last()), qPrintable(line));
+            if (columns.last().startsWith("./etc/"))
+                etc << columns.last();
+            else
+                QVERIFY2(columns.last() == "./" || columns.last().startsWith("./usr/"), qPrintable(line));
             if (columns.last() == "./usr/lib/cups/backend/quillary")
                 backend << columns[0];
+            if (columns.last() == autostart)
+                QCOMPARE(columns[0], QStringLiteral("-rw-r--r--"));
         }
         QCOMPARE(backend, QStringList{"-rwx------"});
+        etc.sort();
+        QCOMPARE(etc, (QStringList{"./etc/", "./etc/quillary/", "./etc/quillary/spool.conf", "./etc/xdg/",
+                                   "./etc/xdg/autostart/", autostart}));
+        QFile conffiles(out.filePath("control/conffiles"));
+        QVERIFY(conffiles.open(QIODevice::ReadOnly));
+        QCOMPARE(conffiles.readAll(), "/etc/quillary/spool.conf\n" + autostart.mid(1).toUtf8() + '\n');
     }
 };
 

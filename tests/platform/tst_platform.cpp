@@ -272,6 +272,30 @@ private slots:
         QVERIFY2(content.startsWith("[Desktop Entry]\n") && content.contains("\nExec=quillary --agent\n"), content.constData());
     }
 
+    // Where the entry installed for every user is looked for, in order.
+    void systemEntriesFollowXdgConfigDirs_data()
+    {
+        QTest::addColumn<QByteArray>("dirs");
+        QTest::addColumn<QStringList>("folders");
+        QTest::newRow("not set") << QByteArray() << QStringList{"/etc/xdg"};
+        QTest::newRow("two folders") << QByteArray("/opt/xdg:/etc/xdg") << QStringList{"/opt/xdg", "/etc/xdg"};
+        QTest::newRow("relative ones left out") << QByteArray("xdg:/srv/xdg:") << QStringList{"/srv/xdg"};
+        QTest::newRow("nothing usable: the default") << QByteArray("xdg::") << QStringList{"/etc/xdg"};
+    }
+    void systemEntriesFollowXdgConfigDirs()
+    {
+        QFETCH(QByteArray, dirs);
+        QFETCH(QStringList, folders);
+        const QByteArray before = qgetenv("XDG_CONFIG_DIRS");
+        qputenv("XDG_CONFIG_DIRS", dirs);
+        const PrintServiceLocation location = printServiceLocation();
+        qputenv("XDG_CONFIG_DIRS", before);
+        QStringList expected;
+        for (const QString& folder : folders)
+            expected << folder + "/autostart/app.quillary.Quillary-agent.desktop";
+        QCOMPARE(location.systemEntries, expected);
+    }
+
     void secondStartHandsOverToTheFirst()
     {
         const QString socket = temp.filePath("management");

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QSaveFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -142,6 +143,74 @@ private slots:
         QCOMPARE(agent.waitingJobs().first(), expected[0]);
     }
 
+    // Whether printing to Quillary is on for the user: what the user's
+    // autostart folder holds under the entry's name, whether the entry for
+    // every user is installed (in the second of two folders), the state.
+    void serviceState_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("system");
+        QTest::addColumn<int>("state");
+        const int on = int(ServiceState::On), off = int(ServiceState::TurnedOff), none = int(ServiceState::NotInstalled);
+        QTest::newRow("nothing") << "" << false << none;
+        QTest::newRow("the system's entry") << "" << true << on;
+        QTest::newRow("Delete printer") << "[Desktop Entry]\nHidden=true\n" << true << off;
+        QTest::newRow("Delete printer, no system entry") << "[Desktop Entry]\nHidden=true\n" << false << off;
+        QTest::newRow("startup switch off") << "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n" << true << off;
+        QTest::newRow("blanks and CRLF") << "[Desktop Entry]\r\n  Hidden = true \r\n" << true << off;
+        QTest::newRow("the user's own, on") << "[Desktop Entry]\nHidden=false\nX-GNOME-Autostart-enabled=true\n" << false << on;
+        QTest::newRow("key of another group") << "[Desktop Entry]\nName=x\n[Desktop Action a]\nHidden=true\n" << true << on;
+        QTest::newRow("commented out") << "[Desktop Entry]\n# Hidden=true\n" << true << on;
+        QTest::newRow("value not exact") << "[Desktop Entry]\nHidden=True\nhidden=true\n" << true << on;
+        QTest::newRow("a folder of that name") << "folder" << true << on;
+        QTest::newRow("too large to be an entry") << "large" << true << on;
+    }
+    void serviceState()
+    {
+        QFETCH(QString, user);
+        QFETCH(bool, system);
+        QFETCH(int, state);
+        const QString mine = path("autostart/agent.desktop"), everyone = path("xdg2/autostart/agent.desktop");
+        QVERIFY(QDir().mkpath(path("autostart")) && QDir().mkpath(path("xdg2/autostart")));
+        if (user == "folder")
+            QVERIFY(QDir().mkpath(mine));
+        else if (user == "large")
+            QVERIFY(writeFile(mine, "[Desktop Entry]\nHidden=true\n" + QByteArray(128 * 1024, '#')));
+        else if (!user.isEmpty())
+            QVERIFY(writeFile(mine, user.toUtf8()));
+        if (system)
+            QVERIFY(writeFile(everyone, "[Desktop Entry]\nExec=quillary --agent\n"));
+        QCOMPARE(int(printServiceState(mine, {path("xdg1/autostart/agent.desktop"), everyone})), state);
+    }
+
+    // With the entry installed for every user, the user's "Delete printer"
+    // (an entry of the same name, hidden, written in one step) stops the
+    // agent: no further job opens.
+    void stopsWhenTheUserTurnsItOff()
+    {
+        QVERIFY(QFile::remove(path("entry.desktop")) && QDir().mkpath(path("xdg/autostart")));
+        QVERIFY(writeFile(path("xdg/autostart/agent.desktop"), "[Desktop Entry]\nExec=quillary --agent\n"));
+        PrintAgent::Settings s = settings();
+        s.entry = path("autostart/agent.desktop"); // its folder not there yet
+        s.systemEntries = {path("xdg/autostart/agent.desktop")};
+        s.rescanMs = 60000; // the watchers alone must see it
+        PrintAgent agent(s);
+        QSignalSpy finished(&agent, &PrintAgent::finished);
+        agent.start();
+        const QString first = addJob("1-First.pdf");
+        QTRY_COMPARE_WITH_TIMEOUT(opened(), QStringList{first}, kDeadline);
+        QVERIFY(QDir().mkpath(path("autostart")));
+        QVERIFY(scans(agent, 1));
+        QSaveFile hidden(s.entry);
+        QVERIFY(hidden.open(QIODevice::WriteOnly) && hidden.write("[Desktop Entry]\nHidden=true\n") > 0 && hidden.commit());
+        QTRY_VERIFY_WITH_TIMEOUT(agent.isStopping(), kDeadline);
+        const QString later = addJob("2-Later.pdf");
+        close(first);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kDeadline);
+        QCOMPARE(opened(), QStringList{first});
+        QVERIFY(QFile::exists(later)); // waits for the user to turn Quillary on again
+    }
+
     void keepsAJobWhosePreviewCannotStart()
     {
         const QString job = addJob("1-Kept.pdf");
@@ -158,8 +227,9 @@ private slots:
     }
 
     // The real program: "quillary --agent" needs no display, says when the
-    // print service is not installed, runs once per user, and ends when the
-    // entry is removed ("Delete printer").
+    // print service is not installed, runs once per user, ends when the
+    // user's entry is removed, and runs from the entry installed for every
+    // user unless the user turned it off ("Delete printer").
     void oneAgentPerUser()
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -168,6 +238,7 @@ private slots:
         for (const auto& [name, folder] :
              {std::pair("HOME", "home"), {"XDG_CONFIG_HOME", "config"}, {"XDG_RUNTIME_DIR", "run"}, {"QUILLARY_SPOOL_ROOT", "spool"}})
             env.insert(name, path(folder));
+        env.insert("XDG_CONFIG_DIRS", path("nowhere")); // not this machine's /etc/xdg
         QVERIFY(QDir().mkpath(path("run")) && QDir().mkpath(path("config/autostart")) && QDir().mkpath(path("home")));
         QVERIFY(QFile::setPermissions(path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QString entry = path("config/autostart/" QUILLARY_BUNDLE_IDENTIFIER "-agent.desktop");
@@ -193,6 +264,18 @@ private slots:
         QCOMPARE(first->state(), QProcess::Running);
         QVERIFY(QFile::remove(entry));
         QVERIFY(said(*first).contains("Quillary print service removed"));
+
+        // The entry installed for every user starts it as well; the user's
+        // hidden one of the same name keeps it from running.
+        QVERIFY(QDir().mkpath(path("xdg/autostart")));
+        QVERIFY(writeFile(path("xdg/autostart/" QUILLARY_BUNDLE_IDENTIFIER "-agent.desktop"), "[Desktop Entry]\nExec=quillary --agent\n"));
+        env.insert("XDG_CONFIG_DIRS", path("nowhere") + ':' + path("xdg"));
+        const auto everyone = agent();
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(path("run")).entryList(QDir::Files).join(' ').contains("agent.lock"), kDeadline);
+        QCOMPARE(everyone->state(), QProcess::Running);
+        QVERIFY(writeFile(entry, "[Desktop Entry]\nHidden=true\n"));
+        QVERIFY(said(*everyone).contains("Quillary print service turned off"));
+        QCOMPARE(said(*agent()), QStringLiteral("Quillary print service turned off for this user"));
     }
 
     // The single-instance lock lives only in a folder that is the user's
@@ -274,6 +357,11 @@ private slots:
 
 private:
     QString path(const QString& name) const { return dir->filePath(name); }
+    static bool writeFile(const QString& file, const QByteArray& bytes)
+    {
+        QFile out(file);
+        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+    }
     QString spool() const { return path("spool/ada"); }
     // A complete job as the backend leaves it: written hidden, renamed.
     QString addJob(const QString& name, const QDateTime& completed = QDateTime::currentDateTime())

@@ -1,5 +1,6 @@
 #include "printer/agent/PrintAgent.h"
 
+#include "printer/AutostartEntry.h"
 #include "printer/SpoolLayout.h"
 
 #include <QDir>
@@ -47,6 +48,25 @@ qint64 jobNumber(const QString& name)
     return ok && number > 0 ? number : 0;
 }
 
+ServiceState printServiceState(const QString& userEntry, const QStringList& systemEntries)
+{
+    const QFileInfo own(userEntry);
+    if (own.exists()) {
+        QFile file(userEntry);
+        // Something other than a small file of the user's is no entry that
+        // could turn anything off; the user's own entry still decides.
+        if (!own.isFile() || own.size() > qint64(kAutostartEntryMaxBytes) || !file.open(QIODevice::ReadOnly))
+            return ServiceState::On;
+        const QByteArray text = file.read(qint64(kAutostartEntryMaxBytes));
+        return autostartEntryTurnsOff(std::string_view(text.constData(), size_t(text.size()))) ? ServiceState::TurnedOff
+                                                                                               : ServiceState::On;
+    }
+    for (const QString& entry : systemEntries)
+        if (QFileInfo(entry).isFile())
+            return ServiceState::On;
+    return ServiceState::NotInstalled;
+}
+
 QString userSpoolFolder()
 {
     QString root = qEnvironmentVariable("QUILLARY_SPOOL_ROOT");
@@ -73,6 +93,8 @@ PrintAgent::PrintAgent(Settings s, QObject* parent) : QObject(parent), settings(
     nextStep.setSingleShot(true);
     nextStep.setInterval(0);
     connect(&nextStep, &QTimer::timeout, this, &PrintAgent::step);
+    connect(&entryWatcher, &QFileSystemWatcher::fileChanged, this, later);
+    connect(&entryWatcher, &QFileSystemWatcher::directoryChanged, this, later);
     rescanTimer.setInterval(settings.rescanMs);
     connect(&rescanTimer, &QTimer::timeout, this, &PrintAgent::rescan);
 }
@@ -104,6 +126,7 @@ void PrintAgent::stop()
     soon.stop();
     nextStep.stop();
     watcher.disconnect(this);
+    entryWatcher.disconnect(this);
     if (reading)
         ::closedir(reading);
     reading = nullptr;
@@ -140,10 +163,19 @@ void PrintAgent::rescan()
 {
     if (stopping)
         return;
-    if (!settings.entry.isEmpty() && !QFileInfo::exists(settings.entry)) {
-        printLine(QStringLiteral("Quillary print service removed: no more printed documents are opened"));
-        stop();
-        return;
+    if (!settings.entry.isEmpty()) {
+        switch (printServiceState(settings.entry, settings.systemEntries)) {
+        case ServiceState::On:
+            break;
+        case ServiceState::NotInstalled:
+            printLine(QStringLiteral("Quillary print service removed: no more printed documents are opened"));
+            stop();
+            return;
+        case ServiceState::TurnedOff:
+            printLine(QStringLiteral("Quillary print service turned off: no more printed documents are opened"));
+            stop();
+            return;
+        }
     }
     watch();
     if (reading) { // the look under way ends first, then another follows
@@ -251,8 +283,17 @@ void PrintAgent::watch()
         for (const QString& old : watched)
             watcher.removePath(old);
     }
-    if (!settings.entry.isEmpty() && !watcher.files().contains(settings.entry) && QFileInfo::exists(settings.entry))
-        watcher.addPath(settings.entry);
+    // "Delete printer" writes the user's entry in one step (a new file in
+    // its folder): the folder is watched so that this is seen at once.
+    if (settings.entry.isEmpty())
+        return;
+    // Until the folder exists, its parent is watched for it.
+    const QString entryFolder = QFileInfo(settings.entry).absolutePath();
+    const QString folderToWatch = QFileInfo(entryFolder).isDir() ? entryFolder : QFileInfo(entryFolder).absolutePath();
+    if (!entryWatcher.directories().contains(folderToWatch) && QFileInfo(folderToWatch).isDir())
+        entryWatcher.addPath(folderToWatch);
+    if (!entryWatcher.files().contains(settings.entry) && QFileInfo::exists(settings.entry))
+        entryWatcher.addPath(settings.entry);
 }
 
 void PrintAgent::openWaiting()

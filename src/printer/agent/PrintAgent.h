@@ -23,6 +23,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <set>
@@ -41,7 +42,8 @@ public:
     struct Settings {
         QString spoolFolder;     // the user's own folder (it may not exist yet)
         QString program;         // print-service mode: started with the job file as its one argument
-        QString entry;           // the installed autostart entry; once it is gone the agent stops (empty: never)
+        QString entry;           // the user's autostart entry; once it is gone or turns Quillary off, the agent stops (empty: never)
+        QStringList systemEntries; // the entry installed for every user, where the user's own does not decide
         int rescanMs = 2000;     // safety net beside the file-system watcher
         int maxOpenPreviews = 8; // more jobs wait until a preview has closed
     };
@@ -89,6 +91,7 @@ private:
 
     Settings settings;
     QFileSystemWatcher watcher;
+    QFileSystemWatcher entryWatcher; // the entry and its folder, where an override may appear
     QTimer rescanTimer;
     QTimer soon;                      // the next look, when the folder changed
     QTimer nextStep;                  // the next step of a look
@@ -104,6 +107,13 @@ private:
     QSet<QString> failed;             // file names, not retried while this agent runs
     bool stopping = false;
 };
+
+// Whether the print service is on for this user. The user's own autostart
+// entry decides when there is one (TurnedOff when it says Hidden=true or
+// X-GNOME-Autostart-enabled=false); otherwise the first system-wide entry
+// that exists turns it on. Neither: NotInstalled.
+enum class ServiceState { NotInstalled, On, TurnedOff };
+ServiceState printServiceState(const QString& userEntry, const QStringList& systemEntries);
 
 // The user's spool folder: <root>/<user name>, the root from
 // QUILLARY_SPOOL_ROOT when set, else the built-in one.

@@ -4,6 +4,7 @@
 #include "printer/backend/QueueSharing.h"
 #include "printer/backend/SpoolLimits.h"
 #include "printer/backend/SpoolWriter.h"
+#include "printer/backend/TurnedOff.h"
 
 #include <cups/backend.h>
 
@@ -101,6 +102,7 @@ int runBackend(int argc, const char* const* argv)
     if (!account)
         return refuse(job->jobId, {CUPS_BACKEND_CANCEL, "\"" + job->user + "\" is not a local user"});
     const User user{account->pw_name, account->pw_uid, account->pw_gid};
+    const std::string home = account->pw_dir ? account->pw_dir : "";
     if (!isPersonAccount(*account) || !isFolderName(user.name))
         return refuse(job->jobId, {CUPS_BACKEND_CANCEL, "\"" + user.name + "\" is root or a system account"});
 
@@ -111,6 +113,14 @@ int runBackend(int argc, const char* const* argv)
             return refuse(job->jobId, {CUPS_BACKEND_CANCEL, "it comes from the host \"" + host.value_or("(unknown)")
                                                                 + "\" and the queue \"" + (printer ? printer : "")
                                                                 + "\" is not shared"});
+    }
+
+    // Turned off by the user ("Delete printer"): the job ends here with the
+    // reason as its message, before anything is made for it; the queue
+    // stays enabled for everyone else.
+    if (userTurnedQuillaryOff(user, home)) {
+        line("ERROR", turnedOffReason());
+        return CUPS_BACKEND_CANCEL;
     }
 
     // As root: the spooled document (readable by root and lp only), checked
