@@ -74,6 +74,8 @@ private slots:
         QMap<QString, int> expected{
             {"bin/quillary", 0755},
             {"bin/quillary-stamp", 0755},
+            {"bin/quillary-printer", 0755},
+            {"lib/cups/filter/quillary-letterhead", 0755}, // run as cupsd's filter user
             {"lib/cups/backend/quillary", 0700}, // cupsd runs a backend as root only when nobody else may run it
             {"share/ppd/quillary/quillary.ppd", 0644},
             {QUILLARY_DATA_DIR "/translations/quillary_de.qm", 0644},
