@@ -9,6 +9,8 @@
 
 #include "store/CustomFileManager.h"
 
+#include <cups/cups.h>
+
 #include <unistd.h>
 
 using namespace letterheadchecks;
@@ -117,6 +119,30 @@ private slots:
         QCOMPARE(pages(path("printed.pdf"), false), row.expected);
     }
 
+    // What the scheduler itself says of the new queue: only known users may
+    // print to it, it is not shared unless asked, and it prints on the real
+    // printer's device.
+    void queueAttributes()
+    {
+        QCOMPARE(printerAttribute("Office", "printer-op-policy"), "authenticated");
+        QCOMPARE(printerAttribute("Office", "printer-is-shared"), "false");
+        QCOMPARE(printerAttribute("Office", "device-uri"), "file://" + device());
+        QCOMPARE(printerAttribute("Office", "printer-is-accepting-jobs"), "true");
+    }
+
+    void sharedQueue()
+    {
+        const Run added = office({"add", "Shared", "--on", "Real", "--start", path("stationery/start.pdf"), "--shared",
+                                  "--description", "HP Office (Briefpapier)"});
+        QVERIFY2(added.exitCode == 0, qPrintable(added.err));
+        QCOMPARE(printerAttribute("Shared", "printer-is-shared"), "true");
+        QCOMPARE(printerAttribute("Shared", "printer-info"), "HP Office (Briefpapier)");
+        QCOMPARE(printerAttribute("Shared", "printer-op-policy"), "authenticated");
+        QVERIFY(office({"list"}).out.contains(QRegularExpression("^Shared\ton Real\tstart \\(.*\tshared$", QRegularExpression::MultilineOption)));
+        QCOMPARE(office({"remove", "Shared"}).exitCode, 0);
+        QVERIFY(!QFileInfo::exists(printers() + "/Shared"));
+    }
+
     void listsItsPrinters()
     {
         const Run list = office({"list"});
@@ -213,6 +239,28 @@ private:
         process.waitForFinished(kDeadline);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    }
+    // One attribute of a queue as the scheduler reports it, as text.
+    QString printerAttribute(const QString& queue, const char* name) const
+    {
+        http_t* http = httpConnect2(QFile::encodeName(path("cups.sock")).constData(), 0, nullptr, AF_LOCAL,
+                                    HTTP_ENCRYPTION_NEVER, 1, 30000, nullptr);
+        if (!http)
+            return "no connection";
+        ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+        const QByteArray uri = "ipp://localhost/printers/" + queue.toUtf8();
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, name);
+        ipp_t* response = cupsDoRequest(http, request, "/");
+        QString value = "absent";
+        if (ipp_attribute_t* attribute = response ? ippFindAttribute(response, name, IPP_TAG_ZERO) : nullptr) {
+            char text[1024];
+            ippAttributeString(attribute, text, sizeof text);
+            value = QString::fromUtf8(text);
+        }
+        ippDelete(response);
+        httpClose(http);
+        return value;
     }
     Run office(const QStringList& arguments) const { return run(QUILLARY_OFFICE_PRINTER, arguments); }
     int print(const QString& queue, const QStringList& options, const QString& document) const

@@ -12,8 +12,9 @@
 
 int main(int argc, char* argv[])
 {
-    // cupsd ends a cancelled job with SIGTERM: end at once, nothing is
-    // half-written to standard output before the stamping is complete.
+    // A next filter that goes away makes a write fail with a message instead
+    // of ending the process without one. (A cancelled job's SIGTERM ends it
+    // at once: nothing reaches standard output before the stamping is whole.)
     std::signal(SIGPIPE, SIG_IGN);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

@@ -5,6 +5,7 @@
 #include "printer/office/PrinterFolders.h"
 #include "printer/office/StationerySource.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
@@ -224,7 +225,6 @@ int remove(const OfficeCommand& c, QTextStream& out, QTextStream& err)
 
 int list(QTextStream& out, QTextStream& err)
 {
-    const auto folders = PrinterFolders::open(printersRoot());
     int shown = 0;
     for (const QueueInfo& queue : queues()) {
         QString why;
@@ -232,9 +232,12 @@ int list(QTextStream& out, QTextStream& err)
         if (!found)
             continue;
         const QueueSettings& s = found->settings;
+        // Read where the queue's PPD says, as anyone may (list needs no root).
         QStringList files;
-        if (folders)
-            files = (*folders.value)->filesOf(queue.name);
+        for (const auto& [file, word] : {std::pair{letterhead::kStartFile, "start"}, std::pair{letterhead::kContinuationFile, "continuation"},
+                                         std::pair{letterhead::kTermsFile, "terms"}})
+            if (QFileInfo(s.folder + QLatin1Char('/') + QLatin1String(file)).isFile())
+                files << QString::fromLatin1(word);
         out << queue.name << "\ton " << s.realPrinter << "\t" << describeStationery(files, s)
             << "\tletterhead " << (s.letterhead ? "on" : "off") << ", terms page " << (s.terms ? "on" : "off")
             << (queue.shared ? "\tshared" : "\tlocal") << (queue.accepting ? "" : "\trejecting jobs") << '\n';
