@@ -11,6 +11,9 @@ PACKAGES=(
   # The print target: libcups for the backend; a private cupsd, its clients
   # and the PDF filter (pdftopdf) for the printing tests.
   libcups2-dev cups-daemon cups-client cups-filters-core-drivers
+  # Office letterhead printers: the generic PDF printer driver and
+  # PostScript-to-PDF conversion the tests print through.
+  cups-filters
   # The desktop package: Qt's own German texts, the checks of the desktop
   # entries and the AppStream file, and what CPack's Debian generator runs
   # (dpkg-shlibdeps, file).

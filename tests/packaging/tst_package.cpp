@@ -78,6 +78,8 @@ private slots:
         QMap<QString, int> expected{
             {"usr/bin/quillary", 0755},
             {"usr/bin/quillary-stamp", 0755},
+            {"usr/bin/quillary-printer", 0755},
+            {"usr/lib/cups/filter/quillary-letterhead", 0755}, // run as cupsd's filter user
             {"usr/lib/cups/backend/quillary", 0700}, // cupsd runs a backend as root only when nobody else may run it
             {"usr/share/ppd/quillary/quillary.ppd", 0644},
             {"usr/" QUILLARY_DATA_DIR "/translations/quillary_de.qm", 0644},
