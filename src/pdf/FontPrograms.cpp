@@ -206,6 +206,7 @@ std::optional<FontProgram> readProgram(const Wanted& wanted)
     } else if (!splitType1(bytes, program)) {
         return std::nullopt;
     }
+    program.flated = qCompress(program.bytes, 9).mid(4); // without Qt's length prefix
     return program;
 }
 
@@ -463,8 +464,10 @@ QString embedCompatibleProgram(QPDF& pdf, QPDFObjectHandle font, std::map<QStrin
 
     auto it = embedded.find(program->file);
     if (it == embedded.end()) {
-        QPDFObjectHandle stream = pdf.newStream(program->bytes.toStdString());
+        // Compressed already: each output copies it instead of compressing it again.
+        QPDFObjectHandle stream = pdf.newStream(program->flated.toStdString());
         QPDFObjectHandle dict = stream.getDict();
+        dict.replaceKey("/Filter", QPDFObjectHandle::newName("/FlateDecode"));
         dict.replaceKey("/Length1", QPDFObjectHandle::newInteger(program->length1));
         if (program->kind == FontProgram::Kind::Type1) {
             dict.replaceKey("/Length2", QPDFObjectHandle::newInteger(program->length2));

@@ -26,6 +26,8 @@ struct FontProgram {
     // other (Length1, Length2, Length3); TrueType: the file (Length1).
     QByteArray bytes;
     int length1 = 0, length2 = 0, length3 = 0;
+    // bytes, compressed once (zlib) for every output that embeds them.
+    QByteArray flated;
 };
 
 // The compatible program for a font's /BaseFont name ("Arial,Bold",

@@ -14,6 +14,21 @@ namespace quillary {
 
 namespace {
 
+// A profile compressed once (zlib, without Qt's length prefix): each output
+// copies it instead of compressing it again.
+const QByteArray& flatedProfile(DeviceColour model)
+{
+    auto flated = [](const QByteArray& profile) { return profile.isEmpty() ? profile : qCompress(profile, 9).mid(4); };
+    static const QByteArray gray = flated(grayProfile());
+    static const QByteArray rgb = flated(srgbProfile());
+    if (model == DeviceGray)
+        return gray;
+    if (model == DeviceRgb)
+        return rgb;
+    static const QByteArray cmyk = flated(cmykProfile());
+    return cmyk;
+}
+
 class Normaliser {
 public:
     Normaliser(QPDF& pdf) : pdf(pdf) {}
@@ -47,11 +62,11 @@ private:
     {
         if (const auto it = spaces.find(model); it != spaces.end())
             return it->second;
-        const QByteArray& profile = model == DeviceRgb ? srgbProfile()
-                                  : model == DeviceGray ? grayProfile() : cmykProfile();
+        const QByteArray& profile = flatedProfile(model);
         QPDFObjectHandle space;
         if (!profile.isEmpty()) {
             QPDFObjectHandle stream = pdf.newStream(profile.toStdString());
+            stream.getDict().replaceKey("/Filter", QPDFObjectHandle::newName("/FlateDecode"));
             stream.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(model == DeviceRgb ? 3 : model == DeviceGray ? 1 : 4));
             stream.getDict().replaceKey("/Alternate", QPDFObjectHandle::newName(
                 model == DeviceRgb ? "/DeviceRGB" : model == DeviceGray ? "/DeviceGray" : "/DeviceCMYK"));

@@ -6,6 +6,7 @@
 
 #include "PdfChecks.h"
 #include "support/PdfaChecks.h"
+#include "pdf/PdfaOutlook.h"
 #include "pdf/Stationery.h"
 #include "pdf/StationeryNormaliser.h"
 #include "pdf/TaskManager.h"
@@ -19,6 +20,8 @@ namespace {
 struct Claim { int part; Intent intent; QString stationery; QString expected; };
 struct Look { QString stationery; };
 struct Mend { QString stationery; QStringList embedded; QString unembeddable; };
+// part 0: a document that claims nothing; expected: "" or a part of the one reason.
+struct Outlook { int part; Intent intent; QString stationery; QString expected; };
 
 // Page 1 at 100 dpi through the system's PDF renderer.
 QImage rendered(const QString& path)
@@ -96,6 +99,32 @@ private slots:
         // The e-invoice's XML is still attached.
         QVERIFY(bytesOf(output).size() > 0);
         QCOMPARE(pdf->getRoot().getKey("/AF").getArrayNItems(), 1);
+    }
+
+    // What the save panel is told before anything is written: the same
+    // judgement the merge makes, on the stationery as the merge mends it.
+    void outlook_data()
+    {
+        table<Outlook>({{"kept: standard fonts", {3, Intent::Srgb, "standard", ""}},
+                        {"kept: CMYK logo, no intent", {3, Intent::None, "cmyk", ""}},
+                        {"lost: no compatible face", {3, Intent::Srgb, "unknown", "FancyScript-Regular"}},
+                        {"lost: transparency in part 1", {1, Intent::Srgb, "group", "transparency"}},
+                        {"lost: encrypted stationery", {2, Intent::Srgb, "encrypted", "Helvetica"}},
+                        {"no claim to lose", {0, Intent::Srgb, "unknown", ""}}});
+    }
+    void outlook()
+    {
+        const auto [part, intent, kind, expected] = fetch<Outlook>();
+        const QString document = tagged("outlook-invoice-"), paper = tagged("outlook-paper-");
+        QVERIFY(part ? testpdfs::writePdfaDocument(document, part, intent) : testpdfs::writeNumbered(document, 2));
+        QVERIFY(testpdfs::writeStationery(paper, kind));
+        const QStringList reasons = pdfaLossOf(document, {paper, QString(), dir.filePath("missing.pdf")});
+        if (expected.isEmpty()) {
+            QCOMPARE(reasons, QStringList());
+        } else {
+            QCOMPARE(reasons.size(), 1);
+            QVERIFY2(reasons[0].startsWith("the stationery ") && reasons[0].contains(expected), qPrintable(reasons[0]));
+        }
     }
 
     // What the normaliser embeds, and what it leaves and says so.
