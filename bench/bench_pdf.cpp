@@ -4,6 +4,7 @@
 // and reused when they are already there. bench/compare-peers times the
 // command-line tool against other tools.
 
+#include "pdf/StationeryNormaliser.h"
 #include "pdf/TaskManager.h"
 
 #include <QCoreApplication>
@@ -254,6 +255,44 @@ void BM_FirstPageOfLongStationery(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FirstPageOfLongStationery)->Unit(benchmark::kMillisecond);
+
+// A typical letterhead made fit for PDF/A outputs: a coloured band, a rule
+// and two lines of Helvetica text, RGB and gray (as bench/compare-peers
+// writes it). Parsed, its font embedded, its colours given profiles.
+void BM_NormaliseLetterhead(benchmark::State& state)
+{
+    const Inputs& in = inputs();
+    const QString path = in.dir + "/letterhead.pdf";
+    {
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
+        QPDFObjectHandle resources = QPDFObjectHandle::parse("<< /Font << >> >>");
+        resources.getKey("/Font").replaceKey("/F1", font);
+        QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>"));
+        page.replaceKey("/Resources", resources);
+        page.replaceKey("/Contents", pdf.newStream(
+            "0.1 0.3 0.6 rg 0 782 595 60 re f\n"
+            "BT /F1 20 Tf 1 1 1 rg 40 805 Td (Example Company Ltd.) Tj ET\n"
+            "0.1 0.3 0.6 RG 0.5 w 40 60 m 555 60 l S\n"
+            "BT /F1 8 Tf 0 g 40 45 Td (1 Example Street - 12345 Example Town - Bank 0000 0000) Tj ET\n"));
+        QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+        QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+        writer.write();
+    }
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
+    for (auto _ : state) {
+        QPDF pdf;
+        pdf.processMemoryFile("letterhead", bytes.constData(), size_t(bytes.size()));
+        const StationeryMends mends = normaliseStationery(pdf, QPDFPageDocumentHelper(pdf).getAllPages().at(0).getObjectHandle());
+        if (mends.embeddedFonts.size() != 1)
+            state.SkipWithError("the letterhead's font was not embedded");
+    }
+}
+BENCHMARK(BM_NormaliseLetterhead)->Unit(benchmark::kMillisecond);
 
 QList<PageImage> previewList()
 {

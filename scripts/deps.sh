@@ -18,6 +18,11 @@ PACKAGES=(
   # entries and the AppStream file, and what CPack's Debian generator runs
   # (dpkg-shlibdeps, file).
   qt6-translations-l10n desktop-file-utils appstream dpkg-dev file
+  # Stationery made fit for PDF/A outputs: colour profiles (Little CMS, and
+  # the CMYK characterisation ghostscript's data ships), metric-compatible
+  # fonts found through fontconfig and measured with FreeType.
+  liblcms2-dev libfontconfig-dev libfreetype-dev libgs10-common
+  fonts-urw-base35 fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
 )
 
 missing=()

@@ -394,6 +394,16 @@
         <source>Quillary could not be turned off for you: %1</source>
         <translation>Quillary konnte für Sie nicht ausgeschaltet werden: %1</translation>
     </message>
+    <message>
+        <source>Fonts cannot be embedded</source>
+        <translation>Schriften können nicht eingebettet werden</translation>
+    </message>
+    <message>
+        <source>The template &quot;%1&quot; was saved, but its stationery uses fonts that cannot be embedded. PDF/A e-invoices stamped with it will no longer be valid PDF/A:
+%2</source>
+        <translation>Die Vorlage „%1“ wurde gespeichert, aber ihr Briefpapier verwendet Schriften, die nicht eingebettet werden können. PDF/A-E-Rechnungen, die damit gestempelt werden, sind danach kein gültiges PDF/A mehr:
+%2</translation>
+    </message>
 </context>
 <context>
     <name>quillary::CircleView</name>
@@ -969,6 +979,10 @@
     <message>
         <source>Author:</source>
         <translation>Autor:</translation>
+    </message>
+    <message>
+        <source>This invoice will no longer be a valid PDF/A e-invoice: %1</source>
+        <translation>Diese Rechnung ist danach keine gültige PDF/A-E-Rechnung mehr: %1</translation>
     </message>
 </context>
 <context>

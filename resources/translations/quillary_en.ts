@@ -394,6 +394,16 @@
         <source>Quillary could not be turned off for you: %1</source>
         <translation>Quillary could not be turned off for you: %1</translation>
     </message>
+    <message>
+        <source>Fonts cannot be embedded</source>
+        <translation>Fonts cannot be embedded</translation>
+    </message>
+    <message>
+        <source>The template &quot;%1&quot; was saved, but its stationery uses fonts that cannot be embedded. PDF/A e-invoices stamped with it will no longer be valid PDF/A:
+%2</source>
+        <translation>The template &quot;%1&quot; was saved, but its stationery uses fonts that cannot be embedded. PDF/A e-invoices stamped with it will no longer be valid PDF/A:
+%2</translation>
+    </message>
 </context>
 <context>
     <name>quillary::CircleView</name>
@@ -969,6 +979,10 @@
     <message>
         <source>Author:</source>
         <translation>Author:</translation>
+    </message>
+    <message>
+        <source>This invoice will no longer be a valid PDF/A e-invoice: %1</source>
+        <translation>This invoice will no longer be a valid PDF/A e-invoice: %1</translation>
     </message>
 </context>
 <context>

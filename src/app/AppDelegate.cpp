@@ -312,6 +312,12 @@ void AppDelegate::performCheck(TemplateWindow* window, const TemplateEdit& edit)
     if (!saved)
         Ui::instance().alert(window, tr("Template not saved"),
                              tr("The template \"%1\" no longer exists.").arg(edit.editedName));
+    // Saved, but a PDF/A e-invoice stamped with it would lose its claim.
+    if (saved && !saved.warnings.isEmpty())
+        Ui::instance().alert(window, tr("Fonts cannot be embedded"),
+                             tr("The template \"%1\" was saved, but its stationery uses fonts that cannot be embedded. "
+                                "PDF/A e-invoices stamped with it will no longer be valid PDF/A:\n%2")
+                                 .arg(edit.typedName, saved.warnings.join(QLatin1Char('\n'))));
     QPointer<TemplateWindow> guarded = window;
     connect(loading, &LoadingScreenViewController::finished, this, [this, guarded] {
         showMainWindow();

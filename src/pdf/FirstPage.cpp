@@ -1,5 +1,6 @@
 #include "pdf/PdfReading.h"
 #include "pdf/PdfWriting.h"
+#include "pdf/StationeryNormaliser.h"
 #include "pdf/TaskManager.h"
 
 #include <QFileInfo>
@@ -37,8 +38,14 @@ Result TaskManager::writeFirstPage(const QString& sourcePath, const QString& des
         out.emptyPDF();
         QPDFObjectHandle copied = out.makeIndirectObject(ObjectCopier(out).copy(alone));
         QPDFPageDocumentHelper(out).addPage(QPDFPageObjectHelper(copied), false);
+        // The stored page is the one made fit for PDF/A outputs, so that no
+        // merge has to mend it again. An encrypted source's author asked for
+        // it to stay as it is: it is stored unmended.
+        const StationeryMends mends = source->isEncrypted() ? StationeryMends{} : normaliseStationery(out, copied);
         Result written = writePdfAtomically(out, destinationPath);
         written.warnings = takeWarnings(*source, sourcePath);
+        for (const QString& font : mends.unembeddable)
+            written.warnings << QStringLiteral("%1: the font %2 cannot be embedded").arg(sourcePath, font);
         return written;
     } catch (const std::exception& e) {
         return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(sourcePath, describePdfError(e)));

@@ -1,5 +1,7 @@
 #include "pdf/KeptDocument.h"
 
+#include "pdf/StationeryScan.h"
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -278,165 +280,69 @@ void XmpPacket::setCreatorTool(const QString& tool)
 
 namespace {
 
-class ColourOperators : public QPDFObjectHandle::ParserCallbacks {
-public:
-    bool rgb = false, cmyk = false;
-    void handleObject(QPDFObjectHandle object, size_t, size_t) override
-    {
-        if (!object.isOperator())
-            return;
-        const std::string op = object.getOperatorValue();
-        if (op == "rg" || op == "RG")
-            rgb = true;
-        else if (op == "k" || op == "K")
-            cmyk = true;
+bool fontEmbedded(QPDFObjectHandle font)
+{
+    QPDFObjectHandle described = font;
+    if (font.getKey("/Subtype").isNameAndEquals("/Type0")) {
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        described = descendants.isArray() && descendants.getArrayNItems() > 0 ? descendants.getArrayItem(0)
+                                                                               : QPDFObjectHandle::newNull();
     }
-    void handleEOF() override {}
-};
-
-struct PdfaScan {
-    bool transparency = false, rgb = false, cmyk = false;
-    QStringList fonts;
-    std::set<QPDFObjGen> seen;
-    int budget = 2000;
-
-    bool visit(QPDFObjectHandle object)
-    {
-        return --budget >= 0 && (!object.isIndirect() || seen.insert(object.getObjGen()).second);
-    }
-
-    void colourSpace(QPDFObjectHandle space)
-    {
-        if (space.isArray() && space.getArrayNItems() > 0)
-            space = space.getArrayItem(0).isNameAndEquals("/Indexed") && space.getArrayNItems() > 1
-                ? space.getArrayItem(1) : space.getArrayItem(0);
-        rgb = rgb || space.isNameAndEquals("/DeviceRGB");
-        cmyk = cmyk || space.isNameAndEquals("/DeviceCMYK");
-    }
-
-    void font(QPDFObjectHandle font)
-    {
-        if (!font.isDictionary() || !visit(font))
-            return;
-        const std::string subtype = font.getKey("/Subtype").isName() ? font.getKey("/Subtype").getName() : "";
-        if (subtype == "/Type3") {
-            resources(font.getKey("/Resources"));
-            return;
-        }
-        QPDFObjectHandle described = font;
-        if (subtype == "/Type0") {
-            QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
-            described = descendants.isArray() && descendants.getArrayNItems() > 0 ? descendants.getArrayItem(0)
-                                                                                   : QPDFObjectHandle::newNull();
-        }
-        QPDFObjectHandle descriptor = described.isDictionary() ? described.getKey("/FontDescriptor")
-                                                               : QPDFObjectHandle::newNull();
-        const bool embedded = descriptor.isDictionary()
-            && (descriptor.hasKey("/FontFile") || descriptor.hasKey("/FontFile2") || descriptor.hasKey("/FontFile3"));
-        if (!embedded) {
-            QPDFObjectHandle name = font.getKey("/BaseFont");
-            fonts << (name.isName() ? QString::fromStdString(name.getName().substr(1)) : QStringLiteral("a font"));
-        }
-    }
-
-    void graphicsState(QPDFObjectHandle state)
-    {
-        if (!state.isDictionary())
-            return;
-        QPDFObjectHandle mask = state.getKey("/SMask");
-        if (mask.isDictionary() || (mask.isName() && !mask.isNameAndEquals("/None")))
-            transparency = true;
-        for (const char* alpha : {"/CA", "/ca"}) {
-            QPDFObjectHandle value = state.getKey(alpha);
-            if (value.isNumber() && value.getNumericValue() < 1)
-                transparency = true;
-        }
-        QPDFObjectHandle blend = state.getKey("/BM");
-        if (blend.isArray() && blend.getArrayNItems() > 0)
-            blend = blend.getArrayItem(0);
-        if (blend.isName() && !blend.isNameAndEquals("/Normal") && !blend.isNameAndEquals("/Compatible"))
-            transparency = true;
-    }
-
-    void xobject(QPDFObjectHandle object)
-    {
-        if (!object.isStream() || !visit(object))
-            return;
-        QPDFObjectHandle dict = object.getDict();
-        if (dict.getKey("/Subtype").isNameAndEquals("/Image")) {
-            if (dict.getKey("/SMask").isStream()
-                || (dict.getKey("/SMaskInData").isNumber() && dict.getKey("/SMaskInData").getNumericValue() > 0))
-                transparency = true;
-            colourSpace(dict.getKey("/ColorSpace"));
-        } else if (dict.getKey("/Subtype").isNameAndEquals("/Form")) {
-            form(object);
-        }
-    }
-
-    void resources(QPDFObjectHandle held)
-    {
-        if (!held.isDictionary() || !visit(held))
-            return;
-        auto each = [&](const char* key, auto&& handle) {
-            QPDFObjectHandle dict = held.getKey(key);
-            if (dict.isDictionary())
-                for (auto& [name, value] : dict.getDictAsMap())
-                    handle(value);
-        };
-        each("/Font", [&](QPDFObjectHandle f) { font(f); });
-        each("/ExtGState", [&](QPDFObjectHandle s) { graphicsState(s); });
-        each("/XObject", [&](QPDFObjectHandle x) { xobject(x); });
-        each("/ColorSpace", [&](QPDFObjectHandle c) { colourSpace(c); });
-        each("/Pattern", [&](QPDFObjectHandle p) {
-            if (p.isStream() && visit(p))
-                resources(p.getDict().getKey("/Resources"));
-        });
-    }
-
-    void form(QPDFObjectHandle form)
-    {
-        QPDFObjectHandle dict = form.getDict();
-        QPDFObjectHandle group = dict.getKey("/Group");
-        if (group.isDictionary() && group.getKey("/S").isNameAndEquals("/Transparency"))
-            transparency = true;
-        ColourOperators colours;
-        try {
-            form.parseAsContents(&colours);
-        } catch (const std::exception&) {
-            // A damaged stream is the merge's business; here it only means
-            // fewer colours were seen.
-        }
-        rgb = rgb || colours.rgb;
-        cmyk = cmyk || colours.cmyk;
-        resources(dict.getKey("/Resources"));
-    }
-};
+    QPDFObjectHandle descriptor = described.isDictionary() ? described.getKey("/FontDescriptor")
+                                                           : QPDFObjectHandle::newNull();
+    return descriptor.isDictionary()
+        && (descriptor.hasKey("/FontFile") || descriptor.hasKey("/FontFile2") || descriptor.hasKey("/FontFile3"));
+}
 
 } // namespace
 
+int outputIntentComponents(QPDFObjectHandle outputIntents)
+{
+    if (!outputIntents.isArray())
+        return 0;
+    for (QPDFObjectHandle intent : outputIntents.getArrayAsVector()) {
+        if (!intent.isDictionary() || !intent.getKey("/S").isNameAndEquals("/GTS_PDFA1"))
+            continue;
+        QPDFObjectHandle profile = intent.getKey("/DestOutputProfile");
+        if (profile.isStream() && profile.getDict().getKey("/N").isInteger())
+            return profile.getDict().getKey("/N").getIntValueAsInt();
+    }
+    return 0;
+}
+
 QStringList pdfaProblems(QPDFObjectHandle form, int part, QPDFObjectHandle outputIntents)
 {
-    PdfaScan scan;
-    if (form.isStream())
-        scan.form(form);
+    const StationeryScan scan = StationeryScan::of(form);
     QStringList problems;
+    if (scan.incomplete)
+        problems << QStringLiteral("the stationery is too complex to be checked");
     if (part == 1 && scan.transparency)
         problems << QStringLiteral("the stationery uses transparency, which PDF/A-1 does not allow");
-    if (!scan.fonts.isEmpty()) {
-        scan.fonts.removeDuplicates();
-        problems << QStringLiteral("the stationery uses fonts that are not embedded (%1)").arg(scan.fonts.join(QStringLiteral(", ")));
+    QStringList fonts;
+    for (QPDFObjectHandle font : scan.fonts) {
+        if (font.getKey("/Subtype").isNameAndEquals("/Type3") || fontEmbedded(font))
+            continue;
+        QPDFObjectHandle name = font.getKey("/BaseFont");
+        fonts << (name.isName() ? QString::fromStdString(name.getName().substr(1)) : QStringLiteral("a font"));
     }
-    // Device colours must match the output intent's colour model.
-    int components = 0;
-    if (outputIntents.isArray() && outputIntents.getArrayNItems() > 0 && outputIntents.getArrayItem(0).isDictionary()) {
-        QPDFObjectHandle profile = outputIntents.getArrayItem(0).getKey("/DestOutputProfile");
-        if (profile.isStream() && profile.getDict().getKey("/N").isInteger())
-            components = profile.getDict().getKey("/N").getIntValueAsInt();
+    if (!fonts.isEmpty()) {
+        fonts.removeDuplicates();
+        problems << QStringLiteral("the stationery uses fonts that are not embedded (%1)").arg(fonts.join(QStringLiteral(", ")));
     }
-    if (scan.rgb && components != 3)
+    // A device colour needs the output intent of its colour model, or a
+    // Default colour space where it is drawn; gray goes with any intent.
+    const int components = outputIntentComponents(outputIntents);
+    unsigned uncovered = 0;
+    for (const PaintingContext& context : scan.contexts)
+        uncovered |= context.colours & ~context.defaults();
+    for (QPDFObjectHandle group : scan.deviceGroups)
+        uncovered |= deviceColoursOf(group.getKey("/CS"));
+    if ((uncovered & DeviceRgb) && components != 3)
         problems << QStringLiteral("the stationery uses RGB colours, but the document's output intent is not RGB");
-    if (scan.cmyk && components != 4)
+    if ((uncovered & DeviceCmyk) && components != 4)
         problems << QStringLiteral("the stationery uses CMYK colours, but the document's output intent is not CMYK");
+    if ((uncovered & DeviceGray) && components == 0)
+        problems << QStringLiteral("the stationery uses gray colours, but the document has no output intent");
     return problems;
 }
 

@@ -86,8 +86,13 @@ private:
 
 // What keeps an output from conforming to PDF/A when a stationery form is
 // laid onto a PDF/A document: transparency (part 1 only), fonts that are not
-// embedded, device colours other than the output intent's. Empty when
+// embedded, device colours that neither the output intent nor a Default
+// colour space of the resources they are drawn with covers. Empty when
 // nothing was found.
 QStringList pdfaProblems(QPDFObjectHandle form, int part, QPDFObjectHandle outputIntents);
+
+// The number of colour components of the PDF/A output intent's profile; 0
+// when there is none.
+int outputIntentComponents(QPDFObjectHandle outputIntents);
 
 } // namespace quillary

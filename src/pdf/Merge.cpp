@@ -98,6 +98,10 @@ std::shared_ptr<PdfSource> openStationery(const QString& path, Result* error)
         *error = Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the stationery file has no pages").arg(path));
         return nullptr;
     }
+    // Stored pages are normalised when imported; one stored before that, or
+    // a file given directly, is mended here, once for the merge.
+    if (source)
+        source->normaliseFirstPage();
     return source;
 }
 

@@ -1,4 +1,6 @@
 #include "pdf/PdfContext.h"
+
+#include "pdf/StationeryNormaliser.h"
 #include "pdf/PdfReading.h"
 #include "pdf/PdfWriting.h"
 
@@ -143,6 +145,17 @@ void PdfSource::compressContent(int pageIndex)
                                QPDFObjectHandle::newNull());
     } catch (const std::exception&) {
         // Left as it is: each output then compresses it on its own.
+    }
+}
+
+void PdfSource::normaliseFirstPage()
+{
+    if (pages.empty() || forms.contains(0) || pdf->isEncrypted())
+        return;
+    try {
+        normaliseStationery(*pdf, pages[0].getObjectHandle());
+    } catch (const std::exception&) {
+        // Drawn as it is; a PDF/A output then says why it is no longer one.
     }
 }
 

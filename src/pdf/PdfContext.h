@@ -61,6 +61,10 @@ public:
     // source drawn into many outputs: each copies the compressed data as it
     // is instead of compressing it again. Changes nothing drawn.
     void compressContent(int pageIndex);
+    // Makes page 1 fit for an output that claims PDF/A (fonts embedded,
+    // device colours given profiles; see StationeryNormaliser.h), in memory,
+    // before it is drawn. An encrypted file is left as it is.
+    void normaliseFirstPage();
 
 private:
     friend class PdfContext;

@@ -95,11 +95,17 @@ std::shared_ptr<PdfSource> StationeryCache::open(const QString& path, Result* er
     if (const auto it = sources.find(path); it != sources.end())
         return it->second;
     const QByteArray* bytes = shared ? shared->bytes(path) : nullptr;
-    if (!bytes)
-        return firstPageOnly(PdfSource::open(path, error, PdfSource::Pages::FirstOnly), path, error);
+    if (!bytes) {
+        auto source = firstPageOnly(PdfSource::open(path, error, PdfSource::Pages::FirstOnly), path, error);
+        if (source)
+            source->normaliseFirstPage();
+        return source;
+    }
     auto source = firstPageOnly(PdfSource::open(path, *bytes, error, PdfSource::Pages::FirstOnly), path, error);
     if (source) {
-        // Kept for many outputs: compressed once here rather than in each.
+        // Kept for many outputs: made fit for PDF/A outputs and compressed
+        // once here rather than in each.
+        source->normaliseFirstPage();
         source->compressContent(0);
         sources.emplace(path, source);
     }

@@ -36,13 +36,12 @@ public:
     QStringList paths() const;
     // Bytes held, all files together.
     qint64 size() const;
-
 private:
     std::map<QString, QByteArray> files;
 };
 
 // One thread's parsed stationery: each file is parsed from the shared bytes
-// on first use and kept, so every later merge on this thread copies its
+// on first use, made fit for PDF/A outputs (StationeryNormaliser.h) and kept, so every later merge on this thread copies its
 // objects without parsing it again. A file drawn as two kinds of page (start
 // and continuation) is parsed once and stored once in each output. One
 // thread at a time.

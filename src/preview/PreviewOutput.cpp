@@ -8,6 +8,7 @@
 #include "preview/PreviewPages.h"
 #include "preview/PrintJob.h"
 #include "preview/SavePanelView.h"
+#include "pdf/PdfaOutlook.h"
 #include "store/CustomFileManager.h"
 
 #include <QCheckBox>
@@ -52,6 +53,16 @@ void PreviewController::saveWithSender()
         return;
 
     accpanel = std::make_unique<SavePanelView>();
+    {
+        const MergeRequest shown = mergeRequest(*paths, stationeryIsOverlay);
+        QStringList stationery;
+        for (const auto& [used, path] : {std::pair{shown.useStartPage, shown.startPagePath},
+                                         std::pair{shown.useContinuationPage, shown.continuationPagePath},
+                                         std::pair{shown.useTermsPage, shown.termsPagePath}})
+            if (used && path)
+                stationery << *path;
+        accpanel->showPdfaLoss(pdfaLossOf(shown.documentPath, stationery));
+    }
     const std::optional<QString> chosen =
         Ui::instance().chooseSaveFile(window(), proposedFileName(QDateTime::currentDateTime()), accpanel.get());
     if (!chosen || chosen->isEmpty())

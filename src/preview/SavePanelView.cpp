@@ -64,6 +64,11 @@ SavePanelView::SavePanelView(QWidget* parent)
     grid->addWidget(pdfAuthor, 3, 3);
     grid->addWidget(openPDFBox, 4, 0, 1, 2);
     grid->addWidget(openMailBox, 4, 2, 1, 2);
+    pdfaNote = new QLabel(this);
+    pdfaNote->setObjectName(QStringLiteral("pdfaNote"));
+    pdfaNote->setWordWrap(true);
+    pdfaNote->hide();
+    grid->addWidget(pdfaNote, 5, 0, 1, 4);
 
     // A password field is only for typing while its box is on; what it holds
     // is still handed on as it stands.
@@ -71,6 +76,17 @@ SavePanelView::SavePanelView(QWidget* parent)
     passwordfieldowner->setEnabled(false);
     connect(pwBox, &QCheckBox::toggled, passwordField, &QWidget::setEnabled);
     connect(allowPrintBox, &QCheckBox::toggled, passwordfieldowner, &QWidget::setEnabled);
+}
+
+void SavePanelView::showPdfaLoss(const QStringList& reasons)
+{
+    if (reasons.isEmpty()) {
+        pdfaNote->hide();
+        return;
+    }
+    pdfaNote->setText(tr("This invoice will no longer be a valid PDF/A e-invoice: %1").arg(reasons.first()));
+    pdfaNote->setAccessibleName(pdfaNote->text());
+    pdfaNote->show();
 }
 
 SaveOptionsMap SavePanelView::collectOptions()

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 namespace quillary {
@@ -22,6 +23,12 @@ public:
     // PASSWORD, OWNER_PASSWORD, AUTHOR, TITLE, texts as typed.
     SaveOptionsMap collectOptions();
     SaveOptionsMap dic;
+
+    // One line under the options when the saved file will not be PDF/A
+    // although the document is: the first reason the engine gives (see
+    // pdf/PdfaOutlook.h). Hidden when reasons is empty.
+    void showPdfaLoss(const QStringList& reasons);
+    QLabel* pdfaNote;
 
     QLineEdit* passwordField;
     QCheckBox* pwBox;          // on: the file opens only with the password

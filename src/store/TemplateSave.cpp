@@ -55,22 +55,29 @@ Result CustomFileManager::saveTemplate(const TemplateEdit& edit)
                                QStringLiteral("No temporary directory could be created: %1")
                                    .arg(prepared.errorString()));
     std::array<QString, 3> pages; // one-page copies of the chosen files, by page kind
+    QStringList unembeddable;     // what the copies could not be given for PDF/A outputs
     for (const PageKindInfo& info : kPageKinds) {
         const QString& source = edit.source(info.kind);
         if (!isChosenFile(source))
             continue;
         const QString copy = prepared.filePath(QStringLiteral("page%1.pdf").arg(static_cast<int>(info.kind)));
-        if (Result read = TaskManager::writeFirstPage(source, copy); !read)
+        const Result read = TaskManager::writeFirstPage(source, copy);
+        if (!read)
             return Result::failure(read.code, QStringLiteral("The page could not be read: %1")
                                                   .arg(read.error));
+        for (const QString& warning : read.warnings)
+            if (warning.contains(QLatin1String(" cannot be embedded")))
+                unembeddable << warning;
         pages[static_cast<int>(info.kind)] = copy;
     }
 
-    const Result saved = changeSettings([&] {
+    Result saved = changeSettings([&] {
         return edit.isNew ? saveNewTemplate(edit, pages) : saveExistingTemplate(edit, pages);
     });
     if (saved && !edit.isNew)
         SharedData::templateName = edit.typedName;
+    if (saved)
+        saved.warnings << unembeddable;
     return saved;
 }
 

@@ -289,6 +289,38 @@ private slots:
         QCOMPARE(onDisk.value("first_start").toStringList(), row.after);
     }
 
+    // A stationery whose fonts cannot be embedded is saved, and the window
+    // says PDF/A e-invoices stamped with it lose their claim; one whose fonts
+    // can be is saved without a word.
+    void fontsThatCannotBeEmbedded_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("alert");
+        QTest::newRow("no compatible face") << "unknown" << "FancyScript-Regular";
+        QTest::newRow("standard fonts") << "standard" << QString();
+    }
+    void fontsThatCannotBeEmbedded()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, alert);
+        QTemporaryDir files;
+        const QString paper = files.filePath(kind + ".pdf");
+        QVERIFY(testpdfs::writeStationery(paper, kind));
+        open();
+        main()->templateList()->addPatternWithSender(nullptr);
+        QVERIFY(fixture::drop(assistant()->startController, paper));
+        assistant()->templateNameField->setText("Letter " + kind);
+        QVERIFY(save());
+        QVERIFY(!fields("Letter " + kind).isEmpty());
+        if (alert.isEmpty()) {
+            QCOMPARE(ui->alerts(), QStringList());
+        } else {
+            QCOMPARE(ui->alerts().size(), 1);
+            QVERIFY2(ui->alerts().first().startsWith("Fonts cannot be embedded|") && ui->alerts().first().contains(alert),
+                     qPrintable(ui->alerts().first()));
+        }
+    }
+
     void failedSaveLosesNothing_data()
     {
         QTest::addColumn<QString>("how");

@@ -175,7 +175,9 @@ private slots:
         QVERIFY(field("Maintainer").contains('@') && !field("Description").isEmpty());
         QVERIFY(field("Version").startsWith(QStringLiteral(QUILLARY_VERSION)));
         const QString depends = field("Depends"), recommends = field("Recommends");
-        for (const char* library : {"libqt6widgets6", "libqt6pdf6", "libqpdf29", "libplist3", "libcups2"})
+        for (const char* library : {"libqt6widgets6", "libqt6pdf6", "libqpdf29", "libplist3", "libcups2", "liblcms2-2",
+                                    "libfontconfig1", "fonts-urw-base35", "fonts-liberation2", "fonts-crosextra-carlito",
+                                    "fonts-crosextra-caladea", "libgs10-common"})
             QVERIFY2(depends.contains(library), qPrintable(depends));
         for (const char* printing : {"cups-daemon", "cups-client", "cups-filters-core-drivers"})
             QVERIFY2(recommends.contains(printing), qPrintable(recommends));

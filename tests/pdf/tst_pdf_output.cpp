@@ -260,9 +260,17 @@ private slots:
                      {"PDF/A-1, transparency group", {1, plain, group, false, "transparency"}},
                      {"PDF/A-1, soft alpha", {1, "/GS1 gs " + plain, "/Resources << /ExtGState << /GS1 << /ca 0.5 >> >> >>", false, "transparency"}},
                      {"PDF/A-3, transparency allowed", {3, plain, group, false, "kept"}},
-                     {"PDF/A-2, CMYK under an RGB intent", {2, "0 0 0 1 k 300 600 40 40 re f", {}, false, "CMYK"}},
-                     {"PDF/A-2, font not embedded", {2, "BT /F1 12 Tf 72 72 Td (Letterhead) Tj ET",
-                         "/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>", false, "Helvetica"}},
+                     {"PDF/A-2, CMYK under an RGB intent, profiled", {2, "0 0 0 1 k 300 600 40 40 re f", {}, false, "kept"}},
+                     {"PDF/A-2, standard font, embedded", {2, "BT /F1 12 Tf 72 72 Td (Letterhead) Tj ET",
+                         "/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>", false, "kept"}},
+                     {"PDF/A-2, font without a compatible face", {2, "BT /F1 12 Tf 72 72 Td (Letterhead) Tj ET",
+                         "/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Frutiger-Roman >> >> >>", false, "Frutiger-Roman"}},
+                     {"PDF/A-2, composite font not embedded", {2, "BT /F1 12 Tf 72 72 Td <0001> Tj ET",
+                         "/Resources << /Font << /F1 << /Type /Font /Subtype /Type0 /BaseFont /Arial /Encoding /Identity-H"
+                         " /DescendantFonts [<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Arial /CIDSystemInfo"
+                         " << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor << /Type /FontDescriptor"
+                         " /FontName /Arial /Flags 32 /FontBBox [0 0 1000 1000] /ItalicAngle 0 /Ascent 900 /Descent -200"
+                         " /CapHeight 700 /StemV 80 >> >>] >> >> >>", false, "Arial"}},
                      {"PDF/A-3, password", {3, plain, {}, true, "password"}}});
     }
     void pdfa()

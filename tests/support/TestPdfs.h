@@ -53,3 +53,24 @@ int pageCount(const QString& path, const QString& password = {});
 QRectF mediaBox(const QString& path, int index = 0, const QString& password = {});
 
 } // namespace testpdfs
+
+namespace testpdfs {
+
+// E-invoices and letterheads for the PDF/A tests.
+enum class Intent { None, Srgb, Cmyk };
+
+// A two-page PDF/A-<part>b document with an embedded invoice XML, XMP and
+// document information (title "Invoice 4711", author "ACME") in step, and
+// the output intent asked for. Its own drawing uses ICC based colour only.
+bool writePdfaDocument(const QString& path, int part, Intent intent);
+
+// One-page stationery of a kind: "standard" (Helvetica and Times-Bold text,
+// RGB), "arial" (TrueType Arial with its widths, gray text), "calibri"
+// (Calibri-Bold without widths), "subset" (an embedded subset font),
+// "cmyk" (a CMYK logo and image), "gray" (gray fill, Courier text), "jpeg"
+// (an RGB JPEG logo), "nested" (a form in a form, RGB then CMYK and text),
+// "group" (a transparency group and alpha), "unknown" (a font no system
+// face matches), "encrypted" (standard, with an owner password).
+bool writeStationery(const QString& path, const QString& kind);
+
+} // namespace testpdfs
