@@ -15,6 +15,8 @@ PACKAGES=(
   # entries and the AppStream file, and what CPack's Debian generator runs
   # (dpkg-shlibdeps, file).
   qt6-translations-l10n desktop-file-utils appstream dpkg-dev file
+  # The desktop's own file dialog through the XDG desktop portal.
+  qt6-xdgdesktopportal-platformtheme
 )
 
 missing=()

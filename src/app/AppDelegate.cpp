@@ -254,7 +254,8 @@ void AppDelegate::reset()
         // Nothing to start afresh from: the templates are (partly) still there.
         Ui::instance().alert(currentWindowRef(), tr("Settings not reset"),
                              tr("The template store could not be removed: %1")
-                                 .arg(FailureText::sentence(reset, {sharedStore().settingsPath()})));
+                                 .arg(FailureText::sentence(reset, {sharedStore().settingsPath()})),
+                             AlertKind::Error);
         return;
     }
     Ui::instance().exitProcess(0);
@@ -282,12 +283,13 @@ void AppDelegate::performCheck(TemplateWindow* window, const TemplateEdit& edit)
                 files << source;
         Ui::instance().alert(window, tr("Template not saved"),
                              tr("The template \"%1\" could not be saved: %2")
-                                 .arg(edit.typedName, FailureText::sentence(saved, files)));
+                                 .arg(edit.typedName, FailureText::sentence(saved, files)),
+                             AlertKind::Error);
         return;
     }
     if (!saved)
         Ui::instance().alert(window, tr("Template not saved"),
-                             tr("The template \"%1\" no longer exists.").arg(edit.editedName));
+                             tr("The template \"%1\" no longer exists.").arg(edit.editedName), AlertKind::Error);
     QPointer<TemplateWindow> guarded = window;
     connect(loading, &LoadingScreenViewController::finished, this, [this, guarded] {
         showMainWindow();
