@@ -20,6 +20,10 @@ public:
     // Shows screen in place of the main view (the window takes it).
     void showInPlaceOfMainView(QWidget* screen);
 
+protected:
+    // Unsaved changes in the assistant are not lost without asking.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QStackedWidget* pages = nullptr;
     MainViewController* main = nullptr;

@@ -118,11 +118,13 @@ private slots:
     }
     void cleanup()
     {
-        app.reset();
-        ui.reset();
+        // What a test left unsaved goes without a question.
+        ui->saveChoiceReplies.assign(16, SaveChoice::Discard);
         for (QWidget* widget : QApplication::topLevelWidgets())
             widget->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        app.reset();
+        ui.reset();
     }
 
     void splashThenANewTemplateWithThreePages()
@@ -189,6 +191,8 @@ private slots:
                 QVERIFY(fixture::drop(assistant()->slotContainer(tag), pdf("letter", {612, 792})));
         }
         assistant()->templateNameField->setText(row.name);
+        // A US Letter page in this DIN A4 template: saved anyway when asked.
+        ui->confirmReplies = {true};
         QVERIFY(save());
 
         QCOMPARE(ui->alerts(), QStringList());
