@@ -1,5 +1,7 @@
 #include "guides/VideoGuide.h"
 
+#include "platform/StderrSieve.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -190,6 +192,11 @@ void VideoGuide::setUpPlayer()
     playerView->setAspectRatioMode(Qt::KeepAspectRatioByExpanding);
     playerView->setAccessibleName(tr("How a letterhead is put into the page slots"));
     layout()->addWidget(playerView);
+    // The decoders look for video hardware when the clip first opens, and
+    // the driver loaders report every driver they do not find on standard
+    // error themselves: held back for the first seconds, passed on but that.
+    sieve = std::make_unique<StderrSieve>(videoHardwareProbeNoise());
+    QTimer::singleShot(4000, this, [this] { sieve.reset(); });
     media = new QMediaPlayer(this);
     media->setVideoOutput(playerView);
     connect(media, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString&) {
@@ -214,6 +221,7 @@ void VideoGuide::setUpPlayer()
 
 void VideoGuide::tearDownPlayer()
 {
+    sieve.reset();
     if (media) {
         media->disconnect(this);
         media->stop();

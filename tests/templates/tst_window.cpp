@@ -15,6 +15,7 @@
 #include "platform/AlertBox.h"
 #include "platform/FileDialogChoice.h"
 #include "platform/NamedImage.h"
+#include "platform/StderrSieve.h"
 #include "platform/Translations.h"
 #include "store/PlaceholderPage.h"
 #include "support/ManagementFixture.h"
@@ -34,6 +35,9 @@
 #include <QToolButton>
 
 #include <map>
+
+#include <cstdio>
+#include <unistd.h>
 
 using namespace quillary;
 using fixture::pdf;
@@ -94,6 +98,23 @@ double lowestTextContrast(QWidget* row, QString* worst)
         }
     }
     return lowest;
+}
+
+// Everything written on standard error while body runs.
+QByteArray standardErrorOf(const std::function<void()>& body)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return "cannot capture";
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file.handle(), STDERR_FILENO);
+    body();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return file.readAll();
 }
 
 QString pdfText(const QString& path)
@@ -439,6 +460,38 @@ private slots:
     {
         const auto row = pdfchecks::fetch<PortalRow>();
         QCOMPARE(usePortalFileDialog(row.setting), row.portal);
+    }
+
+    void videoHardwareProbesDoNotReachStandardError_data()
+    {
+        QTest::addColumn<QByteArrayList>("written");
+        QTest::addColumn<QByteArray>("passed");
+        QTest::newRow("the driver loader's lines are dropped")
+            << QByteArrayList{"Failed to open VDPAU backend libvdpau_nvidia.so: cannot open shared object file\n",
+                              "libva info: VA-API version 1.17.0\n", "[AVHWDeviceContext @ 0x55] Cannot load libcuda.so.1\n"}
+            << QByteArray();
+        QTest::newRow("anything else is passed on, in order")
+            << QByteArrayList{"libva error: /usr/lib/dri/iHD_drv_video.so init failed\n", "quillary: a real problem\n",
+                              "Failed to open VDPAU backend x\n", "second line\n"}
+            << QByteArray("quillary: a real problem\nsecond line\n");
+        QTest::newRow("a last line without its end") << QByteArrayList{"unfinished"} << QByteArray("unfinished\n");
+    }
+    void videoHardwareProbesDoNotReachStandardError()
+    {
+        QFETCH(QByteArrayList, written);
+        QFETCH(QByteArray, passed);
+        const QByteArray seen = standardErrorOf([&] {
+            StderrSieve sieve(videoHardwareProbeNoise());
+            QVERIFY(sieve.active());
+            for (const QByteArray& text : written) {
+                // Both ways a library writes: through stdio and to the descriptor.
+                if (text.startsWith("libva"))
+                    std::fputs(text.constData(), stderr);
+                else
+                    QCOMPARE(::write(STDERR_FILENO, text.constData(), size_t(text.size())), ssize_t(text.size()));
+            }
+        });
+        QCOMPARE(seen, passed);
     }
 
     void theFirstTemplatesPageIsAPlaceholderInTheUsersLanguage_data()
