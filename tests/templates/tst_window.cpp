@@ -494,6 +494,26 @@ private slots:
         QCOMPARE(seen, passed);
     }
 
+    void theGuideVideoSpeaksTheInterfaceLanguage_data()
+    {
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QString>("video");
+        QTest::newRow("English") << false << ":/quillary/guides/quillary.mp4";
+        QTest::newRow("German") << true << ":/quillary/guides/quillary_de.mp4";
+    }
+    void theGuideVideoSpeaksTheInterfaceLanguage()
+    {
+        QFETCH(bool, german);
+        QFETCH(QString, video);
+        std::optional<Translations> translations;
+        if (german)
+            translations.emplace(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(VideoGuide::defaultSource(), video);
+        QFile clip(video);
+        QVERIFY(clip.open(QIODevice::ReadOnly));
+        QCOMPARE(clip.read(12).mid(4, 4), QByteArray("ftyp")); // an MP4 file, not a placeholder
+    }
+
     void theFirstTemplatesPageIsAPlaceholderInTheUsersLanguage_data()
     {
         QTest::addColumn<bool>("german");
