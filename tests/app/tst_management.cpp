@@ -161,6 +161,41 @@ private slots:
         QCOMPARE(ui->alerts(), QStringList());
     }
 
+    // A key the focused name field uses is the field's: no menu item takes
+    // it away. Whether the field uses a key is seen with the item disabled.
+    void noMenuKeyTakesWhatTheNameFieldUses()
+    {
+        open();
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+        QLineEdit* field = assistant()->templateNameField;
+        QStringList taken;
+        for (QAction* item : window()->menuBar()->findChildren<QAction*>()) {
+            const QKeySequence keys = item->shortcut();
+            // The keys of these two are being moved elsewhere.
+            if (keys.isEmpty() || item->text() == tr("Delete printer") || item->text() == tr("Search updates"))
+                continue;
+            auto press = [&] {
+                field->setText("Alpha Beta");
+                field->setCursorPosition(5);
+                field->setFocus();
+                QSignalSpy fired(item, &QAction::triggered);
+                QTest::keySequence(field, keys);
+                return std::pair{field->text() + '|' + QString::number(field->cursorPosition()) + '|'
+                                     + field->selectedText(),
+                                 fired.count()};
+            };
+            item->setEnabled(false);
+            const auto [alone, unused] = press();
+            item->setEnabled(true);
+            const auto [withItem, fired] = press();
+            const bool fieldUsesIt = alone != QStringLiteral("Alpha Beta|5|");
+            if (fieldUsesIt && (fired > 0 || withItem != alone))
+                taken << item->text() + ' ' + keys.toString();
+        }
+        QVERIFY2(taken.isEmpty(), qPrintable(taken.join(", ")));
+    }
+
     void editingStoresWhatTheSlotsHold_data()
     {
         // Alpha: start page (A4) and continuation page, no terms page.
