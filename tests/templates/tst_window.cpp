@@ -28,6 +28,9 @@
 #include "templates/TemplateWindow.h"
 
 #include <QAccessible>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -447,6 +450,29 @@ private slots:
         QCOMPARE(first->text(), QStringLiteral("Template not saved"));
         QVERIFY(first->font().bold());
         QCOMPARE(box.informativeText(), QStringLiteral("The disk is full."));
+    }
+
+    void fileDialogColumnsFitTheirContents()
+    {
+        QTemporaryDir folder;
+        const QString longName = QStringLiteral("Briefpapier der Niederlassung Nord mit Bankverbindung, Fassung 2026.pdf");
+        QVERIFY(testpdfs::writePdf(folder.filePath(longName), {{}}));
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setViewMode(QFileDialog::Detail);
+        dialog.setDirectory(folder.path());
+        fitFileDialogColumns(dialog);
+        dialog.show();
+        auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        QVERIFY(view);
+        QAbstractItemView* items = view;
+        QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 1);
+        QCoreApplication::processEvents();
+        // The name shows whole, and so do size, kind and date.
+        for (int column = 0; column < view->header()->count(); ++column)
+            QTRY_VERIFY2(view->columnWidth(column) >= items->sizeHintForColumn(column),
+                         qPrintable(QStringLiteral("column %1: %2 < %3").arg(column).arg(view->columnWidth(column))
+                                        .arg(items->sizeHintForColumn(column))));
     }
 
     void theOpenPanelUsesThePortalWhereTheDesktopOffersIt_data()
