@@ -292,7 +292,9 @@ void AppDelegate::performCheck(TemplateWindow* window, const TemplateEdit& edit)
                              tr("The template \"%1\" no longer exists.").arg(edit.editedName), AlertKind::Error);
     QPointer<TemplateWindow> guarded = window;
     connect(loading, &LoadingScreenViewController::finished, this, [this, guarded] {
-        showMainWindow();
+        // Saved on the way out: the window closes, none opens.
+        if (!guarded || !guarded->closesAfterSaving())
+            showMainWindow();
         if (guarded)
             guarded->close();
     });

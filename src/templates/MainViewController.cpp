@@ -91,6 +91,7 @@ void MainViewController::templateViewControllerWithSelectedRowName(const QString
 
 bool MainViewController::templateViewControllerMayLeaveCurrentTemplate()
 {
+    savingOnLeave = false;
     if (!current || !current->hasUnsavedChanges())
         return true;
     const QString name = current->templateNameField->text().trimmed();
@@ -103,7 +104,7 @@ bool MainViewController::templateViewControllerMayLeaveCurrentTemplate()
         return true;
     case SaveChoice::Save:
         // The checks speak up if something is missing; otherwise it is saved.
-        current->check();
+        savingOnLeave = current->check();
         return false;
     case SaveChoice::Cancel:
         break;

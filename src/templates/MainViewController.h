@@ -58,6 +58,9 @@ public:
     // True when the assistant may go (nothing unsaved, or discarded). Save
     // hands the edit on to be saved and stays (the saved template opens anew).
     bool templateViewControllerMayLeaveCurrentTemplate() override;
+    // The last answer to that question was "save" and the edit went on to
+    // be saved.
+    bool savingBeforeLeaving() const { return savingOnLeave; }
     // Shows assistant (the main view takes it) in the configuration area in
     // place of the current one, which goes away with its unconfirmed input.
     void replaceConfigurationAssistant(ConfigurationAssistantController* assistant);
@@ -97,6 +100,7 @@ private:
     TemplateViewController* list = nullptr;
     QPointer<ConfigurationAssistantController> current;
     std::array<QPointer<QWidget>, 5> tourTips;
+    bool savingOnLeave = false;
 };
 
 } // namespace quillary

@@ -33,6 +33,8 @@ void TemplateWindow::closeEvent(QCloseEvent* event)
 {
     // While the loading screen saves, the assistant's input is being stored.
     if (pages->currentWidget() == main && !main->templateViewControllerMayLeaveCurrentTemplate()) {
+        // "Save": the loading screen stores the edit, then the window goes.
+        closeAfterSave = main->savingBeforeLeaving();
         event->ignore();
         return;
     }

@@ -161,6 +161,30 @@ private slots:
         QCOMPARE(ui->alerts(), QStringList());
     }
 
+    // Closing with unsaved changes and answering "save" stores them, then
+    // closes the window without opening a fresh one; "cancel" keeps both.
+    void closingWithUnsavedChangesSavesThemWhenAsked()
+    {
+        open();
+        QPointer<TemplateWindow> first = window();
+        assistant()->templateNameField->setText("Alpha 2");
+        ui->saveChoiceReplies = {SaveChoice::Cancel, SaveChoice::Save};
+        QVERIFY(!first->close());
+        QVERIFY(first->isVisible());
+        QCOMPARE(fixture::storedNames(), (QStringList{"Alpha", "Beta"}));
+        QVERIFY(!first->close()); // saving: the loading screen shows first
+        auto* screen = first->findChild<LoadingScreenViewController*>();
+        QVERIFY(screen && screen->isVisible());
+        for (int i = 0; i <= 6; ++i)
+            screen->paint();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(fixture::storedNames(), (QStringList{"Alpha 2", "Beta"}));
+        QVERIFY(!first || !first->isVisible());
+        for (QWidget* shown : QApplication::topLevelWidgets())
+            QVERIFY2(!qobject_cast<TemplateWindow*>(shown) || !shown->isVisible(), "a fresh window opened");
+        QCOMPARE(ui->callsOf("ask to save").size(), 2);
+    }
+
     // A key the focused name field uses is the field's: no menu item takes
     // it away. Whether the field uses a key is seen with the item disabled.
     void noMenuKeyTakesWhatTheNameFieldUses()
