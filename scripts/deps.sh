@@ -23,6 +23,8 @@ PACKAGES=(
   # fonts found through fontconfig and measured with FreeType.
   liblcms2-dev libfontconfig-dev libfreetype-dev libgs10-common
   fonts-urw-base35 fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
+  # The desktop's own file dialog through the XDG desktop portal.
+  qt6-xdgdesktopportal-platformtheme
 )
 
 missing=()

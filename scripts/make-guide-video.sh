@@ -5,11 +5,28 @@
 # loops. The clip is checked in, so building Quillary needs no ffmpeg; run
 # this after the template window changed its looks.
 #
-#   scripts/make-guide-video.sh [OUTPUT.mp4]
+# One clip per interface language: the window in that language, the
+# placeholder page of that language dropped, a name in that language typed.
+#
+#   scripts/make-guide-video.sh [--language de] [OUTPUT.mp4]
+#
+# English goes to resources/guides/quillary.mp4, another language LL to
+# resources/guides/quillary_LL.mp4 (the name the translations give the video).
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${QUILLARY_BUILD_DIR:-$ROOT/build}"
-OUT="${1:-$ROOT/resources/guides/quillary.mp4}"
+LANGUAGE_CODE=en
+if [[ "${1:-}" == "--language" ]]; then
+  LANGUAGE_CODE="${2:?--language needs a language code, such as de}"
+  shift 2
+fi
+if [[ "$LANGUAGE_CODE" == en ]]; then
+  OUT="${1:-$ROOT/resources/guides/quillary.mp4}"
+  LOCALE=C.UTF-8
+else
+  OUT="${1:-$ROOT/resources/guides/quillary_${LANGUAGE_CODE}.mp4}"
+  LOCALE="${LANGUAGE_CODE}_$(echo "$LANGUAGE_CODE" | tr '[:lower:]' '[:upper:]').UTF-8"
+fi
 
 if ! command -v ffmpeg >/dev/null; then
   echo "Installing ffmpeg (Debian's package) to join the frames"
@@ -28,7 +45,8 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 # A throwaway home: the frames come from a fresh template store, always in
 # the light palette, whatever the machine's settings.
-HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK" QT_QPA_PLATFORM=offscreen QUILLARY_APPEARANCE=light LANGUAGE=en LC_ALL=C.UTF-8 \
+HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK" QT_QPA_PLATFORM=offscreen QUILLARY_APPEARANCE=light \
+  LANGUAGE="$LANGUAGE_CODE" LANG="$LOCALE" LC_ALL=C.UTF-8 \
   "$BUILD_DIR/src/quillary-guide-frames" "$WORK/frames"
 
 # The assistant's part of the window (10:7), at 15 frames a second; the last

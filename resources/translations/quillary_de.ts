@@ -73,12 +73,9 @@
         <translation>Meine Vorlage</translation>
     </message>
     <message>
-        <source>Created </source>
-        <translation>Erstellt </translation>
-    </message>
-    <message>
-        <source>Updated </source>
-        <translation>Geändert </translation>
+        <source>sample-letterhead.pdf</source>
+        <extracomment>The placeholder start page of the first template in this language: the file name beside the English &quot;sample-letterhead.pdf&quot; (German: &quot;sample-letterhead_de.pdf&quot;). Leave it as it is where there is none.</extracomment>
+        <translation>sample-letterhead_de.pdf</translation>
     </message>
 </context>
 <context>
@@ -514,6 +511,42 @@
         <source>You have to  include at least the home page</source>
         <translation>Eine Vorlage braucht mindestens eine Startseite.</translation>
     </message>
+    <message>
+        <source>The pages differ in paper format</source>
+        <translation>Die Seiten haben unterschiedliche Papierformate</translation>
+    </message>
+    <message>
+        <source>The start page is %1, but the %2 is %3. Letters made with this template would mix paper formats.
+
+Save the template anyway?</source>
+        <translation>Die Startseite ist %1, die %2 aber %3. Briefe mit dieser Vorlage würden Papierformate mischen.
+
+Die Vorlage trotzdem speichern?</translation>
+    </message>
+    <message>
+        <source>Save anyway</source>
+        <translation>Trotzdem speichern</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>DIN A4</source>
+        <translation>DIN A4</translation>
+    </message>
+    <message>
+        <source>US Letter</source>
+        <translation>US Letter</translation>
+    </message>
+    <message>
+        <source>%1 × %2 mm</source>
+        <translation>%1 × %2 mm</translation>
+    </message>
+    <message>
+        <source>%1 landscape</source>
+        <translation>%1 quer</translation>
+    </message>
 </context>
 <context>
     <name>quillary::CustomCollectionView</name>
@@ -545,6 +578,14 @@
     <message>
         <source>Follow pages</source>
         <translation>Folgeseiten</translation>
+    </message>
+    <message>
+        <source>Terms page</source>
+        <translation>AGB-Seite</translation>
+    </message>
+    <message>
+        <source>Continuation page</source>
+        <translation>Folgeseite</translation>
     </message>
 </context>
 <context>
@@ -736,6 +777,25 @@
     </message>
 </context>
 <context>
+    <name>quillary::MainViewController</name>
+    <message>
+        <source>Save the new template?</source>
+        <translation>Die neue Vorlage speichern?</translation>
+    </message>
+    <message>
+        <source>Save the changes to &quot;%1&quot;?</source>
+        <translation>Die Änderungen an „%1“ speichern?</translation>
+    </message>
+    <message>
+        <source>Your changes will be lost if you don&apos;t save them.</source>
+        <translation>Ihre Änderungen gehen verloren, wenn Sie sie nicht speichern.</translation>
+    </message>
+    <message>
+        <source>Your changes to &quot;%1&quot; will be lost if you don&apos;t save them.</source>
+        <translation>Ihre Änderungen an „%1“ gehen verloren, wenn Sie sie nicht speichern.</translation>
+    </message>
+</context>
+<context>
     <name>quillary::ManualWindow</name>
     <message>
         <source>Quillary Manual</source>
@@ -746,8 +806,38 @@
         <translation>Handbuch</translation>
     </message>
     <message>
-        <source>&lt;h2&gt;Your stationery on every document&lt;/h2&gt;&lt;p&gt;A &lt;b&gt;template&lt;/b&gt; holds up to three one-page PDF files: the &lt;b&gt;start page&lt;/b&gt; is laid on page 1 of a document, the &lt;b&gt;continuation page&lt;/b&gt; on every further page, and the &lt;b&gt;terms page&lt;/b&gt; is appended after the last page.&lt;/p&gt;&lt;h3&gt;Making a template&lt;/h3&gt;&lt;p&gt;Click &lt;b&gt;+&lt;/b&gt; below the list, drop your letterhead PDF on the start page (or click the round button under it to choose a file), add the other pages if you like, give the template a name and click &lt;b&gt;Save template&lt;/b&gt;. Pages must be DIN A4 or US Letter, portrait or landscape; only the first page of a file is used.&lt;/p&gt;&lt;h3&gt;Enabled and behind the content&lt;/h3&gt;&lt;p&gt;Only enabled templates are offered when you print. With &lt;b&gt;Behind content&lt;/b&gt; on, the stationery lies behind the document&apos;s text; off, it is drawn over it.&lt;/p&gt;&lt;h3&gt;Printing&lt;/h3&gt;&lt;p&gt;Print from any program and choose Quillary. A preview shows your document on your stationery; save it as a PDF or print it.&lt;/p&gt;</source>
-        <translation>&lt;h2&gt;Ihr Briefpapier auf jedem Dokument&lt;/h2&gt;&lt;p&gt;Eine &lt;b&gt;Vorlage&lt;/b&gt; enthält bis zu drei einseitige PDF-Dateien: Die &lt;b&gt;Startseite&lt;/b&gt; wird auf Seite 1 eines Dokuments gelegt, die &lt;b&gt;Folgeseite&lt;/b&gt; auf jede weitere Seite, und die &lt;b&gt;AGB-Seite&lt;/b&gt; wird hinter der letzten Seite angehängt.&lt;/p&gt;&lt;h3&gt;Eine Vorlage anlegen&lt;/h3&gt;&lt;p&gt;Klicken Sie unter der Liste auf &lt;b&gt;+&lt;/b&gt;, ziehen Sie Ihr Briefkopf-PDF auf die Startseite (oder klicken Sie auf den runden Knopf darunter, um eine Datei zu wählen), fügen Sie nach Wunsch die anderen Seiten hinzu, geben Sie der Vorlage einen Namen und klicken Sie auf &lt;b&gt;Vorlage speichern&lt;/b&gt;. Die Seiten müssen DIN A4 oder US Letter sein, hoch oder quer; nur die erste Seite einer Datei wird verwendet.&lt;/p&gt;&lt;h3&gt;Aktiv und hinter dem Inhalt&lt;/h3&gt;&lt;p&gt;Beim Drucken werden nur aktive Vorlagen angeboten. Mit &lt;b&gt;Hinter Inhalt&lt;/b&gt; liegt das Briefpapier hinter dem Text des Dokuments; ausgeschaltet wird es darübergelegt.&lt;/p&gt;&lt;h3&gt;Drucken&lt;/h3&gt;&lt;p&gt;Drucken Sie aus einem beliebigen Programm und wählen Sie Quillary. Eine Vorschau zeigt Ihr Dokument auf Ihrem Briefpapier; speichern Sie es als PDF oder drucken Sie es.&lt;/p&gt;</translation>
+        <source>&lt;h2&gt;Your stationery on every document&lt;/h2&gt;&lt;p&gt;A &lt;b&gt;template&lt;/b&gt; holds up to three one-page PDF files: the &lt;b&gt;start page&lt;/b&gt; is laid on page 1 of a document, the &lt;b&gt;continuation page&lt;/b&gt; on every further page, and the &lt;b&gt;terms page&lt;/b&gt; is appended after the last page.&lt;/p&gt;</source>
+        <translation>&lt;h2&gt;Ihr Briefpapier auf jedem Dokument&lt;/h2&gt;&lt;p&gt;Eine &lt;b&gt;Vorlage&lt;/b&gt; enthält bis zu drei einseitige PDF-Dateien: Die &lt;b&gt;Startseite&lt;/b&gt; wird auf Seite 1 eines Dokuments gelegt, die &lt;b&gt;Folgeseite&lt;/b&gt; auf jede weitere Seite, und die &lt;b&gt;AGB-Seite&lt;/b&gt; wird hinter der letzten Seite angehängt.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Making a template&lt;/h3&gt;&lt;p&gt;Click &lt;b&gt;+&lt;/b&gt; below the list, drop your letterhead PDF on the start page (or click the round button under it to choose a file), add the other pages if you like, give the template a name and click &lt;b&gt;Save template&lt;/b&gt;. Pages must be DIN A4 or US Letter, portrait or landscape; only the first page of a file is used. Quillary warns you when the pages of one template differ in paper format.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Eine Vorlage anlegen&lt;/h3&gt;&lt;p&gt;Klicken Sie unter der Liste auf &lt;b&gt;+&lt;/b&gt;, ziehen Sie Ihr Briefkopf-PDF auf die Startseite (oder klicken Sie auf den runden Knopf darunter, um eine Datei zu wählen), fügen Sie nach Wunsch die anderen Seiten hinzu, geben Sie der Vorlage einen Namen und klicken Sie auf &lt;b&gt;Vorlage speichern&lt;/b&gt;. Die Seiten müssen DIN A4 oder US Letter sein, hoch oder quer; nur die erste Seite einer Datei wird verwendet. Quillary warnt Sie, wenn die Seiten einer Vorlage unterschiedliche Papierformate haben.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Enabled and behind the content&lt;/h3&gt;&lt;p&gt;Only enabled templates are offered when you print. With &lt;b&gt;Behind content&lt;/b&gt; on, the stationery lies behind the document&apos;s text; off, it is drawn over it.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Aktiv und hinter dem Inhalt&lt;/h3&gt;&lt;p&gt;Beim Drucken werden nur aktive Vorlagen angeboten. Mit &lt;b&gt;Hinter Inhalt&lt;/b&gt; liegt das Briefpapier hinter dem Text des Dokuments; ausgeschaltet wird es darübergelegt.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Printing&lt;/h3&gt;&lt;p&gt;Print from any program and choose Quillary. A preview shows your document on your stationery; save it as a PDF (&lt;b&gt;Ctrl+S&lt;/b&gt;) or print it (&lt;b&gt;Ctrl+P&lt;/b&gt;).&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Drucken&lt;/h3&gt;&lt;p&gt;Drucken Sie aus einem beliebigen Programm und wählen Sie Quillary. Eine Vorschau zeigt Ihr Dokument auf Ihrem Briefpapier; speichern Sie es als PDF (&lt;b&gt;Strg+S&lt;/b&gt;) oder drucken Sie es (&lt;b&gt;Strg+P&lt;/b&gt;).&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Shifting the content (offsets)&lt;/h3&gt;&lt;p&gt;When the document&apos;s text runs into the letterhead, select a page in the preview and click &lt;b&gt;Offset...&lt;/b&gt;. Enter how far the document&apos;s content moves, in millimetres: &lt;b&gt;x&lt;/b&gt; to the right (negative: to the left), &lt;b&gt;y&lt;/b&gt; up (negative: down). The stationery stays where it is. &lt;b&gt;Show help lines&lt;/b&gt; gives you lines to align the text with; &lt;b&gt;Enter&lt;/b&gt; accepts, &lt;b&gt;Escape&lt;/b&gt; cancels. The offset of the start page applies to page 1, that of a continuation page to all further pages.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Inhalt verschieben (Versatz)&lt;/h3&gt;&lt;p&gt;Läuft der Text des Dokuments in den Briefkopf, wählen Sie in der Vorschau eine Seite und klicken Sie auf &lt;b&gt;Versatz …&lt;/b&gt;. Geben Sie in Millimetern an, wie weit sich der Inhalt des Dokuments verschiebt: &lt;b&gt;x&lt;/b&gt; nach rechts (negativ: nach links), &lt;b&gt;y&lt;/b&gt; nach oben (negativ: nach unten). Das Briefpapier bleibt, wo es ist. &lt;b&gt;Hilfslinien zeigen&lt;/b&gt; gibt Ihnen Linien zum Ausrichten; &lt;b&gt;Eingabe&lt;/b&gt; übernimmt, &lt;b&gt;Esc&lt;/b&gt; bricht ab. Der Versatz der Startseite gilt für Seite 1, der einer Folgeseite für alle weiteren Seiten.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Passwords&lt;/h3&gt;&lt;p&gt;In the save panel, &lt;b&gt;Protect with a password&lt;/b&gt; encrypts the PDF (AES-256): it opens only with the &lt;b&gt;password&lt;/b&gt;. &lt;b&gt;Do not allow printing and copying&lt;/b&gt; adds an &lt;b&gt;owner password&lt;/b&gt;, needed to lift these restrictions; left empty, Quillary picks a random one, and the restrictions can then never be lifted. Quillary stores no password: keep it safe.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Passwörter&lt;/h3&gt;&lt;p&gt;Im Speichern-Dialog verschlüsselt &lt;b&gt;Mit einem Passwort schützen&lt;/b&gt; das PDF (AES-256): Es öffnet sich nur mit dem &lt;b&gt;Passwort&lt;/b&gt;. &lt;b&gt;Drucken und Kopieren nicht erlauben&lt;/b&gt; fügt ein &lt;b&gt;Besitzerpasswort&lt;/b&gt; hinzu, mit dem sich diese Sperren aufheben lassen; bleibt es leer, wählt Quillary ein zufälliges, und die Sperren lassen sich nie mehr aufheben. Quillary speichert kein Passwort: Bewahren Sie es gut auf.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;The command-line tool&lt;/h3&gt;&lt;p&gt;&lt;code&gt;quillary-stamp&lt;/code&gt; lays a template on documents without a window, for scripts and batches:&lt;/p&gt;&lt;pre&gt;quillary-stamp --template &quot;My template&quot; letter.pdf letter-on-paper.pdf
+quillary-stamp -t &quot;My template&quot; --output-dir stamped *.pdf&lt;/pre&gt;&lt;p&gt;&lt;code&gt;--first-offset X,Y&lt;/code&gt; and &lt;code&gt;--offset X,Y&lt;/code&gt; shift the content as the offset editor does; &lt;code&gt;--password-file FILE&lt;/code&gt; encrypts the output. &lt;code&gt;quillary-stamp --help&lt;/code&gt; lists every option.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Das Kommandozeilenwerkzeug&lt;/h3&gt;&lt;p&gt;&lt;code&gt;quillary-stamp&lt;/code&gt; legt eine Vorlage ohne Fenster auf Dokumente, für Skripte und Stapel:&lt;/p&gt;&lt;pre&gt;quillary-stamp --template &quot;Meine Vorlage&quot; brief.pdf brief-auf-papier.pdf
+quillary-stamp -t &quot;Meine Vorlage&quot; --output-dir gestempelt *.pdf&lt;/pre&gt;&lt;p&gt;&lt;code&gt;--first-offset X,Y&lt;/code&gt; und &lt;code&gt;--offset X,Y&lt;/code&gt; verschieben den Inhalt wie der Versatz-Editor; &lt;code&gt;--password-file DATEI&lt;/code&gt; verschlüsselt die Ausgabe. &lt;code&gt;quillary-stamp --help&lt;/code&gt; nennt alle Optionen.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;When no template fits&lt;/h3&gt;&lt;p&gt;The preview chooses the first enabled template whose start page has the document&apos;s paper format. When none has, it says &lt;i&gt;No template fits the paper format of this document&lt;/i&gt;: choose a template in the list above the pages (the stationery is then laid on as it is), or make a template in that format in the template window and enable it. When no template is enabled at all, enable one with its switch in the template window.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Wenn keine Vorlage passt&lt;/h3&gt;&lt;p&gt;Die Vorschau wählt die erste aktive Vorlage, deren Startseite das Papierformat des Dokuments hat. Hat keine es, meldet sie &lt;i&gt;Keine Vorlage passt zum Papierformat dieses Dokuments&lt;/i&gt;: Wählen Sie eine Vorlage in der Liste über den Seiten (das Briefpapier wird dann so aufgelegt, wie es ist), oder legen Sie im Vorlagenfenster eine Vorlage in diesem Format an und aktivieren Sie sie. Ist gar keine Vorlage aktiv, aktivieren Sie eine mit ihrem Schalter im Vorlagenfenster.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -1143,6 +1233,14 @@ Klicken Sie auf +, um eine anzulegen.</translation>
         <source>The template &quot;%1&quot; could not be changed: %2</source>
         <translation>Die Vorlage „%1“ konnte nicht geändert werden: %2</translation>
     </message>
+    <message>
+        <source>Created on %1</source>
+        <translation>Erstellt am %1</translation>
+    </message>
+    <message>
+        <source>Updated on %1</source>
+        <translation>Aktualisiert am %1</translation>
+    </message>
 </context>
 <context>
     <name>quillary::TemplateWindow</name>
@@ -1278,6 +1376,11 @@ Klicken Sie auf +, um eine anzulegen.</translation>
     <message>
         <source>The video guide cannot be played. Drop your letterhead PDF on the start page, or click a page below to choose a file.</source>
         <translation>Die Videoanleitung lässt sich nicht abspielen. Ziehen Sie Ihr Briefkopf-PDF auf die Startseite oder klicken Sie unten auf eine Seite, um eine Datei zu wählen.</translation>
+    </message>
+    <message>
+        <source>quillary.mp4</source>
+        <extracomment>File name of the guide video in this language (German: &quot;quillary_de.mp4&quot;)</extracomment>
+        <translation>quillary_de.mp4</translation>
     </message>
 </context>
 </TS>

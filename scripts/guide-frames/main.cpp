@@ -9,8 +9,10 @@
 // it makes a template store there. Frames are written as 0000.png, 0001.png, ...
 
 #include "controls/Appearance.h"
+#include "platform/Translations.h"
 #include "platform/Ui.h"
 #include "store/CustomFileManager.h"
+#include "store/PlaceholderPage.h"
 #include "templates/ConfigurationAssistantController.h"
 #include "templates/MainViewController.h"
 #include "templates/PageThumbnails.h"
@@ -42,8 +44,9 @@ constexpr int Fps = 15;
 // No dialog may stop the recording.
 class SilentUi : public quillary::Ui {
 public:
-    void alert(QWidget*, const QString&, const QString&) override {}
+    void alert(QWidget*, const QString&, const QString&, AlertKind) override {}
     bool confirm(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return false; }
+    SaveChoice askToSave(QWidget*, const QString&, const QString&) override { return SaveChoice::Cancel; }
     std::optional<QString> chooseFileToOpen(QWidget*, const QString&, const QStringList&) override { return {}; }
     std::optional<QString> chooseSaveFile(QWidget*, const QString&, QWidget*) override { return {}; }
     bool choosePrinter(QWidget*, QPrinter&) override { return false; }
@@ -198,6 +201,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "cannot make %s\n", argv[1]);
         return 1;
     }
+    // The window in the language asked for (LANGUAGE), as the user sees it.
+    const Translations translations;
+    const bool german = translations.language() == QLatin1String("de");
     SilentUi silent;
     quillary::Ui::install(&silent);
     registerTemplateScenes();
@@ -205,7 +211,7 @@ int main(int argc, char* argv[])
     // The files the video drops: the bundled letterhead and a continuation page.
     const QString letterhead = out.filePath(QStringLiteral("letterhead.pdf"));
     QFile::remove(letterhead);
-    QFile::copy(QStringLiteral(":/quillary/sample-letterhead.pdf"), letterhead);
+    QFile::copy(placeholderPageIn(QStringLiteral(":/quillary/sample-letterhead.pdf")), letterhead);
     QFile::setPermissions(letterhead, QFile::ReadOwner | QFile::WriteOwner);
     const QString follow = writeContinuationPage(out.filePath(QStringLiteral("follow.pdf")));
 
@@ -228,7 +234,7 @@ int main(int argc, char* argv[])
     QLineEdit* name = stage.assistant()->templateNameField;
     stage.glide(stage.centreOf(name) + QPointF(-120, 2), 0.6);
     name->setFocus();
-    for (const QChar c : QStringLiteral("Letters")) {
+    for (const QChar c : german ? QStringLiteral("Briefe") : QStringLiteral("Letters")) {
         name->setText(name->text() + c);
         stage.shoot({}, 2);
     }

@@ -278,7 +278,8 @@ void AppDelegate::reset()
         // Nothing to start afresh from: the templates are (partly) still there.
         Ui::instance().alert(currentWindowRef(), tr("Settings not reset"),
                              tr("The template store could not be removed: %1")
-                                 .arg(FailureText::sentence(reset, {sharedStore().settingsPath()})));
+                                 .arg(FailureText::sentence(reset, {sharedStore().settingsPath()})),
+                             AlertKind::Error);
         return;
     }
     Ui::instance().exitProcess(0);
@@ -306,21 +307,25 @@ void AppDelegate::performCheck(TemplateWindow* window, const TemplateEdit& edit)
                 files << source;
         Ui::instance().alert(window, tr("Template not saved"),
                              tr("The template \"%1\" could not be saved: %2")
-                                 .arg(edit.typedName, FailureText::sentence(saved, files)));
+                                 .arg(edit.typedName, FailureText::sentence(saved, files)),
+                             AlertKind::Error);
         return;
     }
     if (!saved)
         Ui::instance().alert(window, tr("Template not saved"),
-                             tr("The template \"%1\" no longer exists.").arg(edit.editedName));
+                             tr("The template \"%1\" no longer exists.").arg(edit.editedName), AlertKind::Error);
     // Saved, but a PDF/A e-invoice stamped with it would lose its claim.
     if (saved && !saved.warnings.isEmpty())
         Ui::instance().alert(window, tr("Fonts cannot be embedded"),
                              tr("The template \"%1\" was saved, but its stationery uses fonts that cannot be embedded. "
                                 "PDF/A e-invoices stamped with it will no longer be valid PDF/A:\n%2")
-                                 .arg(edit.typedName, saved.warnings.join(QLatin1Char('\n'))));
+                                 .arg(edit.typedName, saved.warnings.join(QLatin1Char('\n'))),
+                             AlertKind::Warning);
     QPointer<TemplateWindow> guarded = window;
     connect(loading, &LoadingScreenViewController::finished, this, [this, guarded] {
-        showMainWindow();
+        // Saved on the way out: the window closes, none opens.
+        if (!guarded || !guarded->closesAfterSaving())
+            showMainWindow();
         if (guarded)
             guarded->close();
     });

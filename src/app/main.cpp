@@ -4,6 +4,7 @@
 #include "app/ProcessEntry.h"
 #include "controls/Appearance.h"
 #include "guides/Guides.h"
+#include "platform/FileDialogChoice.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
 #include "platform/Translations.h"
@@ -30,6 +31,9 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
+    // The desktop's own file dialog where it offers one: chosen before Qt
+    // picks its platform theme.
+    chooseFileDialog();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillary"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLARY_VERSION));

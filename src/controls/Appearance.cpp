@@ -162,4 +162,24 @@ double contrastRatio(const QColor& a, const QColor& b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+QColor readableOn(const QColor& text, const QColor& background, double minimum)
+{
+    const QColor opaque = QColor(text.red(), text.green(), text.blue());
+    if (contrastRatio(opaque, background) >= minimum)
+        return opaque;
+    const QColor end = contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background)
+                           ? QColor(Qt::black) : QColor(Qt::white);
+    // A small margin above the minimum: antialiased glyph edges are never
+    // quite the full colour.
+    for (int step = 1; step <= 20; ++step) {
+        const qreal t = step / 20.0;
+        const QColor mixed = QColor::fromRgbF(opaque.redF() + (end.redF() - opaque.redF()) * t,
+                                              opaque.greenF() + (end.greenF() - opaque.greenF()) * t,
+                                              opaque.blueF() + (end.blueF() - opaque.blueF()) * t);
+        if (contrastRatio(mixed, background) >= minimum + 0.3)
+            return mixed;
+    }
+    return end;
+}
+
 } // namespace quillary::appearance

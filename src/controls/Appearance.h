@@ -40,6 +40,9 @@ QColor separator(const QPalette& palette);
 
 // WCAG contrast ratio of two opaque colours (1 to 21).
 double contrastRatio(const QColor& a, const QColor& b);
+// text, or the nearest colour toward black or white (whichever can reach
+// it) that meets minimum against the opaque background.
+QColor readableOn(const QColor& text, const QColor& background, double minimum = 4.5);
 
 } // namespace appearance
 } // namespace quillary

@@ -297,6 +297,17 @@ void QuillaryStyle::drawComplexControl(ComplexControl control, const QStyleOptio
         return;
     }
     QProxyStyle::drawComplexControl(control, option, painter, widget);
+    // Flat tool buttons (the list's + and -) draw no frame of their own for
+    // the focus, and focus rectangles are drawn by nobody here: a ring.
+    if (control == CC_ToolButton && option->state.testFlag(State_HasFocus)
+        && option->state.testFlag(State_Enabled)) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(appearance::accent(palette), 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(1.5, 1.5, -1.5, -1.5), Radius, Radius);
+        painter->restore();
+    }
 }
 
 QRect QuillaryStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,

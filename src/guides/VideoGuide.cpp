@@ -1,5 +1,7 @@
 #include "guides/VideoGuide.h"
 
+#include "platform/StderrSieve.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -16,6 +18,10 @@
 #include <QVideoWidget>
 
 #include <optional>
+
+#ifdef Q_OS_LINUX
+#include <dlfcn.h>
+#endif
 
 namespace quillary {
 
@@ -37,6 +43,31 @@ QStringList installedMediaBackends()
     return keys;
 }
 
+// The decoders probe every kind of video hardware (CUDA, VA-API, VDPAU) and
+// print each failed probe on standard error: a silent clip of a few seconds
+// needs none of it, and the user's terminal none of their lines. Their
+// libraries are told to be quiet before the player loads them (the same
+// instance of each is shared by the whole process); failures to play still
+// reach the player's error signal.
+void quietMediaLibraries()
+{
+    if (qEnvironmentVariableIsEmpty("LIBVA_MESSAGING_LEVEL"))
+        qputenv("LIBVA_MESSAGING_LEVEL", "0");
+#ifdef Q_OS_LINUX
+    if (!qEnvironmentVariableIsEmpty("QUILLARY_MEDIA_LOG"))
+        return; // to see them after all
+    for (const char* name : {"libavutil.so.57", "libavutil.so.58", "libavutil.so.59", "libavutil.so.56"}) {
+        // Kept open: the setting lives in the library.
+        if (void* library = ::dlopen(name, RTLD_NOW | RTLD_LOCAL)) {
+            using SetLevel = void (*)(int);
+            if (auto setLevel = reinterpret_cast<SetLevel>(::dlsym(library, "av_log_set_level")))
+                setLevel(-8); // AV_LOG_QUIET
+            break;
+        }
+    }
+#endif
+}
+
 bool probeMediaBackend()
 {
     // Qt Multimedia aborts the process when the backend it is told to use
@@ -54,6 +85,7 @@ bool probeMediaBackend()
     for (const char* backend : {"ffmpeg", "darwin", "windows", "android"}) {
         if (installed.contains(QLatin1String(backend))) {
             qputenv("QT_MEDIA_BACKEND", backend);
+            quietMediaLibraries();
             return true;
         }
     }
@@ -83,7 +115,10 @@ void VideoGuide::setMediaBackendProbe(std::function<bool()> probe)
 
 QString VideoGuide::defaultSource()
 {
-    return QStringLiteral(":/quillary/guides/quillary.mp4");
+    // The clip made in the interface's language, where there is one.
+    //: File name of the guide video in this language (German: "quillary_de.mp4")
+    const QString localized = QStringLiteral(":/quillary/guides/") + tr("quillary.mp4");
+    return QFile::exists(localized) ? localized : QStringLiteral(":/quillary/guides/quillary.mp4");
 }
 
 VideoGuide::VideoGuide(QWidget* parent)
@@ -157,6 +192,11 @@ void VideoGuide::setUpPlayer()
     playerView->setAspectRatioMode(Qt::KeepAspectRatioByExpanding);
     playerView->setAccessibleName(tr("How a letterhead is put into the page slots"));
     layout()->addWidget(playerView);
+    // The decoders look for video hardware when the clip first opens, and
+    // the driver loaders report every driver they do not find on standard
+    // error themselves: held back for the first seconds, passed on but that.
+    sieve = std::make_unique<StderrSieve>(videoHardwareProbeNoise());
+    QTimer::singleShot(4000, this, [this] { sieve.reset(); });
     media = new QMediaPlayer(this);
     media->setVideoOutput(playerView);
     connect(media, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString&) {
@@ -181,6 +221,7 @@ void VideoGuide::setUpPlayer()
 
 void VideoGuide::tearDownPlayer()
 {
+    sieve.reset();
     if (media) {
         media->disconnect(this);
         media->stop();

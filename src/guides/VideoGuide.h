@@ -22,6 +22,8 @@ class QLabel;
 
 namespace quillary {
 
+class StderrSieve;
+
 class VideoGuide : public StyledView {
     Q_OBJECT
     Q_PROPERTY(QRectF highlightPoint MEMBER highlightPoint)
@@ -74,6 +76,8 @@ private:
     std::unique_ptr<QFile> file;
     QLabel* still = nullptr;
     int rewound = 0;
+    // Holds back the decoders' hardware probing while the player starts.
+    std::unique_ptr<StderrSieve> sieve;
 };
 
 } // namespace quillary

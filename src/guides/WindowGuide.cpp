@@ -1,5 +1,7 @@
 #include "guides/WindowGuide.h"
 
+#include <QShortcut>
+
 #include "platform/NotificationHub.h"
 
 #include <QEvent>
@@ -76,6 +78,11 @@ CustomWindowGuide::CustomWindowGuide(QWidget* host)
     host->installEventFilter(this);
     // Another scene may need another height.
     connect(guideWindow, &WindowGuide::contentChanged, this, &CustomWindowGuide::place);
+    // Escape puts the sheet away, wherever in its window the keyboard is, as
+    // it does with every sheet and popover.
+    WindowGuide* sheet = guideWindow;
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), sheet, sheet, &QWidget::close, Qt::WindowShortcut);
+    escape->setObjectName(QStringLiteral("closeGuideSheet"));
     windowDidLoad();
 }
 

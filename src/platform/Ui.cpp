@@ -1,5 +1,7 @@
 #include "platform/Ui.h"
 
+#include "platform/AlertBox.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -47,17 +49,36 @@ ProgramCall mailCommand(const QString& path)
 #endif
 }
 
-void DesktopUi::alert(QWidget* parent, const QString& title, const QString& text)
+void DesktopUi::alert(QWidget* parent, const QString& title, const QString& text, AlertKind kind)
 {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    QMessageBox box(parent);
+    box.setStandardButtons(QMessageBox::Ok);
+    setUpAlertBox(box, kind, title, text);
     box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     box.exec();
+}
+
+SaveChoice DesktopUi::askToSave(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox box(parent);
+    setUpAlertBox(box, AlertKind::Warning, title, text);
+    QPushButton* save = box.addButton(QMessageBox::Save);
+    QPushButton* discard = box.addButton(QMessageBox::Discard);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    box.exec();
+    if (box.clickedButton() == save)
+        return SaveChoice::Save;
+    return box.clickedButton() == discard ? SaveChoice::Discard : SaveChoice::Cancel;
 }
 
 bool DesktopUi::confirm(QWidget* parent, const QString& title, const QString& text, const QString& acceptLabel,
                         const QString& cancelLabel)
 {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
+    QMessageBox box(parent);
+    setUpAlertBox(box, AlertKind::Warning, title, text);
     QPushButton* accept = box.addButton(acceptLabel, QMessageBox::DestructiveRole);
     QPushButton* cancel = box.addButton(cancelLabel, QMessageBox::RejectRole);
     box.setDefaultButton(cancel);
@@ -79,6 +100,7 @@ std::optional<QString> DesktopUi::chooseFileToOpen(QWidget* parent, const QStrin
     // Exactly these suffixes: the dialog's own matching ignores case.
     dialog.setNameFilter(QStringLiteral("PDF (%1)").arg(patterns.join(QLatin1Char(' '))));
     dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    fitFileDialogColumns(dialog);
     while (dialog.exec() == QDialog::Accepted) {
         const QStringList chosen = dialog.selectedFiles();
         if (chosen.isEmpty())
@@ -117,6 +139,7 @@ std::optional<QString> DesktopUi::chooseSaveFile(QWidget* parent, const QString&
     }
     // Room for the folder list beside the accessory's options.
     dialog.resize(dialog.sizeHint().expandedTo(QSize(860, 620)));
+    fitFileDialogColumns(dialog);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     if (accessory) {
         // The caller reads the accessory after the dialog is gone.

@@ -10,6 +10,12 @@ class QWidget;
 
 namespace quillary {
 
+// What an alert reports: its icon says so before a word is read.
+enum class AlertKind { Information, Warning, Error };
+
+// The answer to "save your changes first?".
+enum class SaveChoice { Save, Discard, Cancel };
+
 // Every modal interaction and every effect outside the process goes through
 // here, so that tests install a recording fake and never block on a real
 // dialog, open a real file or end the test process. Main thread only.
@@ -17,12 +23,17 @@ class Ui {
 public:
     virtual ~Ui() = default;
 
-    // A modal alert with one "OK" button, informational style.
-    virtual void alert(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A modal alert with one "OK" button: the title bold above the text, the
+    // icon of its kind.
+    virtual void alert(QWidget* parent, const QString& title, const QString& text,
+                       AlertKind kind = AlertKind::Information) = 0;
     // A modal question with two buttons, warning style: true when the user
     // chose acceptLabel (the first button), false for cancelLabel or closing.
     virtual bool confirm(QWidget* parent, const QString& title, const QString& text,
                          const QString& acceptLabel, const QString& cancelLabel) = 0;
+    // Unsaved changes are about to be left: save them, throw them away, or
+    // stay. Closing the question stays.
+    virtual SaveChoice askToSave(QWidget* parent, const QString& title, const QString& text) = 0;
     // The open panel for one existing file whose name ends in one of the
     // suffixes (exactly, without the dot: "pdf"). Nothing when cancelled.
     virtual std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& title,
@@ -65,9 +76,11 @@ ProgramCall mailCommand(const QString& path);
 // The real implementation: Qt's dialogs, QDesktopServices, QProcess.
 class DesktopUi : public Ui {
 public:
-    void alert(QWidget* parent, const QString& title, const QString& text) override;
+    void alert(QWidget* parent, const QString& title, const QString& text,
+               AlertKind kind = AlertKind::Information) override;
     bool confirm(QWidget* parent, const QString& title, const QString& text, const QString& acceptLabel,
                  const QString& cancelLabel) override;
+    SaveChoice askToSave(QWidget* parent, const QString& title, const QString& text) override;
     std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& title,
                                             const QStringList& suffixes) override;
     std::optional<QString> chooseSaveFile(QWidget* parent, const QString& proposedName,

@@ -41,8 +41,13 @@ public:
             const QString label = CustomCollectionView::pageLabel(index.row(), pages.count(), pages.hasTermsPage());
             if (role == Qt::DisplayRole)
                 return label;
+            // Named by role also where the label is only "...".
+            const bool terms = pages.hasTermsPage() && index.row() == pages.count() - 1 && index.row() > 0;
+            const QString role = index.row() == 0 ? CustomCollectionView::tr("Start page")
+                                 : terms          ? CustomCollectionView::tr("Terms page")
+                                                  : CustomCollectionView::tr("Continuation page");
             //: Accessible name of a page thumbnail: page number, then its role
-            return CustomCollectionView::tr("Page %1: %2").arg(index.row() + 1).arg(label);
+            return CustomCollectionView::tr("Page %1: %2").arg(index.row() + 1).arg(role);
         }
         return {};
     }

@@ -139,11 +139,11 @@ EditViewcontroller::EditViewcontroller(QWidget* parent)
     cancelButton->setAccessibleName(tr("Cancel"));
     acceptButton = new QPushButton(tr("Accept"), sidebar);
     acceptButton->setAccessibleName(tr("Accept"));
-    // Return applies a field; it must not close the editor as well.
-    for (QPushButton* button : {cancelButton, acceptButton}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    // Return accepts, as in every dialog: accepting applies a field still
+    // being typed in first.
+    cancelButton->setAutoDefault(false);
+    acceptButton->setAutoDefault(false);
+    acceptButton->setDefault(true);
     buttons->addWidget(cancelButton);
     buttons->addWidget(acceptButton);
     side->addLayout(buttons);

@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -175,6 +176,12 @@ void PreviewController::buildInterface()
     connect(offsetButton, &QPushButton::clicked, this, &PreviewController::setOffsetWithSender);
     connect(saveButton, &QPushButton::clicked, this, &PreviewController::saveWithSender);
     connect(printButton, &QPushButton::clicked, this, &PreviewController::openPrintDialogueWithSender);
+    // The keys of every document window; they do what the buttons do, when they may.
+    for (auto [keys, button] : {std::pair{QKeySequence::Save, saveButton}, std::pair{QKeySequence::Print, printButton}})
+        new QShortcut(keys, this, [button = button] {
+            if (button->isEnabled())
+                button->click();
+        });
     connect(collectionView, &CustomCollectionView::selectedIndexChanged, this, &PreviewController::selectionChanged);
     connect(previewPages.get(), &PreviewPages::presented, this,
             [this](quint64 generation, PreviewPages::Part part) { presented(generation, int(part)); });

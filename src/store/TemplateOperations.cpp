@@ -2,12 +2,15 @@
 // changes of single templates.
 
 #include "store/CustomFileManager.h"
+#include "store/PlaceholderPage.h"
 
 #include "pdf/TaskManager.h"
 #include "store/SharedData.h"
 #include "store/StoreSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 namespace quillary {
@@ -148,6 +151,19 @@ Result CustomFileManager::deleteTemplate(const QString& name)
     });
 }
 
+QString placeholderPageIn(const QString& path)
+{
+    // The placeholder speaks the user's language where a page of it exists
+    // beside the English one ("sample-letterhead_de.pdf").
+    //: The placeholder start page of the first template in this language: the
+    //: file name beside the English "sample-letterhead.pdf" (German:
+    //: "sample-letterhead_de.pdf"). Leave it as it is where there is none.
+    const QString localized = QCoreApplication::translate("CustomFileManager", "sample-letterhead.pdf");
+    const QFileInfo english(path);
+    const QString candidate = english.dir().filePath(QFileInfo(localized).fileName());
+    return localized != english.fileName() && QFileInfo::exists(candidate) ? candidate : path;
+}
+
 Result CustomFileManager::createDefaultTemplate()
 {
     return changeSettings([&] {
@@ -160,7 +176,8 @@ Result CustomFileManager::createDefaultTemplate()
         if (starts && !starts->isEmpty()) {
             record.setPageIndex(PageKind::Start, 0);
         } else if (!config.sampleLetterheadPath.isEmpty()) {
-            const ValueResult<int> imported = importPageInChange(StoreKey::TemplateFirst, config.sampleLetterheadPath, std::nullopt);
+            const ValueResult<int> imported =
+                importPageInChange(StoreKey::TemplateFirst, placeholderPageIn(config.sampleLetterheadPath), std::nullopt);
             if (imported)
                 record.setPageIndex(PageKind::Start, *imported.value);
         }
@@ -182,9 +199,9 @@ QString CustomFileManager::docFormatFor(const TemplateRecord& record) const
 QString CustomFileManager::changeLabel(bool created) const
 {
     const QString date = QLocale().toString(now().date(), QStringLiteral("dd.MM.yy"));
-    const QString prefix = created ? QCoreApplication::translate("CustomFileManager", "Created ")
-                                   : QCoreApplication::translate("CustomFileManager", "Updated ");
-    return prefix + date;
+    // Stored in English whatever the user's language: the files already out
+    // there hold it so, and the list translates it when it shows it.
+    return (created ? QStringLiteral("Created ") : QStringLiteral("Updated ")) + date;
 }
 
 } // namespace quillary

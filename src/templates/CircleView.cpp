@@ -118,13 +118,14 @@ void CircleView::chooseFile(bool checkPage, QWidget* window, int tag)
     if (checkPage) {
         const PageSize size = TaskManager::pageSize(path);
         if (TaskManager::pageFormat(size.width, size.height).formatCode == FormatUndefined) {
-            Ui::instance().alert(window, tr("Unknown Format"), tr("Supported Formats"));
+            Ui::instance().alert(window, tr("Unknown Format"), tr("Supported Formats"), AlertKind::Error);
             return;
         }
         if (TaskManager::hasWhiteBackground(path))
             Ui::instance().alert(window, tr("PDF with background"),
                                  tr("The content may not be displayed after printing because a white "
-                                    "background has been detected"));
+                                    "background has been detected"),
+                                 AlertKind::Warning);
     }
     if (slotContainer)
         slotContainer->showPage(path);

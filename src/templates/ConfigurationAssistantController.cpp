@@ -1,6 +1,7 @@
 #include "templates/ConfigurationAssistantController.h"
 #include "ui_ConfigurationAssistantController.h"
 
+#include "pdf/TaskManager.h"
 #include "platform/NotificationHub.h"
 #include "platform/Ui.h"
 #include "store/SharedData.h"
@@ -141,6 +142,7 @@ void ConfigurationAssistantController::viewDidLoad()
     EditingViews::configureButtonRef = configureButton;
     if (!current.isNew)
         loadPagesOfEditedTemplate();
+    openedSources = current.sources;
 
     // The guides' click catchers address the slot buttons by notification.
     connect(&NotificationHub::instance(), &NotificationHub::posted, this,
@@ -197,7 +199,7 @@ bool ConfigurationAssistantController::shouldPerformSegue(const QString& identif
         return true;
     const QString name = templateNameField->text().trimmed();
     if (name.isEmpty()) {
-        Ui::instance().alert(window(), tr("Enter name"), tr("Pls enter a name"));
+        Ui::instance().alert(window(), tr("Enter name"), tr("Pls enter a name"), AlertKind::Warning);
         return false;
     }
     // A second template of the same name could not be told apart from the
@@ -205,14 +207,91 @@ bool ConfigurationAssistantController::shouldPerformSegue(const QString& identif
     // name of another template.
     const bool takesAnotherName = current.isNew || name != current.editedName;
     if (takesAnotherName && sharedStore().templateExists(name)) {
-        Ui::instance().alert(window(), tr("Templatename exists"), tr("You have an template with the same name"));
+        Ui::instance().alert(window(), tr("Templatename exists"), tr("You have an template with the same name"),
+                             AlertKind::Warning);
         return false;
     }
     if (current.source(PageKind::Start).isEmpty()) {
-        Ui::instance().alert(window(), tr("Missing start page"), tr("You have to  include at least the home page"));
+        Ui::instance().alert(window(), tr("Missing start page"), tr("You have to  include at least the home page"),
+                             AlertKind::Warning);
         return false;
     }
+    // Saved as it stands, one letter would come out on two paper sizes.
+    if (const auto mismatch = formatMismatch()) {
+        const int tag = mismatch->kind == PageKind::Continuation ? 2 : 3;
+        const QString page = caption(tag);
+        if (!Ui::instance().confirm(window(), tr("The pages differ in paper format"),
+                                    tr("The start page is %1, but the %2 is %3. Letters made with this template "
+                                       "would mix paper formats.\n\nSave the template anyway?")
+                                        .arg(mismatch->startFormat, page, mismatch->otherFormat),
+                                    tr("Save anyway"), tr("Cancel")))
+            return false;
+    }
     return true;
+}
+
+bool ConfigurationAssistantController::hasUnsavedChanges() const
+{
+    const QString openedName = current.isNew ? QString() : current.editedName;
+    return templateNameField->text().trimmed() != openedName || current.sources != openedSources;
+}
+
+QString ConfigurationAssistantController::pageFile(PageKind kind) const
+{
+    const QString& source = current.source(kind);
+    if (source != SharedData::existing)
+        return source;
+    const auto record = sharedStore().templateNamed(current.editedName);
+    const auto index = record ? record->pageIndex(kind) : std::nullopt;
+    return index ? sharedStore().pagePath(kind, *index).value_or(QString()) : QString();
+}
+
+namespace {
+
+// "DIN A4", "US Letter" or the size in millimetres, and "landscape" where it is.
+QString formatName(const PageSize& size, const PageFormat& format)
+{
+    QString name;
+    if (format.formatCode == FormatA4)
+        name = ConfigurationAssistantController::tr("DIN A4");
+    else if (format.formatCode == FormatUSLetter)
+        name = ConfigurationAssistantController::tr("US Letter");
+    else
+        name = ConfigurationAssistantController::tr("%1 × %2 mm")
+                   .arg(qRound(size.width * 25.4 / 72))
+                   .arg(qRound(size.height * 25.4 / 72));
+    return format.landscape ? ConfigurationAssistantController::tr("%1 landscape").arg(name) : name;
+}
+
+} // namespace
+
+std::optional<ConfigurationAssistantController::FormatMismatch> ConfigurationAssistantController::formatMismatch() const
+{
+    const QString start = pageFile(PageKind::Start);
+    if (start.isEmpty())
+        return std::nullopt;
+    const PageSize startSize = TaskManager::pageSize(start);
+    // A page that cannot be read is the save's to report, by its name.
+    if (startSize.width <= 0 || startSize.height <= 0)
+        return std::nullopt;
+    const PageFormat startFormat = TaskManager::pageFormat(startSize.width, startSize.height);
+    for (PageKind kind : {PageKind::Continuation, PageKind::Terms}) {
+        const QString file = pageFile(kind);
+        if (file.isEmpty())
+            continue;
+        const PageSize size = TaskManager::pageSize(file);
+        if (size.width <= 0 || size.height <= 0)
+            continue;
+        const PageFormat format = TaskManager::pageFormat(size.width, size.height);
+        // The same sheet of paper, upright or turned, is the same format.
+        const bool sameNamedFormat = format.formatCode == startFormat.formatCode && format.formatCode != FormatUndefined;
+        auto near = [](int a, int b) { return qAbs(a - b) <= 1; };
+        const bool sameSize = (near(size.width, startSize.width) && near(size.height, startSize.height))
+                              || (near(size.width, startSize.height) && near(size.height, startSize.width));
+        if (!sameNamedFormat && !sameSize)
+            return FormatMismatch{kind, formatName(startSize, startFormat), formatName(size, format)};
+    }
+    return std::nullopt;
 }
 
 bool ConfigurationAssistantController::check()
@@ -221,6 +300,16 @@ bool ConfigurationAssistantController::check()
         return false;
     emit confirmed(edit());
     return true;
+}
+
+QList<QWidget*> ConfigurationAssistantController::tabChain() const
+{
+    QList<QWidget*> chain{templateNameField};
+    for (int tag = 1; tag <= 3; ++tag)
+        if (CircleView* button = slotButton(tag))
+            chain << button;
+    chain << ui->helpButton << configureButton;
+    return chain;
 }
 
 void ConfigurationAssistantController::playVideo()

@@ -14,7 +14,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
 #include <memory>
+#include <optional>
 
 class QAbstractButton;
 class QLabel;
@@ -53,11 +55,29 @@ public:
     // What the save procedure gets: the input as it stands.
     TemplateEdit edit() const;
 
+    // The name or a page differs from what the assistant opened with.
+    bool hasUnsavedChanges() const;
+    // The file a slot's page comes from: the chosen PDF, the stored page of
+    // the edited template ("existing"), or empty.
+    QString pageFile(PageKind kind) const;
+    // The first page whose paper format differs from the start page's, with
+    // both formats' names; nothing when they agree (or a page is missing).
+    struct FormatMismatch {
+        PageKind kind;
+        QString startFormat, otherFormat;
+    };
+    std::optional<FormatMismatch> formatMismatch() const;
+
     // The segue "check": validates the input (alerts on the first failing
     // check) and, when it passes, hands the edit on through confirmed().
     bool check();
-    // The validation alone, in its order: name, duplicate name, start page.
+    // The validation alone, in its order: name, duplicate name, start page,
+    // then (asking) pages of different paper formats.
     bool shouldPerformSegue(const QString& identifier);
+
+    // The keyboard stops in visual order: name, the three slot buttons,
+    // help, then the save button.
+    QList<QWidget*> tabChain() const;
 
     // Help: asks for the manual.
     void playVideo();
@@ -78,6 +98,8 @@ private:
 
     std::unique_ptr<::Ui::ConfigurationAssistantController> ui;
     TemplateEdit current;
+    // What the assistant showed when it opened, to tell edits from it.
+    std::array<QString, 3> openedSources;
     bool appeared = false;
 };
 

@@ -4,6 +4,7 @@
 #include "platform/CharacterPalette.h"
 #include "platform/NotificationHub.h"
 #include "platform/Storyboard.h"
+#include "platform/Ui.h"
 #include "store/SharedData.h"
 #include "templates/ConfigurationAssistantController.h"
 
@@ -45,6 +46,7 @@ MainViewController::MainViewController(QWidget* parent)
     listLayout->addWidget(list);
     // Set before the list first appears, which opens its first template.
     list->delegate = this;
+    connect(list, &TemplateViewController::rowsChanged, this, &MainViewController::updateTabOrder);
     connect(list, &TemplateViewController::imageClicked, this, [this] { imageEasterEggWithSender(list); });
 
     auto* configLayout = new QVBoxLayout(templateConfigView);
@@ -87,6 +89,29 @@ void MainViewController::templateViewControllerWithSelectedRowName(const QString
     replaceConfigurationAssistant(assistant);
 }
 
+bool MainViewController::templateViewControllerMayLeaveCurrentTemplate()
+{
+    savingOnLeave = false;
+    if (!current || !current->hasUnsavedChanges())
+        return true;
+    const QString name = current->templateNameField->text().trimmed();
+    const QString title = current->isNewTemplate() ? tr("Save the new template?")
+                                                   : tr("Save the changes to \"%1\"?").arg(current->editedName());
+    const QString text = name.isEmpty() ? tr("Your changes will be lost if you don't save them.")
+                                        : tr("Your changes to \"%1\" will be lost if you don't save them.").arg(name);
+    switch (Ui::instance().askToSave(window(), title, text)) {
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Save:
+        // The checks speak up if something is missing; otherwise it is saved.
+        savingOnLeave = current->check();
+        return false;
+    case SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
 void MainViewController::replaceConfigurationAssistant(ConfigurationAssistantController* assistant)
 {
     if (!assistant || assistant == current)
@@ -107,8 +132,18 @@ void MainViewController::replaceConfigurationAssistant(ConfigurationAssistantCon
         previous->setParent(nullptr);
         previous->deleteLater();
     }
+    updateTabOrder();
     if (isVisible())
         assistant->templateNameField->setFocus(Qt::OtherFocusReason);
+}
+
+void MainViewController::updateTabOrder()
+{
+    QList<QWidget*> chain = list->tabChain();
+    if (current)
+        chain += current->tabChain();
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void MainViewController::showEvent(QShowEvent* event)

@@ -54,6 +54,13 @@ public:
     // Opens a fresh assistant for the template (or a new one); whatever the
     // previous assistant held unconfirmed is discarded.
     void templateViewControllerWithSelectedRowName(const QString& name, bool isNewTemplate) override;
+    // Unsaved changes in the assistant: asks to save, discard or stay.
+    // True when the assistant may go (nothing unsaved, or discarded). Save
+    // hands the edit on to be saved and stays (the saved template opens anew).
+    bool templateViewControllerMayLeaveCurrentTemplate() override;
+    // The last answer to that question was "save" and the edit went on to
+    // be saved.
+    bool savingBeforeLeaving() const { return savingOnLeave; }
     // Shows assistant (the main view takes it) in the configuration area in
     // place of the current one, which goes away with its unconfirmed input.
     void replaceConfigurationAssistant(ConfigurationAssistantController* assistant);
@@ -82,6 +89,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Tab goes through the list, then the assistant, as they are seen.
+    void updateTabOrder();
     QWidget* ensureTourTip(int number);
     void showTourTip(int number);
     void hideTourTip(int number);
@@ -91,6 +100,7 @@ private:
     TemplateViewController* list = nullptr;
     QPointer<ConfigurationAssistantController> current;
     std::array<QPointer<QWidget>, 5> tourTips;
+    bool savingOnLeave = false;
 };
 
 } // namespace quillary

@@ -180,7 +180,8 @@ void TemplateImageViewContainer::dropEvent(QDropEvent* event)
     if (TaskManager::hasWhiteBackground(path))
         Ui::instance().alert(window(), tr("PDF with background"),
                              tr("The content may not be displayed after printing because a white background "
-                                "has been detected"));
+                                "has been detected"),
+                             AlertKind::Warning);
     filePath = path;
     showPage(path);
     NotificationHub::post(QStringLiteral("tourTrigger"));

@@ -8,7 +8,9 @@
 #include "store/CustomFileManager.h"
 #include "templates/PageThumbnails.h"
 #include "templates/TemplateImageView.h"
+#include "templates/TemplateListAccessibility.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFileInfo>
 #include <QFrame>
@@ -32,203 +34,6 @@ QString formatLabelFor(const QString& docFormat)
     if (code == 1)
         return TemplateViewController::tr("US Letter");
     return TemplateViewController::tr("Undefined");
-}
-
-// ---------------------------------------------------------------------------
-
-DesignableView::DesignableView(QWidget* parent)
-    : TemplateSelectionOverlay(parent)
-{
-    setBackgroundColor(Qt::transparent);
-    followPalette();
-}
-
-void DesignableView::followPalette()
-{
-    QColor hover = palette().color(QPalette::WindowText);
-    hover.setAlpha(14);
-    setHighlightColor(hover);
-}
-
-void DesignableView::changeEvent(QEvent* event)
-{
-    TemplateSelectionOverlay::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange)
-        followPalette();
-}
-
-void DesignableView::setBackgroundColor(const QColor& color)
-{
-    if (background == color)
-        return;
-    background = color;
-    update();
-}
-
-void DesignableView::paintEvent(QPaintEvent* event)
-{
-    TemplateSelectionOverlay::paintEvent(event);
-    QPainter painter(this);
-    if (background.alpha() > 0)
-        painter.fillRect(rect(), background);
-    // A hairline between rows.
-    painter.setPen(palette().color(QPalette::Midlight));
-    painter.drawLine(QPoint(12, height() - 1), QPoint(width() - 1, height() - 1));
-}
-
-// ---------------------------------------------------------------------------
-
-// The start page of a row, rendered when the row is first painted.
-class RowThumbnail : public QWidget {
-public:
-    explicit RowThumbnail(TemplateRowView* row)
-        : QWidget(row)
-        , row(row)
-    {
-        setFixedSize(78, 106);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QString path = row->startPage;
-        // Measured once per page shown, when the row is first painted.
-        if (!row->startPageSize) {
-            const PageSize size = TaskManager::pageSize(path.isEmpty() ? std::nullopt : std::optional(path));
-            row->startPageSize = size.width > 0 ? QSizeF(size.width, size.height) : QSizeF(595, 842);
-        }
-        const QSizeF page = *row->startPageSize;
-        const QRectF frame = QRectF(QPointF(), page.scaled(QSizeF(width() - 4, height() - 4), Qt::KeepAspectRatio))
-                                 .translated(2, 2);
-        const QRectF placed = frame.translated((width() - 4 - frame.width()) / 2, (height() - 4 - frame.height()) / 2);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0, 0, 0, 30));
-        painter.drawRect(placed.translated(0, 1.5));
-        painter.fillRect(placed, Qt::white);
-        const QImage image = PageThumbnails::instance().image(path, (placed.size() * devicePixelRatioF()).toSize());
-        if (!image.isNull())
-            painter.drawImage(placed, image);
-        else if (path.isEmpty()) {
-            painter.setPen(palette().color(QPalette::PlaceholderText));
-            painter.drawText(placed, Qt::AlignCenter, TemplateViewController::tr("No page"));
-        }
-        painter.setPen(QColor(157, 157, 157, 128));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(placed.adjusted(0.5, 0.5, -0.5, -0.5));
-    }
-
-private:
-    TemplateRowView* row;
-};
-
-TemplateRowView::TemplateRowView(TemplateViewController* list, QWidget* parent)
-    : DesignableView(parent)
-    , list(list)
-{
-    setFixedHeight(TemplateViewController::RowHeight);
-    setAttribute(Qt::WA_Hover);
-
-    thumbnail = new RowThumbnail(this);
-    nameLabel = new QLabel(this);
-    QFont nameFont = nameLabel->font();
-    nameFont.setBold(true);
-    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.15);
-    nameLabel->setFont(nameFont);
-    nameLabel->setTextFormat(Qt::PlainText);
-    dateLabel = new QLabel(this);
-    dateLabel->setForegroundRole(QPalette::PlaceholderText);
-    formatLabel = new QLabel(this);
-    formatLabel->setForegroundRole(QPalette::PlaceholderText);
-
-    active = new ActiveSwitch(this);
-    active->setToolTip(TemplateViewController::tr("Enabled templates are offered when you print"));
-    layer = new LayerSwitch(this);
-    layer->setToolTip(TemplateViewController::tr("On: the stationery lies behind the document's content.\n"
-                                                 "Off: it is drawn over the content."));
-    auto* activeCaption = new QLabel(TemplateViewController::tr("Enabled"), this);
-    auto* layerCaption = new QLabel(TemplateViewController::tr("Behind content"), this);
-    activeCaption->setBuddy(active);
-    layerCaption->setBuddy(layer);
-
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(2);
-    texts->addWidget(nameLabel);
-    texts->addWidget(dateLabel);
-    texts->addWidget(formatLabel);
-    texts->addStretch(1);
-    auto* switches = new QHBoxLayout;
-    switches->setSpacing(6);
-    switches->addWidget(active);
-    switches->addWidget(activeCaption);
-    switches->addSpacing(12);
-    switches->addWidget(layer);
-    switches->addWidget(layerCaption);
-    switches->addStretch(1);
-    texts->addLayout(switches);
-
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(14, 12, 14, 12);
-    layout->setSpacing(14);
-    layout->addWidget(thumbnail, 0, Qt::AlignVCenter);
-    layout->addLayout(texts, 1);
-
-    connect(active, &QAbstractButton::clicked, list, [this] { this->list->activateTemplateWithActiveSwitch(active); });
-    connect(layer, &QAbstractButton::clicked, list, [this] { this->list->switchLayerWithLayerBack(layer); });
-    connect(&PageThumbnails::instance(), &PageThumbnails::rendered, thumbnail, [this](const QString& path) {
-        if (path == startPage)
-            thumbnail->update();
-    });
-}
-
-void TemplateRowView::fill(int index, const TemplateRecord& record)
-{
-    row = index;
-    templateName = record.name;
-    const auto page = record.pageIndex(PageKind::Start);
-    const QString shown = page ? sharedStore().pagePath(PageKind::Start, *page).value_or(QString()) : QString();
-    if (shown != startPage)
-        startPageSize.reset();
-    startPage = shown;
-    elideName();
-    dateLabel->setText(record.lastActivityWithDate());
-    formatLabel->setText(formatLabelFor(record.docFormat()));
-    active->rowTag = index;
-    active->setChecked(record.isActive());
-    active->setAccessibleName(TemplateViewController::tr("Enable %1").arg(record.name));
-    layer->rowTag = index;
-    layer->setChecked(record.isOverlay());
-    layer->setAccessibleName(TemplateViewController::tr("Stationery behind content, %1").arg(record.name));
-    setAccessibleName(record.name);
-    thumbnail->setAccessibleName(TemplateViewController::tr("Start page of %1").arg(record.name));
-    thumbnail->update();
-}
-
-void TemplateRowView::elideName()
-{
-    const QFontMetrics metrics(nameLabel->font());
-    const int room = qMax(40, nameLabel->width());
-    const QString shown = metrics.elidedText(templateName, Qt::ElideRight, room);
-    nameLabel->setText(shown);
-    // A name too long for the row shows whole while the pointer rests on it.
-    nameLabel->setToolTip(shown == templateName ? QString() : templateName);
-}
-
-void TemplateRowView::resizeEvent(QResizeEvent* event)
-{
-    DesignableView::resizeEvent(event);
-    elideName();
-}
-
-void TemplateRowView::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton) {
-        list->setFocus(Qt::MouseFocusReason);
-        list->selectRow(row);
-    }
-    DesignableView::mousePressEvent(event);
 }
 
 // ---------------------------------------------------------------------------
@@ -261,7 +66,8 @@ TemplateViewController::TemplateViewController(QWidget* parent)
     scroll->setWidgetResizable(true);
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setAccessibleName(tr("Template list"));
-    rowsHost = new QWidget(scroll);
+    installTemplateListAccessibility();
+    rowsHost = new TemplateRowsHost(scroll);
     rowsHost->setBackgroundRole(QPalette::Base);
     rowsHost->setAutoFillBackground(true);
     rowsLayout = new QVBoxLayout(rowsHost);
@@ -349,6 +155,7 @@ void TemplateViewController::reloadData()
             }
     }
     const int n = numberOfRows();
+    const bool rowsCameOrWent = rows.size() != n;
     // Rows are reused: a change refills them instead of building them anew.
     while (rows.size() < n) {
         auto* row = new TemplateRowView(this, rowsHost);
@@ -369,6 +176,32 @@ void TemplateViewController::reloadData()
         highlight(i, shown == i);
     lastSelectedRow = qBound(0, lastSelectedRow, qMax(0, n - 1));
     updateEmptyState();
+    if (rowsCameOrWent)
+        emit rowsChanged();
+}
+
+QList<QWidget*> TemplateViewController::tabChain() const
+{
+    QList<QWidget*> chain{const_cast<TemplateViewController*>(this)};
+    for (TemplateRowView* row : rows)
+        chain << row->activeSwitch() << row->layerSwitch();
+    chain << addButton << deleteButton;
+    return chain;
+}
+
+void TemplateViewController::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    // The selected row shows the list's focus.
+    if (TemplateRowView* row = highlightedRow ? rowView(*highlightedRow) : nullptr)
+        row->update();
+}
+
+void TemplateViewController::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    if (TemplateRowView* row = highlightedRow ? rowView(*highlightedRow) : nullptr)
+        row->update();
 }
 
 void TemplateViewController::updateEmptyState()
@@ -384,9 +217,14 @@ void TemplateViewController::highlight(int row, bool on)
     TemplateRowView* view = rowView(row);
     if (!view)
         return;
-    QColor selected = palette().color(QPalette::Active, QPalette::Highlight);
-    selected.setAlpha(60);
-    view->setBackgroundColor(on ? selected : QColor(Qt::transparent));
+    const bool was = view->isSelected();
+    view->setSelected(on);
+    if (was != on && QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(view, changed);
+        QAccessible::updateAccessibility(&event);
+    }
     if (on)
         highlightedRow = row;
     else if (highlightedRow == row)
@@ -400,6 +238,11 @@ void TemplateViewController::tellDelegate(const QString& name, bool isNew)
         delegate->templateViewControllerWithSelectedRowName(name, isNew);
 }
 
+bool TemplateViewController::delegateMayLeave()
+{
+    return !delegate || delegate->templateViewControllerMayLeaveCurrentTemplate();
+}
+
 void TemplateViewController::selectRow(int row)
 {
     if (row < 0 || row >= numberOfRows())
@@ -407,6 +250,8 @@ void TemplateViewController::selectRow(int row)
     scroll->ensureWidgetVisible(rows[row], 0, 0);
     // Choosing the row already open keeps the assistant and what it holds.
     if (highlightedRow == row)
+        return;
+    if (!delegateMayLeave())
         return;
     if (highlightedRow)
         highlight(*highlightedRow, false);
@@ -446,6 +291,8 @@ void TemplateViewController::viewDidAppear()
 
 void TemplateViewController::addPatternWithSender(QObject*)
 {
+    if (!delegateMayLeave())
+        return;
     // The new template has no row yet: no row is shown selected meanwhile,
     // and a click on the row that was opens it again.
     if (highlightedRow)
@@ -466,7 +313,8 @@ void TemplateViewController::deletePatternWithSender(QObject*)
     if (!removed) {
         Ui::instance().alert(window(), tr("Template not deleted"),
                              tr("The template \"%1\" could not be deleted: %2")
-                                 .arg(name, FailureText::sentence(removed, {sharedStore().settingsPath()})));
+                                 .arg(name, FailureText::sentence(removed, {sharedStore().settingsPath()})),
+                             AlertKind::Error);
         reloadData();
         return;
     }
@@ -495,7 +343,8 @@ void TemplateViewController::storeSwitch(std::optional<int> row, const std::func
     if (!stored)
         Ui::instance().alert(window(), tr("Template not changed"),
                              tr("The template \"%1\" could not be changed: %2")
-                                 .arg(record.name, FailureText::sentence(stored, {sharedStore().settingsPath()})));
+                                 .arg(record.name, FailureText::sentence(stored, {sharedStore().settingsPath()})),
+                             AlertKind::Error);
     reloadData();
 }
 

@@ -6,9 +6,8 @@
 // templates through the store and shows, after every change, what the store
 // holds. It tells its delegate which template to open in the assistant.
 
-#include "controls/TemplateSelectionOverlay.h"
-#include "controls/ToggleSwitch.h"
 #include "store/TemplateRecord.h"
+#include "templates/TemplateRowView.h"
 
 #include <QList>
 #include <QPointer>
@@ -24,47 +23,14 @@ class QVBoxLayout;
 
 namespace quillary {
 
-class TemplateRowView;
-
 class TemplateViewControllerDelegate {
 public:
     virtual ~TemplateViewControllerDelegate() = default;
     // An empty name with isNewTemplate true asks for a new template.
     virtual void templateViewControllerWithSelectedRowName(const QString& name, bool isNewTemplate) = 0;
-};
-
-// The background of a row: lit while the pointer is on it, and in a settable
-// colour that shows the selection.
-class DesignableView : public TemplateSelectionOverlay {
-    Q_OBJECT
-public:
-    explicit DesignableView(QWidget* parent = nullptr);
-    void setBackgroundColor(const QColor& color);
-    QColor backgroundColor() const { return background; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
-private:
-    void followPalette();
-
-    QColor background = Qt::transparent;
-};
-
-// The switches of a row know the row they belong to.
-class ActiveSwitch : public ToggleSwitch {
-    Q_OBJECT
-public:
-    using ToggleSwitch::ToggleSwitch;
-    std::optional<int> rowTag;
-};
-
-class LayerSwitch : public ToggleSwitch {
-    Q_OBJECT
-public:
-    using ToggleSwitch::ToggleSwitch;
-    std::optional<int> rowTag;
+    // Asked before the list opens another template or a new one: false keeps
+    // the current one (the user chose to stay with unsaved changes).
+    virtual bool templateViewControllerMayLeaveCurrentTemplate() { return true; }
 };
 
 class TemplateViewController : public QWidget {
@@ -98,20 +64,29 @@ public:
     void activateTemplateWithActiveSwitch(ActiveSwitch* sender);
     void switchLayerWithLayerBack(LayerSwitch* sender);
 
+    // The list's keyboard stops in visual order: the list itself (arrow keys
+    // choose a row), each row's switches, then + and -.
+    QList<QWidget*> tabChain() const;
+
 signals:
     // The hidden counter image was clicked.
     void imageClicked();
+    // Rows came or went: the keyboard order needs them.
+    void rowsChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void viewDidAppear();
     void highlight(int row, bool on);
     void tellDelegate(const QString& name, bool isNew);
+    bool delegateMayLeave();
     // Stores a changed record of a row and reads the list back.
     void storeSwitch(std::optional<int> row, const std::function<void(TemplateRecord&)>& change);
     void updateEmptyState();
@@ -126,42 +101,6 @@ private:
     // The row drawn as selected, if any.
     std::optional<int> highlightedRow;
     bool appeared = false;
-};
-
-// One row of the list: thumbnail, texts and switches on a DesignableView.
-class TemplateRowView : public DesignableView {
-    Q_OBJECT
-public:
-    TemplateRowView(TemplateViewController* list, QWidget* parent);
-
-    void fill(int row, const TemplateRecord& record);
-    QString name() const { return templateName; }
-    ActiveSwitch* activeSwitch() const { return active; }
-    LayerSwitch* layerSwitch() const { return layer; }
-    QLabel* nameField() const { return nameLabel; }
-    QLabel* dateField() const { return dateLabel; }
-    QLabel* formatField() const { return formatLabel; }
-    QString thumbnailPath() const { return startPage; }
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    friend class RowThumbnail;
-    void elideName();
-
-    TemplateViewController* list;
-    int row = 0;
-    QString templateName;
-    QString startPage;
-    std::optional<QSizeF> startPageSize;
-    QWidget* thumbnail = nullptr;
-    QLabel* nameLabel = nullptr;
-    QLabel* dateLabel = nullptr;
-    QLabel* formatLabel = nullptr;
-    ActiveSwitch* active = nullptr;
-    LayerSwitch* layer = nullptr;
 };
 
 // The paper format a row shows for a stored "docFormat".

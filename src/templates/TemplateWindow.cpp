@@ -5,6 +5,7 @@
 #include "templates/ConfigurationAssistantController.h"
 #include "templates/MainViewController.h"
 
+#include <QCloseEvent>
 #include <QStackedWidget>
 
 namespace quillary {
@@ -26,6 +27,18 @@ void TemplateWindow::showInPlaceOfMainView(QWidget* screen)
 {
     pages->addWidget(screen);
     pages->setCurrentWidget(screen);
+}
+
+void TemplateWindow::closeEvent(QCloseEvent* event)
+{
+    // While the loading screen saves, the assistant's input is being stored.
+    if (pages->currentWidget() == main && !main->templateViewControllerMayLeaveCurrentTemplate()) {
+        // "Save": the loading screen stores the edit, then the window goes.
+        closeAfterSave = main->savingBeforeLeaving();
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void registerTemplateScenes()

@@ -162,11 +162,13 @@ private slots:
     }
     void cleanup()
     {
-        app.reset();
-        ui.reset();
+        // What a test left unsaved goes without a question.
+        ui->saveChoiceReplies.assign(16, SaveChoice::Discard);
         for (QWidget* widget : QApplication::topLevelWidgets())
             widget->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        app.reset();
+        ui.reset();
     }
 
     void splashThenANewTemplateWithThreePages()
@@ -203,6 +205,65 @@ private slots:
         QCOMPARE(ui->alerts(), QStringList());
     }
 
+    // Closing with unsaved changes and answering "save" stores them, then
+    // closes the window without opening a fresh one; "cancel" keeps both.
+    void closingWithUnsavedChangesSavesThemWhenAsked()
+    {
+        open();
+        QPointer<TemplateWindow> first = window();
+        assistant()->templateNameField->setText("Alpha 2");
+        ui->saveChoiceReplies = {SaveChoice::Cancel, SaveChoice::Save};
+        QVERIFY(!first->close());
+        QVERIFY(first->isVisible());
+        QCOMPARE(fixture::storedNames(), (QStringList{"Alpha", "Beta"}));
+        QVERIFY(!first->close()); // saving: the loading screen shows first
+        auto* screen = first->findChild<LoadingScreenViewController*>();
+        QVERIFY(screen && screen->isVisible());
+        for (int i = 0; i <= 6; ++i)
+            screen->paint();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(fixture::storedNames(), (QStringList{"Alpha 2", "Beta"}));
+        QVERIFY(!first || !first->isVisible());
+        for (QWidget* shown : QApplication::topLevelWidgets())
+            QVERIFY2(!qobject_cast<TemplateWindow*>(shown) || !shown->isVisible(), "a fresh window opened");
+        QCOMPARE(ui->callsOf("ask to save").size(), 2);
+    }
+
+    // A key the focused name field uses is the field's: no menu item takes
+    // it away. Whether the field uses a key is seen with the item disabled.
+    void noMenuKeyTakesWhatTheNameFieldUses()
+    {
+        open();
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+        QLineEdit* field = assistant()->templateNameField;
+        QStringList taken;
+        for (QAction* item : window()->menuBar()->findChildren<QAction*>()) {
+            const QKeySequence keys = item->shortcut();
+            // The keys of these two are being moved elsewhere.
+            if (keys.isEmpty() || item->text() == tr("Delete printer") || item->text() == tr("Search updates"))
+                continue;
+            auto press = [&] {
+                field->setText("Alpha Beta");
+                field->setCursorPosition(5);
+                field->setFocus();
+                QSignalSpy fired(item, &QAction::triggered);
+                QTest::keySequence(field, keys);
+                return std::pair{field->text() + '|' + QString::number(field->cursorPosition()) + '|'
+                                     + field->selectedText(),
+                                 fired.count()};
+            };
+            item->setEnabled(false);
+            const auto [alone, unused] = press();
+            item->setEnabled(true);
+            const auto [withItem, fired] = press();
+            const bool fieldUsesIt = alone != QStringLiteral("Alpha Beta|5|");
+            if (fieldUsesIt && (fired > 0 || withItem != alone))
+                taken << item->text() + ' ' + keys.toString();
+        }
+        QVERIFY2(taken.isEmpty(), qPrintable(taken.join(", ")));
+    }
+
     void editingStoresWhatTheSlotsHold_data()
     {
         // Alpha: start page (A4) and continuation page, no terms page.
@@ -233,6 +294,8 @@ private slots:
                 QVERIFY(fixture::drop(assistant()->slotContainer(tag), pdf("letter", {612, 792})));
         }
         assistant()->templateNameField->setText(row.name);
+        // A US Letter page in this DIN A4 template: saved anyway when asked.
+        ui->confirmReplies = {true};
         QVERIFY(save());
 
         QCOMPARE(ui->alerts(), QStringList());

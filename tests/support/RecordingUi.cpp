@@ -35,9 +35,20 @@ QStringList RecordingUi::alerts() const
     return result;
 }
 
-void RecordingUi::alert(QWidget*, const QString& title, const QString& text)
+void RecordingUi::alert(QWidget*, const QString& title, const QString& text, quillary::AlertKind kind)
 {
-    calls << Call{QStringLiteral("alert"), title, text, {}};
+    static const char* const levels[] = {"information", "warning", "error"};
+    calls << Call{QStringLiteral("alert"), title, text, {}, QLatin1String(levels[int(kind)])};
+}
+
+quillary::SaveChoice RecordingUi::askToSave(QWidget*, const QString& title, const QString& text)
+{
+    calls << Call{QStringLiteral("ask to save"), title, text, {}};
+    if (saveChoiceReplies.empty())
+        return quillary::SaveChoice::Cancel;
+    const quillary::SaveChoice reply = saveChoiceReplies.front();
+    saveChoiceReplies.pop_front();
+    return reply;
 }
 
 bool RecordingUi::confirm(QWidget*, const QString& title, const QString& text, const QString& acceptLabel,

@@ -19,12 +19,14 @@
 class RecordingUi : public quillary::Ui {
 public:
     struct Call {
-        // "alert", "confirm", "open panel", "save panel", "print dialog",
+        // "alert", "confirm", "ask to save", "open panel", "save panel", "print dialog",
         // "open file", "mail", "start", "exit"
         QString kind;
         QString title;       // alert/confirm title, open panel title, proposed save name
         QString text;        // alert/confirm text
         QStringList arguments; // confirm buttons, open panel suffixes, file or program and arguments, exit status
+        // An alert's kind: "information", "warning", "error".
+        QString level = {};
     };
 
     RecordingUi();
@@ -34,6 +36,8 @@ public:
 
     // --- the script ---
     std::deque<bool> confirmReplies;
+    // Answers to "save your changes first?"; none left: the user stays.
+    std::deque<quillary::SaveChoice> saveChoiceReplies;
     std::deque<std::optional<QString>> openReplies;
     // Gets the accessory (to tick its boxes and fill its fields as a user
     // would) and answers with the chosen path or nothing (cancel).
@@ -54,9 +58,11 @@ public:
     QStringList alerts() const;
     void clear() { calls.clear(); exitStatus.reset(); }
 
-    void alert(QWidget* parent, const QString& title, const QString& text) override;
+    void alert(QWidget* parent, const QString& title, const QString& text,
+               quillary::AlertKind kind = quillary::AlertKind::Information) override;
     bool confirm(QWidget* parent, const QString& title, const QString& text, const QString& acceptLabel,
                  const QString& cancelLabel) override;
+    quillary::SaveChoice askToSave(QWidget* parent, const QString& title, const QString& text) override;
     std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& title,
                                             const QStringList& suffixes) override;
     std::optional<QString> chooseSaveFile(QWidget* parent, const QString& proposedName,

@@ -258,7 +258,8 @@ private slots:
         show({{"Letterhead", pdf("a4")}, {"Invoice", pdf("letter", {612, 792})}, {"Plain", {}}, {"T4", pdf("a4")}});
         QCOMPARE(rowNames(), (QStringList{"Letterhead", "Invoice", "Plain", "T4"}));
         QCOMPARE(highlighted(), QList<int>{0});
-        QCOMPARE(list->rowView(1)->dateField()->text(), QStringLiteral("Created 05.12.26"));
+        // Stored as "Created 05.12.26", shown in the locale's date format (C here).
+        QCOMPARE(list->rowView(1)->dateField()->text(), QStringLiteral("Created on 5 Dec 2026"));
         QCOMPARE(list->rowView(1)->activeSwitch()->accessibleName(), QStringLiteral("Enable Invoice"));
         QCOMPARE(list->rowView(0)->thumbnailPath(), fixture::storedPage("Letterhead", PageKind::Start));
         const QList<std::pair<QString, QString>> labels{{"0", "DIN A4"},     {"1", "US Letter"}, {"2", "Undefined"},
@@ -526,6 +527,8 @@ private slots:
 
     void everyChoiceOpensAFreshAssistantThatKeepsItsTemplate()
     {
+        RecordingUi ui;
+        ui.saveChoiceReplies = {SaveChoice::Discard}; // the unconfirmed edit below
         MainViewController* main = openMain();
         QCOMPARE(main->childViewControllers().size(), 2);
         QCOMPARE(main->childViewControllers().first(), main->templateList());
