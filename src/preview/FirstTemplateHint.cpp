@@ -4,7 +4,9 @@
 #include "store/CustomFileManager.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QHBoxLayout>
@@ -63,8 +65,18 @@ bool hasOnlyTheSampleTemplate(const CustomFileManager& store)
     const std::optional<QString> page = start ? store.pagePath(PageKind::Start, *start) : std::nullopt;
     if (!page)
         return false;
-    const std::optional<std::string> sample = pageDrawing(store.sampleLetterheadPath());
-    return sample && pageDrawing(*page) == sample;
+    const std::optional<std::string> drawn = pageDrawing(*page);
+    if (!drawn)
+        return false;
+    // The sample in any of its languages: the English page and its
+    // translations beside it ("sample-letterhead_de.pdf").
+    const QFileInfo english(store.sampleLetterheadPath());
+    const QDir folder = english.dir();
+    for (const QString& name : folder.entryList({english.completeBaseName() + QStringLiteral("*.pdf")}, QDir::Files)) {
+        if (pageDrawing(folder.filePath(name)) == drawn)
+            return true;
+    }
+    return false;
 }
 
 QWidget* makeFirstTemplateHint(const CustomFileManager& store, QWidget* parent)

@@ -20,7 +20,7 @@ namespace {
 // What the store holds besides (or instead of) the template Quillary made:
 // "" nothing; "another": a second template; "own start": the sample's start
 // page replaced by another file; "terms": the sample with a terms page too;
-// "gone": no template at all.
+// "gone": no template at all; "german": the sample's German page.
 struct HintRow {
     QString change;
     bool hint;
@@ -40,6 +40,7 @@ private slots:
     {
         pdfchecks::table<HintRow>({
             {"only the template Quillary made", {"", true}},
+            {"the template Quillary made, in German", {"german", true}},
             {"a second template of the user's", {"another", false}},
             {"the sample's start page replaced", {"own start", false}},
             {"the sample with a terms page", {"terms", false}},
@@ -65,6 +66,14 @@ private slots:
         }
         if (row.change == "gone")
             setTemplates({});
+        if (row.change == "german") {
+            const QFileInfo english(sharedStore().sampleLetterheadPath());
+            const auto german = sharedStore().importPage(
+                quillary::StoreKey::TemplateFirst, english.dir().filePath(english.completeBaseName() + "_de.pdf"));
+            QVERIFY2(german.ok(), qPrintable(german.error));
+            sample.setPageIndex(PageKind::Start, *german.value);
+            QVERIFY(sharedStore().updateTemplate(sample).ok());
+        }
 
         QCOMPARE(quillary::hasOnlyTheSampleTemplate(sharedStore()), row.hint);
         RecordingUi ui;
