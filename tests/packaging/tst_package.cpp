@@ -90,6 +90,8 @@ private slots:
             {"usr/share/doc/quillary/README.md", 0644},
             // Every user's session starts the print agent from the first login on.
             {"etc/xdg/autostart/" + appId + "-agent.desktop", 0644},
+            // The spool's limits, for the administrator to change.
+            {"etc/quillary/spool.conf", 0644},
         };
         for (const int size : {16, 22, 24, 32, 48, 64, 128, 256, 512})
             expected.insert(QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(appId), 0644);
