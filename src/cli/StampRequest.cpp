@@ -335,6 +335,11 @@ Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, c
     if (offsets.firstPage.isNull() && offsets.continuation.isNull() && !plan.record) {
         request.documentFormat = MergeRequest::FormatOfDocument;
     } else {
+        // The document is read before its format counts: a file that is no
+        // PDF, is locked or has no page says so, and nothing else.
+        const ValueResult<PageSize> read = TaskManager::readDocument(documentPath);
+        if (!read)
+            return fail(ExitFailure, read.error, read.code);
         const PageSize documentSize = TaskManager::pageSize(documentPath);
         request.documentFormat = TaskManager::pageFormat(documentSize.width, documentSize.height).formatCode;
         if (auto refused = checkOffsets(offsets, outputSize(request.documentFormat, documentSize)))

@@ -57,9 +57,10 @@ Result stopped(const QString& what)
 }
 
 // Opens a document whose pages are drawn; one without pages is refused.
-std::shared_ptr<PdfSource> openDocument(const QString& path, Result* error)
+std::shared_ptr<PdfSource> openDocument(const QString& path, Result* error, const QString& password,
+                                        PdfSource::Pages which = PdfSource::Pages::All)
 {
-    auto source = PdfSource::open(path, error);
+    auto source = PdfSource::open(path, error, which, password);
     if (source && source->pageCount() == 0) {
         *error = Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the document has no pages").arg(path));
         return nullptr;
@@ -95,7 +96,7 @@ ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, co
     if (control.stopped())
         return stopped(outputName);
     Result error;
-    auto document = openDocument(request.documentPath, &error);
+    auto document = openDocument(request.documentPath, &error, request.documentPassword);
     if (!document)
         return error;
 
@@ -195,7 +196,8 @@ Result TaskManager::mergeSinglePage(const SinglePageRequest& request)
     if (!QFileInfo::exists(request.documentPath))
         return noSuchFile(request.documentPath);
     Result error;
-    auto document = openDocument(request.documentPath, &error);
+    // Page 1 alone: a long document costs what a one-page one costs.
+    auto document = openDocument(request.documentPath, &error, request.documentPassword, PdfSource::Pages::FirstOnly);
     if (!document)
         return error;
 
@@ -219,12 +221,12 @@ Result TaskManager::mergeSinglePage(const SinglePageRequest& request)
 }
 
 Result TaskManager::extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
-                                std::uint8_t documentFormat)
+                                std::uint8_t documentFormat, const QString& documentPassword)
 {
     if (!QFileInfo::exists(documentPath))
         return noSuchFile(documentPath);
     Result error;
-    auto document = PdfSource::open(documentPath, &error);
+    auto document = PdfSource::open(documentPath, &error, PdfSource::Pages::All, documentPassword);
     if (!document)
         return error;
     if (pageIndex < 0 || pageIndex >= document->pageCount())
@@ -234,6 +236,21 @@ Result TaskManager::extractPage(const QString& documentPath, int pageIndex, cons
     context.drawPage(document, pageIndex);
     context.endPage();
     return context.close();
+}
+
+ValueResult<PageSize> TaskManager::readDocument(const QString& path, const QString& password)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return noSuchFile(path);
+    if (!info.isFile())
+        return Result::failure(ErrorCode::NotAFile, QStringLiteral("%1: not a file").arg(path));
+    Result error;
+    auto document = openDocument(path, &error, password, PdfSource::Pages::FirstOnly);
+    if (!document)
+        return error;
+    const QRectF box = document->mediaBox(0);
+    return ValueResult<PageSize>::of({int(std::lround(box.width())), int(std::lround(box.height()))});
 }
 
 } // namespace quillary

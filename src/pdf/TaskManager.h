@@ -46,6 +46,7 @@ class StationeryCache;
 // x and y. A merge reads nothing else.
 struct MergeRequest {
     QString documentPath;
+    QString documentPassword; // opens a protected document; empty: none
     QString outputPath;       // created or replaced; not used by mergeToBytes
     std::optional<QString> startPagePath;
     std::optional<QString> continuationPagePath;
@@ -90,6 +91,7 @@ struct MergeControl {
 // The one-page merge of the offset editor's preview.
 struct SinglePageRequest {
     QString documentPath;   // a PDF whose page 1 is used
+    QString documentPassword; // opens a protected document; empty: none
     QString outputPath;
     QString stationeryPath; // may be empty: no stationery
     bool stationeryIsOverlay = false;
@@ -173,7 +175,15 @@ public:
     // at outputPath (a scratch path the caller got from the store and deletes),
     // drawn unmoved, no document information.
     static Result extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
-                              std::uint8_t documentFormat);
+                              std::uint8_t documentFormat, const QString& documentPassword = {});
+
+    // What a window must know of a document before it offers anything: that
+    // it exists, is a file, can be read as a PDF, opens (with password, when
+    // one is given) and has a page; then page 1's media box, rounded as
+    // pageSize rounds it. Reads only what page 1 needs, however long the
+    // file. Fails with NotFound, NotAFile, Unreadable, Damaged,
+    // PasswordProtected (no password or a wrong one) or NoPages.
+    static ValueResult<PageSize> readDocument(const QString& path, const QString& password = {});
 
     // Copies page 1 of source into a one-page file at destination (vector
     // content kept, media box of the source page, nothing but what is drawn).
