@@ -4,6 +4,7 @@
 #include "platform/Storyboard.h"
 #include "platform/Ui.h"
 #include "preview/PreviewController.h"
+#include "printer/agent/PrintAgent.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,6 +49,7 @@ void AppController::buildServiceWindow()
 void AppController::buildServiceMenu()
 {
     previewController = new PreviewController(path, mainWindow.get());
+    previewController->jobTitle = printer::printJobTitle(path);
     mainWindow->setCentralWidget(previewController);
 
     QMenuBar* bar = mainWindow->menuBar();

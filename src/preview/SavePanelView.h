@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 namespace quillary {
@@ -23,6 +24,13 @@ public:
     SaveOptionsMap collectOptions();
     SaveOptionsMap dic;
 
+    // What is wrong with the passwords as they stand (the writer's own
+    // preparation and rules), said beside the field at fault; empty when
+    // they can be used. Kept up to date as the user types; the panel's
+    // "acceptable" property follows it, and a save dialog does not close
+    // while it is false.
+    QString passwordProblem() const { return problem; }
+
     QLineEdit* passwordField;
     QCheckBox* pwBox;          // on: the file opens only with the password
     QCheckBox* allowPrintBox;  // on: printing and copying NOT allowed
@@ -31,6 +39,12 @@ public:
     QLineEdit* pdfAuthor;
     QCheckBox* openPDFBox;     // open the saved file afterwards
     QCheckBox* openMailBox;    // attach it to a new mail afterwards
+    QLabel* userProblem;       // beside passwordField
+    QLabel* ownerProblem;      // beside passwordfieldowner
+
+private:
+    void checkPasswords();
+    QString problem;
 };
 
 } // namespace quillary

@@ -19,6 +19,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 class QProcess;
 
 namespace quillary::printer {
@@ -76,6 +78,12 @@ private:
 // The user's spool folder: <root>/<user name>, the root from
 // QUILLARY_SPOOL_ROOT when set, else the built-in one.
 QString userSpoolFolder();
+
+// The title the printing program gave a job, read back from the name the
+// backend gave its file ("42-Invoice March.pdf" gives "Invoice March"):
+// nothing for a file outside the user's spool folder, or for a job whose
+// title was unusable ("document").
+std::optional<QString> printJobTitle(const QString& jobFile);
 
 // Complete job files of a folder, oldest first (by the time they were
 // completed, then by job number).
