@@ -46,7 +46,6 @@ class StationeryCache;
 // x and y. A merge reads nothing else.
 struct MergeRequest {
     QString documentPath;
-    QString documentPassword; // opens a protected document; empty: none
     QString outputPath;       // created or replaced; not used by mergeToBytes
     std::optional<QString> startPagePath;
     std::optional<QString> continuationPagePath;
@@ -74,6 +73,7 @@ struct MergeRequest {
     // A fixed file identifier instead of a fresh one, so that equal requests
     // give byte-identical files (for tests).
     bool staticId = false;
+    QString documentPassword; // opens a protected document; empty: none
 };
 
 // How a running merge is watched and stopped, from another thread. Both
@@ -91,13 +91,13 @@ struct MergeControl {
 // The one-page merge of the offset editor's preview.
 struct SinglePageRequest {
     QString documentPath;   // a PDF whose page 1 is used
-    QString documentPassword; // opens a protected document; empty: none
     QString outputPath;
     QString stationeryPath; // may be empty: no stationery
     bool stationeryIsOverlay = false;
     double offsetX = 0;
     double offsetY = 0;
     std::uint8_t documentFormat = FormatUndefined;
+    QString documentPassword; // opens a protected document; empty: none
 };
 
 
