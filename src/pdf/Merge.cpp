@@ -209,7 +209,9 @@ Result TaskManager::mergeSinglePage(const SinglePageRequest& request)
             stationery.reset();
     }
 
-    PdfContext context(request.outputPath, outputBox(*document, request.documentFormat), document);
+    // A new file that takes page 1 alone: one built inside the document
+    // would write the rest of a long document along with it.
+    PdfContext context(request.outputPath, outputBox(*document, request.documentFormat));
     context.beginPage();
     if (stationery && !request.stationeryIsOverlay)
         context.drawPage(stationery, 0);

@@ -38,8 +38,8 @@ PreviewController::PreviewController(const QString& documentPath, QWidget* paren
     , path(documentPath)
     , previewPages(std::make_unique<PreviewPages>())
 {
-    // The first page and the whole document of a rebuild are merged side by
-    // side; saving and printing queue behind them.
+    // A rebuild merges on one worker; a newer one starts beside an older one
+    // that is still stopping, and saving and printing queue behind them.
     engine.setMaxThreadCount(2);
     printer.setMaxThreadCount(1);
 

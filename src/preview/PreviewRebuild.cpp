@@ -72,8 +72,9 @@ void PreviewController::startRebuild(const QString& key, bool overlay, bool keep
     problem.clear();
     updateState();
 
-    // Two merges side by side: the first page alone, on screen long before a
-    // long document is merged whole, and the whole document.
+    // The first page alone, on screen long before a long document is merged
+    // whole, then the whole document. One after the other on one worker: run
+    // side by side, the whole merge took the processor the first page needed.
     engine.start([this, job] {
         QByteArray bytes;
         const auto& r = job->request;
@@ -94,8 +95,7 @@ void PreviewController::startRebuild(const QString& key, bool overlay, bool keep
         }
         QMetaObject::invokeMethod(
             this, [this, job, bytes] { firstPageMerged(job, bytes); }, Qt::QueuedConnection);
-    });
-    engine.start([this, job] {
+
         const MergeControl control{&job->stop, {}};
         auto whole = job->stop ? ValueResult<QByteArray>(Result::failure(ErrorCode::Cancelled, {}))
                                : TaskManager::mergeToBytes(job->request, control);
