@@ -589,6 +589,33 @@ Die Vorlage trotzdem speichern?</translation>
     </message>
 </context>
 <context>
+    <name>quillary::DocumentPasswordPanel</name>
+    <message>
+        <source>Document password</source>
+        <translation>Dokumentpasswort</translation>
+    </message>
+    <message>
+        <source>Password of the document</source>
+        <translation>Passwort des Dokuments</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Open the document</source>
+        <translation>Dokument öffnen</translation>
+    </message>
+    <message>
+        <source>Password problem</source>
+        <translation>Problem mit dem Passwort</translation>
+    </message>
+    <message>
+        <source>“%1” is protected by a password. Enter it to open the document:</source>
+        <translation>„%1“ ist mit einem Passwort geschützt. Geben Sie es ein, um das Dokument zu öffnen:</translation>
+    </message>
+</context>
+<context>
     <name>quillary::DummyActionGetter</name>
     <message>
         <source>Choose the %1</source>
@@ -993,16 +1020,36 @@ quillary-stamp -t &quot;Meine Vorlage&quot; --output-dir gestempelt *.pdf&lt;/pr
         <translation>Das Dokument wurde gespeichert</translation>
     </message>
     <message>
-        <source>%1 could not be opened.</source>
-        <translation>%1 konnte nicht geöffnet werden.</translation>
-    </message>
-    <message>
         <source>No mail program could be started. The document is saved as %1.</source>
         <translation>Es konnte kein E-Mail-Programm gestartet werden. Das Dokument ist als %1 gespeichert.</translation>
     </message>
     <message>
         <source>The document was not printed</source>
         <translation>Das Dokument wurde nicht gedruckt</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Hinweis</translation>
+    </message>
+    <message>
+        <source>That password does not open the document. Try again.</source>
+        <translation>Dieses Passwort öffnet das Dokument nicht. Versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>No program other than Quillary is set up to open PDF files. The document is saved as %1.</source>
+        <translation>Außer Quillary ist kein Programm zum Öffnen von PDF-Dateien eingerichtet. Das Dokument ist gespeichert als %1.</translation>
+    </message>
+    <message>
+        <source>another size</source>
+        <translation>ein anderes Format</translation>
+    </message>
+    <message>
+        <source>neither DIN A4 nor US Letter</source>
+        <translation>weder DIN A4 noch US Letter</translation>
+    </message>
+    <message>
+        <source>“%1” is made for %2, this document is %3: the stationery will be cut or shifted.</source>
+        <translation>„%1“ ist für %2 gemacht, dieses Dokument ist %3: Das Briefpapier wird abgeschnitten oder verschoben.</translation>
     </message>
 </context>
 <context>
@@ -1073,6 +1120,34 @@ quillary-stamp -t &quot;Meine Vorlage&quot; --output-dir gestempelt *.pdf&lt;/pr
     <message>
         <source>This invoice will no longer be a valid PDF/A e-invoice: %1</source>
         <translation>Diese Rechnung ist danach keine gültige PDF/A-E-Rechnung mehr: %1</translation>
+    </message>
+    <message>
+        <source>Enter a password, or turn the protection off.</source>
+        <translation>Geben Sie ein Passwort ein oder schalten Sie den Schutz aus.</translation>
+    </message>
+    <message>
+        <source>A password cannot hold control characters or other invisible codes.</source>
+        <translation>Ein Passwort darf keine Steuerzeichen oder andere unsichtbare Zeichen enthalten.</translation>
+    </message>
+    <message>
+        <source>A password cannot mix right-to-left and left-to-right text.</source>
+        <translation>Ein Passwort darf nicht Text von rechts nach links und von links nach rechts mischen.</translation>
+    </message>
+    <message>
+        <source>This password holds only characters that are left out.</source>
+        <translation>Dieses Passwort besteht nur aus Zeichen, die weggelassen werden.</translation>
+    </message>
+    <message>
+        <source>This password is too long: at most %1 bytes are kept.</source>
+        <translation>Dieses Passwort ist zu lang: Höchstens %1 Bytes werden behalten.</translation>
+    </message>
+    <message>
+        <source>The owner password must differ from the password.</source>
+        <translation>Das Eigentümerpasswort muss sich vom Passwort unterscheiden.</translation>
+    </message>
+    <message>
+        <source>This password cannot be used.</source>
+        <translation>Dieses Passwort kann nicht verwendet werden.</translation>
     </message>
 </context>
 <context>

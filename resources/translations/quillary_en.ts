@@ -589,6 +589,33 @@ Save the template anyway?</translation>
     </message>
 </context>
 <context>
+    <name>quillary::DocumentPasswordPanel</name>
+    <message>
+        <source>Document password</source>
+        <translation>Document password</translation>
+    </message>
+    <message>
+        <source>Password of the document</source>
+        <translation>Password of the document</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Open the document</source>
+        <translation>Open the document</translation>
+    </message>
+    <message>
+        <source>Password problem</source>
+        <translation>Password problem</translation>
+    </message>
+    <message>
+        <source>“%1” is protected by a password. Enter it to open the document:</source>
+        <translation>“%1” is protected by a password. Enter it to open the document:</translation>
+    </message>
+</context>
+<context>
     <name>quillary::DummyActionGetter</name>
     <message>
         <source>Choose the %1</source>
@@ -993,16 +1020,36 @@ quillary-stamp -t &quot;My template&quot; --output-dir stamped *.pdf&lt;/pre&gt;
         <translation>The document was saved</translation>
     </message>
     <message>
-        <source>%1 could not be opened.</source>
-        <translation>%1 could not be opened.</translation>
-    </message>
-    <message>
         <source>No mail program could be started. The document is saved as %1.</source>
         <translation>No mail program could be started. The document is saved as %1.</translation>
     </message>
     <message>
         <source>The document was not printed</source>
         <translation>The document was not printed</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>That password does not open the document. Try again.</source>
+        <translation>That password does not open the document. Try again.</translation>
+    </message>
+    <message>
+        <source>No program other than Quillary is set up to open PDF files. The document is saved as %1.</source>
+        <translation>No program other than Quillary is set up to open PDF files. The document is saved as %1.</translation>
+    </message>
+    <message>
+        <source>another size</source>
+        <translation>another size</translation>
+    </message>
+    <message>
+        <source>neither DIN A4 nor US Letter</source>
+        <translation>neither DIN A4 nor US Letter</translation>
+    </message>
+    <message>
+        <source>“%1” is made for %2, this document is %3: the stationery will be cut or shifted.</source>
+        <translation>“%1” is made for %2, this document is %3: the stationery will be cut or shifted.</translation>
     </message>
 </context>
 <context>
@@ -1073,6 +1120,34 @@ quillary-stamp -t &quot;My template&quot; --output-dir stamped *.pdf&lt;/pre&gt;
     <message>
         <source>This invoice will no longer be a valid PDF/A e-invoice: %1</source>
         <translation>This invoice will no longer be a valid PDF/A e-invoice: %1</translation>
+    </message>
+    <message>
+        <source>Enter a password, or turn the protection off.</source>
+        <translation>Enter a password, or turn the protection off.</translation>
+    </message>
+    <message>
+        <source>A password cannot hold control characters or other invisible codes.</source>
+        <translation>A password cannot hold control characters or other invisible codes.</translation>
+    </message>
+    <message>
+        <source>A password cannot mix right-to-left and left-to-right text.</source>
+        <translation>A password cannot mix right-to-left and left-to-right text.</translation>
+    </message>
+    <message>
+        <source>This password holds only characters that are left out.</source>
+        <translation>This password holds only characters that are left out.</translation>
+    </message>
+    <message>
+        <source>This password is too long: at most %1 bytes are kept.</source>
+        <translation>This password is too long: at most %1 bytes are kept.</translation>
+    </message>
+    <message>
+        <source>The owner password must differ from the password.</source>
+        <translation>The owner password must differ from the password.</translation>
+    </message>
+    <message>
+        <source>This password cannot be used.</source>
+        <translation>This password cannot be used.</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include "preview/FirstTemplateHint.h"
 #include "preview/PreviewController.h"
 #include "store/CustomFileManager.h"
+#include "printer/agent/PrintAgent.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,6 +52,7 @@ void AppController::buildServiceWindow()
 void AppController::buildServiceMenu()
 {
     previewController = new PreviewController(path, mainWindow.get());
+    previewController->jobTitle = printer::printJobTitle(path);
     mainWindow->setCentralWidget(previewController);
     // Below the preview, while the user has no template of their own.
     if (QWidget* hint = makeFirstTemplateHint(sharedStore(), mainWindow.get())) {

@@ -339,6 +339,12 @@ Resolution resolveDocument(const StampPlan& plan, const QString& documentPath, c
     if (offsets.firstPage.isNull() && offsets.continuation.isNull() && !plan.record) {
         request.documentFormat = MergeRequest::FormatOfDocument;
     } else {
+        // The document is read before its format counts: a file that is no
+        // PDF, is locked or has no page says so, and nothing else.
+        const QString read = readFrom.isEmpty() ? documentPath : readFrom;
+        const ValueResult<PageSize> opened = TaskManager::readDocument(read);
+        if (!opened)
+            return fail(ExitFailure, QString(opened.error).replace(read, documentPath), opened.code);
         PageSize documentSize = TaskManager::pageSize(documentPath);
         if (!readFrom.isEmpty() && QFileInfo(documentPath).suffix() == QLatin1String("pdf")) {
             // Measured in the file read, as pageSize measures by name.

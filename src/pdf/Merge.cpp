@@ -79,9 +79,10 @@ auto guarded(const QString& documentPath, Operation&& operation) -> decltype(ope
 }
 
 // Opens a document whose pages are drawn; one without pages is refused.
-std::shared_ptr<PdfSource> openDocument(const QString& path, Result* error)
+std::shared_ptr<PdfSource> openDocument(const QString& path, Result* error, const QString& password,
+                                        PdfSource::Pages which = PdfSource::Pages::All)
 {
-    auto source = PdfSource::open(path, error);
+    auto source = PdfSource::open(path, error, which, password);
     if (source && source->pageCount() == 0) {
         *error = Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the document has no pages").arg(path));
         return nullptr;
@@ -121,7 +122,7 @@ ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, co
     if (control.stopped())
         return stopped(outputName);
     Result error;
-    auto document = openDocument(request.documentPath, &error);
+    auto document = openDocument(request.documentPath, &error, request.documentPassword);
     if (!document)
         return error;
 
@@ -225,7 +226,8 @@ Result mergeSinglePageUnguarded(const SinglePageRequest& request)
     if (!QFileInfo::exists(request.documentPath))
         return noSuchFile(request.documentPath);
     Result error;
-    auto document = openDocument(request.documentPath, &error);
+    // Page 1 alone: a long document costs what a one-page one costs.
+    auto document = openDocument(request.documentPath, &error, request.documentPassword, PdfSource::Pages::FirstOnly);
     if (!document)
         return error;
 
@@ -237,7 +239,9 @@ Result mergeSinglePageUnguarded(const SinglePageRequest& request)
             stationery.reset();
     }
 
-    PdfContext context(request.outputPath, outputBox(*document, request.documentFormat), document);
+    // A new file that takes page 1 alone: one built inside the document
+    // would write the rest of a long document along with it.
+    PdfContext context(request.outputPath, outputBox(*document, request.documentFormat));
     context.beginPage();
     if (stationery && !request.stationeryIsOverlay)
         context.drawPage(stationery, 0);
@@ -249,12 +253,12 @@ Result mergeSinglePageUnguarded(const SinglePageRequest& request)
 }
 
 Result extractPageUnguarded(const QString& documentPath, int pageIndex, const QString& outputPath,
-                           std::uint8_t documentFormat)
+                           std::uint8_t documentFormat, const QString& documentPassword)
 {
     if (!QFileInfo::exists(documentPath))
         return noSuchFile(documentPath);
     Result error;
-    auto document = PdfSource::open(documentPath, &error);
+    auto document = PdfSource::open(documentPath, &error, PdfSource::Pages::All, documentPassword);
     if (!document)
         return error;
     if (pageIndex < 0 || pageIndex >= document->pageCount())
@@ -279,10 +283,28 @@ Result TaskManager::mergeSinglePage(const SinglePageRequest& request)
 }
 
 Result TaskManager::extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
-                                std::uint8_t documentFormat)
+                                std::uint8_t documentFormat, const QString& documentPassword)
 {
-    return guarded(documentPath,
-                   [&] { return extractPageUnguarded(documentPath, pageIndex, outputPath, documentFormat); });
+    return guarded(documentPath, [&] {
+        return extractPageUnguarded(documentPath, pageIndex, outputPath, documentFormat, documentPassword);
+    });
+}
+
+ValueResult<PageSize> TaskManager::readDocument(const QString& path, const QString& password)
+{
+    return guarded(path, [&]() -> ValueResult<PageSize> {
+        const QFileInfo info(path);
+        if (!info.exists())
+            return noSuchFile(path);
+        if (!info.isFile())
+            return Result::failure(ErrorCode::NotAFile, QStringLiteral("%1: not a file").arg(path));
+        Result error;
+        auto document = openDocument(path, &error, password, PdfSource::Pages::FirstOnly);
+        if (!document)
+            return error;
+        const QRectF box = document->mediaBox(0);
+        return ValueResult<PageSize>::of({int(std::lround(box.width())), int(std::lround(box.height()))});
+    });
 }
 
 } // namespace quillary

@@ -43,21 +43,15 @@ std::unique_ptr<PdfContext> TaskManager::createPdfContext(const QString& outputP
     const bool withPassword = options.value(SaveOptions::WITH_PASSWORD, false).toBool();
     const bool allowPrint = options.value(SaveOptions::ALLOW_PRINT, true).toBool();
 
-    // The owner password is read only where it has a meaning: with printing
-    // forbidden. An empty one means none was chosen.
-    const std::optional<QString> user =
-        withPassword ? std::optional(options.value(SaveOptions::PASSWORD).toString()) : std::nullopt;
-    const std::optional<QString> owner = !allowPrint && options.contains(SaveOptions::OWNER_PASSWORD)
-        ? std::optional(options.value(SaveOptions::OWNER_PASSWORD).toString())
-        : std::nullopt;
-    const PreparedPasswords passwords = preparePasswords(user, owner);
+    const bool withOwner = !allowPrint && options.contains(SaveOptions::OWNER_PASSWORD);
+    const PreparedPasswords passwords = preparePasswords(options);
     if (!passwords)
         return fail(passwords.error);
 
     // An owner password entry, even an empty one, asks for protection; without
     // one (the page images' scratch files) the file stays plain.
     PdfSecurity security;
-    security.encrypt = withPassword || owner.has_value();
+    security.encrypt = withPassword || withOwner;
     security.userPassword = passwords.user;
     security.ownerPassword = passwords.owner;
     if (!allowPrint) {

@@ -76,18 +76,25 @@ ValueResult<std::string> preparePassword(const QString& password)
 PreparedPasswords preparePasswords(const std::optional<QString>& user, const std::optional<QString>& owner)
 {
     PreparedPasswords result;
-    auto fail = [&result](PasswordRole role, const QString& why) {
+    PasswordRule broken = PasswordRule::None;
+    auto fail = [&result, &broken](PasswordRole role, const QString& why) {
         static_cast<Result&>(result) = Result::failure(ErrorCode::InvalidInput, roleName(role) + QStringLiteral(": ") + why);
         result.refused = role;
+        result.rule = broken;
         result.user.clear();
         result.owner.clear();
         return result;
     };
     // Prepared bytes of one password, or the reason it is refused.
-    auto prepare = [](const QString& typed, std::string* bytes) -> QString {
+    auto prepare = [&broken](const QString& typed, std::string* bytes) -> QString {
         const ValueResult<std::string> prepared = preparePassword(typed);
-        if (!prepared)
+        if (!prepared) {
+            broken = prepared.error.startsWith(QLatin1String("it holds a character")) ? PasswordRule::Character
+                : prepared.error.startsWith(QLatin1String("it mixes"))                ? PasswordRule::Direction
+                                                                                      : PasswordRule::Other;
             return prepared.error;
+        }
+        broken = prepared.value->empty() ? PasswordRule::OnlyDropped : PasswordRule::TooLong;
         if (prepared.value->empty())
             return QStringLiteral("it holds only characters that are dropped (soft hyphens, zero-width "
                                   "characters), so the file would open without one");
@@ -101,7 +108,7 @@ PreparedPasswords preparePasswords(const std::optional<QString>& user, const std
 
     if (user) {
         // A protected file that any reader opens without a password would be a lie.
-        if (user->isEmpty())
+        if (user->isEmpty() && ((broken = PasswordRule::Missing), true))
             return fail(PasswordRole::User, QStringLiteral("none was given to protect the file"));
         if (const QString why = prepare(*user, &result.user); !why.isEmpty())
             return fail(PasswordRole::User, why);
@@ -109,12 +116,26 @@ PreparedPasswords preparePasswords(const std::optional<QString>& user, const std
     if (owner && !owner->isEmpty()) {
         if (const QString why = prepare(*owner, &result.owner); !why.isEmpty())
             return fail(PasswordRole::Owner, why);
-        if (result.owner == result.user)
+        if (result.owner == result.user && ((broken = PasswordRule::SameAsUser), true))
             return fail(PasswordRole::Owner, QStringLiteral("it is the same as the password once prepared "
                                                             "(Unicode normalisation, soft hyphens dropped), so the "
                                                             "file would open with full rights"));
     }
     return result;
+}
+
+PreparedPasswords preparePasswords(const SaveOptionsMap& options)
+{
+    const bool withPassword = options.value(SaveOptions::WITH_PASSWORD, false).toBool();
+    const bool allowPrint = options.value(SaveOptions::ALLOW_PRINT, true).toBool();
+    // The owner password is read only where it has a meaning: with printing
+    // forbidden. An empty one means none was chosen.
+    const std::optional<QString> user =
+        withPassword ? std::optional(options.value(SaveOptions::PASSWORD).toString()) : std::nullopt;
+    const std::optional<QString> owner = !allowPrint && options.contains(SaveOptions::OWNER_PASSWORD)
+        ? std::optional(options.value(SaveOptions::OWNER_PASSWORD).toString())
+        : std::nullopt;
+    return preparePasswords(user, owner);
 }
 
 } // namespace quillary

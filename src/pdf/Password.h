@@ -5,6 +5,7 @@
 // and the same password in the file.
 
 #include "pdf/Result.h"
+#include "pdf/SaveOptions.h"
 
 #include <QString>
 
@@ -29,11 +30,24 @@ ValueResult<std::string> preparePassword(const QString& password);
 
 enum class PasswordRole { User, Owner };
 
+// The rule a refused password broke, for a window to say it in its words.
+enum class PasswordRule {
+    None,
+    Missing,     // protection asked for, no password given
+    Character,   // a control, private-use, unpaired or non-character code
+    Direction,   // right-to-left and left-to-right text mixed
+    OnlyDropped, // nothing left once prepared
+    TooLong,     // longer than kMaxPasswordBytes once prepared
+    SameAsUser,  // the owner password is the password
+    Other,
+};
+
 // The passwords of one output, prepared and checked together.
 struct PreparedPasswords : Result {
     std::string user;  // empty: the file opens without a password
     std::string owner; // empty: none given (the writer then picks a random one)
     PasswordRole refused = PasswordRole::User; // the one at fault, when !ok()
+    PasswordRule rule = PasswordRule::None;    // what it broke, when !ok()
 };
 
 // user: the password that opens the file (nothing: none). owner: the password
@@ -45,5 +59,10 @@ struct PreparedPasswords : Result {
 // prepared, and an owner password equal to the user password once prepared
 // (the file would open with full rights).
 PreparedPasswords preparePasswords(const std::optional<QString>& user, const std::optional<QString>& owner);
+
+// The passwords of an output with these options, read as the writer reads
+// them: the password only with WITH_PASSWORD, the owner password only with
+// printing forbidden (ALLOW_PRINT false).
+PreparedPasswords preparePasswords(const SaveOptionsMap& options);
 
 } // namespace quillary

@@ -96,9 +96,9 @@ std::optional<QByteArray> streamBytes(QPDFObjectHandle stream)
 
 // ---------------------------------------------------------------- PdfSource
 
-std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error, Pages which)
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error, Pages which, const QString& password)
 {
-    return open(path, [&path] { return openPdf(path); }, error, which);
+    return open(path, [&path, &password] { return openPdf(path, password); }, error, which);
 }
 
 std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const QByteArray& bytes, Result* error, Pages which)

@@ -41,8 +41,9 @@ public:
 
     // Opens path; null, with a one-line reason naming the file in *error, when
     // the file cannot be read as a PDF (or needs a password).
+    // A protected file opens with its password (empty: none).
     static std::shared_ptr<PdfSource> open(const QString& path, Result* error = nullptr,
-                                           Pages pages = Pages::All);
+                                           Pages pages = Pages::All, const QString& password = {});
     // The same from the file's bytes, read earlier; path names it in
     // messages. The source keeps its own reference to the bytes.
     static std::shared_ptr<PdfSource> open(const QString& path, const QByteArray& bytes, Result* error = nullptr,

@@ -34,17 +34,31 @@ constexpr int MaxWarnings = 5;
 
 } // namespace
 
-std::shared_ptr<QPDF> openPdf(const QString& path)
+std::shared_ptr<QPDF> openPdf(const QString& path, const QString& password)
 {
-    return openPdf(openInputSource(path));
+    return openPdf(openInputSource(path), password);
 }
 
-std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input)
+std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input, const QString& password)
 {
-    auto pdf = std::make_shared<QPDF>();
-    pdf->setSuppressWarnings(true);
-    pdf->processInputSource(std::move(input));
-    return pdf;
+    const std::string utf8 = password.toStdString();
+    const QByteArray latin1 = password.toLatin1();
+    const bool secondTry = !password.isEmpty() && QString::fromLatin1(latin1) == password
+                           && latin1.toStdString() != utf8;
+    for (int attempt = 0;; ++attempt) {
+        auto pdf = std::make_shared<QPDF>();
+        pdf->setSuppressWarnings(true);
+        try {
+            input->seek(0, SEEK_SET);
+            pdf->processInputSource(input, password.isEmpty() ? nullptr
+                                           : attempt == 0     ? utf8.c_str()
+                                                              : latin1.constData());
+            return pdf;
+        } catch (const QPDFExc& e) {
+            if (attempt > 0 || !secondTry || e.getErrorCode() != qpdf_e_password)
+                throw;
+        }
+    }
 }
 
 QStringList takeWarnings(QPDF& pdf, const QString& file)

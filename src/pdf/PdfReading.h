@@ -24,9 +24,11 @@ namespace quillary {
 // the QPDF object, not printed: take them with takeWarnings. Throws on
 // failure; describePdfError and errorCodeOf turn the exception into a reason
 // and a code. Files that need a password are refused.
-std::shared_ptr<QPDF> openPdf(const QString& path);
+// A password (empty: none) opens a protected file: it is tried as typed
+// (UTF-8), then in the single-byte encoding older files use.
+std::shared_ptr<QPDF> openPdf(const QString& path, const QString& password = {});
 // The same from an input source (a file's bytes in memory, say).
-std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input);
+std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input, const QString& password = {});
 
 // The warnings qpdf collected since the last call, as "<file>: <what>" lines
 // (at most a few, repeats dropped). The list in pdf is emptied.

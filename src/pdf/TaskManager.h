@@ -73,6 +73,7 @@ struct MergeRequest {
     // A fixed file identifier instead of a fresh one, so that equal requests
     // give byte-identical files (for tests).
     bool staticId = false;
+    QString documentPassword; // opens a protected document; empty: none
 };
 
 // How a running merge is watched and stopped, from another thread. Both
@@ -96,6 +97,7 @@ struct SinglePageRequest {
     double offsetX = 0;
     double offsetY = 0;
     std::uint8_t documentFormat = FormatUndefined;
+    QString documentPassword; // opens a protected document; empty: none
 };
 
 
@@ -173,7 +175,15 @@ public:
     // at outputPath (a scratch path the caller got from the store and deletes),
     // drawn unmoved, no document information.
     static Result extractPage(const QString& documentPath, int pageIndex, const QString& outputPath,
-                              std::uint8_t documentFormat);
+                              std::uint8_t documentFormat, const QString& documentPassword = {});
+
+    // What a window must know of a document before it offers anything: that
+    // it exists, is a file, can be read as a PDF, opens (with password, when
+    // one is given) and has a page; then page 1's media box, rounded as
+    // pageSize rounds it. Reads only what page 1 needs, however long the
+    // file. Fails with NotFound, NotAFile, Unreadable, Damaged,
+    // PasswordProtected (no password or a wrong one) or NoPages.
+    static ValueResult<PageSize> readDocument(const QString& path, const QString& password = {});
 
     // Copies page 1 of source into a one-page file at destination (vector
     // content kept, media box of the source page, nothing but what is drawn).

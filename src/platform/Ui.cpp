@@ -1,6 +1,7 @@
 #include "platform/Ui.h"
 
 #include "platform/AlertBox.h"
+#include "platform/DesktopHandlers.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -10,6 +11,8 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -25,7 +28,23 @@ namespace quillary {
 
 namespace {
 Ui* installedUi = nullptr;
-}
+
+// Does not close with OK while its accessory says it cannot be used.
+class GuardedFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    QPointer<QWidget> accessory;
+
+    void accept() override
+    {
+        if (accessory && accessory->property("acceptable").isValid() && !accessory->property("acceptable").toBool()) {
+            QApplication::beep();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+} // namespace
 
 Ui& Ui::instance()
 {
@@ -115,7 +134,8 @@ std::optional<QString> DesktopUi::chooseSaveFile(QWidget* parent, const QString&
 {
     // The platform dialogs take no accessory; Qt's own dialog does, below its
     // file list.
-    QFileDialog dialog(parent);
+    GuardedFileDialog dialog(parent);
+    dialog.accessory = accessory;
     dialog.setOption(QFileDialog::DontUseNativeDialog, accessory != nullptr);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -123,8 +143,10 @@ std::optional<QString> DesktopUi::chooseSaveFile(QWidget* parent, const QString&
     // extensions stay as typed.
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     dialog.setNameFilters({QCoreApplication::translate("DesktopUi", "PDF files (*.pdf)"), QCoreApplication::translate("DesktopUi", "All files (*)")});
-    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    dialog.selectFile(proposedName);
+    const QFileInfo proposed(proposedName);
+    dialog.setDirectory(proposed.isAbsolute() ? proposed.absolutePath()
+                                              : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog.selectFile(proposed.fileName());
     dialog.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     QWidget* previousParent = accessory ? accessory->parentWidget() : nullptr;
     if (accessory) {
@@ -160,11 +182,27 @@ bool DesktopUi::choosePrinter(QWidget* parent, QPrinter& printer)
 
 bool DesktopUi::openFile(const QString& path)
 {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Quillary is registered for PDF files: the desktop's own "open" could
+    // hand a stamped file back to it, to be stamped again.
+    const auto call = openCommandOtherThanQuillary(QMimeDatabase().mimeTypeForFile(path).name(), path);
+    return call && startDetached(call->program, call->arguments);
+#else
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
 }
 
 bool DesktopUi::mailFile(const QString& path)
 {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // xdg-email starts even where no mail program is set up, and then fails
+    // where nobody sees it.
+    bool mailProgram = false;
+    for (const QString& id : handlerIds(QStringLiteral("x-scheme-handler/mailto")))
+        mailProgram = mailProgram || findDesktopEntry(id).has_value();
+    if (!mailProgram)
+        return false;
+#endif
     const ProgramCall call = mailCommand(path);
     return startDetached(call.program, call.arguments);
 }

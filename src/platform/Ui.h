@@ -38,19 +38,22 @@ public:
     // suffixes (exactly, without the dot: "pdf"). Nothing when cancelled.
     virtual std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& title,
                                                     const QStringList& suffixes) = 0;
-    // The save panel with the proposed file name in the user's documents
-    // folder and accessory shown below it (the caller keeps it and reads its
-    // controls afterwards). The panel asks before replacing a file. Nothing
-    // when cancelled.
+    // The save panel with the proposed file (a name in the user's documents
+    // folder, or an absolute path) and accessory shown below it (the caller
+    // keeps it and reads its controls afterwards). While the accessory's
+    // "acceptable" property is false the panel does not close with OK. The
+    // panel asks before replacing a file. Nothing when cancelled.
     virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& proposedName,
                                                   QWidget* accessory) = 0;
     // The print dialog on printer: the user picks printer, copies and pages.
     // True when printing should go ahead with printer as set up.
     virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
 
-    // Opens a file with the desktop's default application.
+    // Opens a file with the desktop's default application for it, never with
+    // Quillary itself; false when there is no other.
     virtual bool openFile(const QString& path) = 0;
-    // Hands a file to the mail program as an attachment of a new mail.
+    // Hands a file to the mail program as an attachment of a new mail; false
+    // when there is none.
     virtual bool mailFile(const QString& path) = 0;
     // Starts a program detached from this process.
     virtual bool startDetached(const QString& program, const QStringList& arguments) = 0;

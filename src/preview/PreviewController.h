@@ -2,11 +2,18 @@
 
 // The preview window of print-service mode: one printed document, the enabled
 // templates to lay onto it, the three page toggles, the offsets, and the
-// merged pages as a strip with a large preview. Every change ends in a
+// merged pages as a strip with a large preview. The document is read first:
+// one that cannot be shown says why, a locked one asks for its password in
+// place of the strip. Every change of a control, whoever makes it, ends in a
 // rebuild of the merged preview, which runs on a worker: the first page is
 // merged alone and shown at once, then the whole document; a newer rebuild
 // stops an older one, whose result is never shown. Saving ends the process
 // once the file is written; printing leaves the window open.
+//
+// The class is spread over files by job: PreviewController.cpp (the window),
+// PreviewDocument.cpp (reading and unlocking the document),
+// PreviewTemplates.cpp, PreviewRebuild.cpp, PreviewOffsets.cpp (toggles and
+// offsets) and PreviewOutput.cpp (saving and printing).
 
 #include "pdf/TaskManager.h"
 #include "preview/EditViewcontroller.h"
@@ -31,6 +38,7 @@ class QPushButton;
 namespace quillary {
 
 class CustomCollectionView;
+class DocumentPasswordPanel;
 class LargePreview;
 class PreviewPages;
 class ProgressCircle;
@@ -59,6 +67,9 @@ public:
     double offYForContinualPage = 0;
     bool stationeryIsOverlay = true; // stationery over the content
     std::optional<QString> tmpPdfUrl; // scratch file of the last print
+    // The title the printing program gave the job, when the document is a
+    // printed job; the save panel proposes it as the file's name.
+    std::optional<QString> jobTitle;
 
     // --- controls ---
     QComboBox* popUp;
@@ -72,6 +83,17 @@ public:
     CustomCollectionView* collectionView;
     LargePreview* prevImage;
     QLabel* statusLabel;
+    DocumentPasswordPanel* passwordPanel; // in place of the strip while the document is locked
+    QLabel* stripNote;                    // the strip's message line while it shows pages
+
+    // --- the document ---
+    // Whether the document was read (with its password, when it has one);
+    // otherwise why not (PasswordProtected: waiting for the password).
+    const Result& documentState() const { return document; }
+    // Tries a password on the locked document: a wrong one is refused in the
+    // password panel; the right one opens the document and the template
+    // choice and the merge follow as for any document.
+    void unlockDocument(const QString& password);
 
     PreviewPages& pages() { return *previewPages; }
 
@@ -89,6 +111,9 @@ public:
     void templateChosen(int index);
     // The toggles as the template in use has its pages.
     void refreshPageToggles();
+    // What the strip's message line says of the template in use: that its
+    // stationery will be cut or shifted when it is made for another format.
+    QString formatNote() const;
 
     // --- the preview ---
     // Queues a rebuild for template key (nothing when the template is gone).
@@ -110,6 +135,13 @@ public:
 
     // "doc__HH_mm_ss_dd_MM_yyyy.pdf" for the moment given.
     static QString proposedFileName(const QDateTime& when);
+    // The file the save panel proposes: the job's title (else the name
+    // above) in folder (else the user's documents folder).
+    static QString proposedSavePath(const std::optional<QString>& title, const QString& folder, const QDateTime& when);
+    // The folder of the last save, kept between windows; empty when there
+    // is none or it is gone.
+    static QString lastSaveFolder();
+    static void rememberSaveFolder(const QString& folder);
 
 signals:
     // The whole result of the latest rebuild is on screen (ok), or it failed.
@@ -125,6 +157,7 @@ protected:
 
 private:
     struct RebuildJob;
+    void readDocument(const ValueResult<PageSize>& read, const QString& password);
     void buildInterface();
     void startRebuild(const QString& key, bool overlay, bool keepToggles);
     void firstPageMerged(const std::shared_ptr<RebuildJob>& job, QByteArray bytes);
@@ -154,7 +187,11 @@ private:
     bool appeared = false;
     bool saving = false;
     bool printing = false;
+    // Kept for the window's life: a panel opened again shows what was typed.
     std::unique_ptr<SavePanelView> accpanel;
+    QString saveFolder; // chosen in this window's last save panel
+    Result document;
+    QString documentPassword; // only in memory, for this window
     QPointer<EditViewcontroller> editor;
     // Scratch files a worker may still be writing; removed at the end at last.
     QSet<QString> scratchFiles;

@@ -12,8 +12,11 @@
 #include "store/CustomFileManager.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QPrinter>
+#include <QSettings>
+#include <QStandardPaths>
 
 namespace quillary {
 
@@ -44,6 +47,38 @@ QString PreviewController::proposedFileName(const QDateTime& when)
     return QStringLiteral("doc_") + when.toString(QStringLiteral("_HH_mm_ss_dd_MM_yyyy")) + QStringLiteral(".pdf");
 }
 
+QString PreviewController::proposedSavePath(const std::optional<QString>& title, const QString& folder,
+                                           const QDateTime& when)
+{
+    QString name = title ? title->trimmed() : QString();
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    if (name.startsWith(QLatin1Char('.')) || name.isEmpty())
+        name = proposedFileName(when);
+    else if (!name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        name += QStringLiteral(".pdf");
+    const QString in = !folder.isEmpty() ? folder : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(in).filePath(name);
+}
+
+namespace {
+// Apart from the application's own settings, which are cleared at every start.
+QSettings savingSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("quillary"), QStringLiteral("saving"));
+}
+} // namespace
+
+QString PreviewController::lastSaveFolder()
+{
+    const QString folder = savingSettings().value(QStringLiteral("lastFolder")).toString();
+    return QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void PreviewController::rememberSaveFolder(const QString& folder)
+{
+    savingSettings().setValue(QStringLiteral("lastFolder"), folder);
+}
+
 void PreviewController::saveWithSender()
 {
     if (!selectedKey || saving)
@@ -52,7 +87,8 @@ void PreviewController::saveWithSender()
     if (!paths)
         return;
 
-    accpanel = std::make_unique<SavePanelView>();
+    if (!accpanel)
+        accpanel = std::make_unique<SavePanelView>();
     {
         const MergeRequest shown = mergeRequest(*paths, stationeryIsOverlay);
         QStringList stationery;
@@ -63,16 +99,24 @@ void PreviewController::saveWithSender()
                 stationery << *path;
         accpanel->showPdfaLoss(pdfaLossOf(shown.documentPath, stationery));
     }
-    const std::optional<QString> chosen =
-        Ui::instance().chooseSaveFile(window(), proposedFileName(QDateTime::currentDateTime()), accpanel.get());
-    if (!chosen || chosen->isEmpty())
-        return;
+    std::optional<QString> chosen;
+    do {
+        // Passwords the writer would refuse keep the panel open, with what
+        // was typed and the reason beside the field.
+        const QString folder = QFileInfo(saveFolder).isDir() ? saveFolder : lastSaveFolder();
+        chosen = Ui::instance().chooseSaveFile(
+            window(), proposedSavePath(jobTitle, folder, QDateTime::currentDateTime()), accpanel.get());
+        if (!chosen || chosen->isEmpty())
+            return;
+        saveFolder = QFileInfo(*chosen).absolutePath();
+    } while (!accpanel->passwordProblem().isEmpty());
     // A merged document over the settings file or a stored page would break
     // the templates: refused as quillary-stamp refuses it, nothing written.
     if (sharedStore().isStoreFile(*chosen)) {
         Ui::instance().alert(window(), tr("The document was not saved"),
                              tr("%1 could not be saved. %2")
-                                 .arg(FailureText::shownName(*chosen), FailureText::sentence(ErrorCode::Refused, *chosen)));
+                                 .arg(FailureText::shownName(*chosen), FailureText::sentence(ErrorCode::Refused, *chosen)),
+                             AlertKind::Error);
         emit saveFailed();
         return;
     }
@@ -113,8 +157,11 @@ void PreviewController::saveMerged(const Result& result, const MergeRequest& req
         emit saveFailed();
         return;
     }
+    rememberSaveFolder(QFileInfo(file).absolutePath());
     if (openAfterwards && !ui.openFile(file))
-        ui.alert(window(), tr("The document was saved"), tr("%1 could not be opened.").arg(file));
+        ui.alert(window(), tr("The document was saved"),
+                 tr("No program other than Quillary is set up to open PDF files. The document is saved as %1.")
+                     .arg(file));
     if (mailAfterwards && !ui.mailFile(file))
         ui.alert(window(), tr("The document was saved"),
                  tr("No mail program could be started. The document is saved as %1.").arg(file));

@@ -30,6 +30,13 @@ public:
     void showPdfaLoss(const QStringList& reasons);
     QLabel* pdfaNote;
 
+    // What is wrong with the passwords as they stand (the writer's own
+    // preparation and rules), said beside the field at fault; empty when
+    // they can be used. Kept up to date as the user types; the panel's
+    // "acceptable" property follows it, and a save dialog does not close
+    // while it is false.
+    QString passwordProblem() const { return problem; }
+
     QLineEdit* passwordField;
     QCheckBox* pwBox;          // on: the file opens only with the password
     QCheckBox* allowPrintBox;  // on: printing and copying NOT allowed
@@ -38,6 +45,12 @@ public:
     QLineEdit* pdfAuthor;
     QCheckBox* openPDFBox;     // open the saved file afterwards
     QCheckBox* openMailBox;    // attach it to a new mail afterwards
+    QLabel* userProblem;       // beside passwordField
+    QLabel* ownerProblem;      // beside passwordfieldowner
+
+private:
+    void checkPasswords();
+    QString problem;
 };
 
 } // namespace quillary

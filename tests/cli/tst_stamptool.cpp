@@ -61,6 +61,9 @@ private slots:
         QVERIFY(testpdfs::writeNumbered(path("letter.pdf"), 1, testpdfs::Letter));
         QVERIFY(testpdfs::writeNumbered(path("square.pdf"), 1, QSizeF(1000, 1000)));
         QVERIFY(testpdfs::writeBytes(path("bad.pdf"), "%PDF-1.4\nno PDF at all\n"));
+        QVERIFY(testpdfs::writeBytes(path("empty.pdf"), ""));
+        QVERIFY(testpdfs::writeZeroPages(path("nopages.pdf")));
+        QVERIFY(testpdfs::writeEncrypted(path("locked.pdf"), "Swordfish7", "Marlin"));
         QVERIFY(testpdfs::writeBytes(path("out.pdf"), "an earlier output"));
         QVERIFY(testpdfs::writeBytes(path("own.txt"), "Swordfish7\r\nsecond line\n"));
         QVERIFY(testpdfs::writeBytes(path("latin1.txt"), "Gr\xfc\xdf Gott\n"));
@@ -237,6 +240,13 @@ private slots:
             {"missing document", {"--start s.pdf none.pdf out.pdf", 1, "none.pdf: no such file"}},
             {"unreadable document", {"--start s.pdf bad.pdf out.pdf", 1, "bad.pdf"}},
             {"unreadable stationery", {"--terms bad.pdf doc.pdf out.pdf", 1, "bad.pdf"}},
+            // With a template to compare formats with, the document is read
+            // first: its own fault is the one line, never a format warning.
+            {"no PDF, with a template", {"-t Behind bad.pdf out.pdf", 1, "bad.pdf: not a readable PDF"}},
+            {"an empty file, with a template", {"-t Behind empty.pdf out.pdf", 1, "empty.pdf: not a readable PDF"}},
+            {"no pages, with a template", {"-t Behind nopages.pdf out.pdf", 1, "nopages.pdf: the document has no pages"}},
+            {"protected, with a template", {"-t Behind locked.pdf out.pdf", 1, "locked.pdf: the file is protected by a password"}},
+            {"protected, with offsets", {"--start s.pdf --offset 5,5 locked.pdf out.pdf", 1, "locked.pdf: the file is protected"}},
             {"unwritable output", {"--start s.pdf doc.pdf /proc/out.pdf", 1, "/proc/out.pdf"}},
             {"unknown template", {"-t Nobody doc.pdf out.pdf", 1, "no template named \"Nobody\""}},
             {"template page missing from the store",

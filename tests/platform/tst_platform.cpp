@@ -5,6 +5,7 @@
 // second start, and the named images.
 
 #include "pdf/PdfChecks.h"
+#include "platform/DesktopHandlers.h"
 #include "platform/FailureText.h"
 #include "platform/InstanceGuard.h"
 #include "platform/NamedImage.h"
@@ -46,6 +47,16 @@ struct LanguageRow {
 struct LocationRow {
     QByteArray xdgConfigHome;
     QString folder; // "HOME" stands for the home folder
+};
+
+// A desktop with PDF handlers: desktop files in the system's applications
+// folder, its mimeinfo.cache and the user's mimeapps.list.
+struct HandlerRow {
+    QStringList entries;  // "id|Exec" or "id|Exec|hidden"
+    QString cache;        // the cache's "application/pdf=" list
+    QString userDefaults; // the user's default for application/pdf
+    QString userRemoved;  // associations the user removed
+    QStringList expected; // program and arguments; empty: no handler
 };
 
 struct Message {
@@ -103,6 +114,7 @@ QString shape(const QString& text)
 Q_DECLARE_METATYPE(SentenceRow)
 Q_DECLARE_METATYPE(LanguageRow)
 Q_DECLARE_METATYPE(LocationRow)
+Q_DECLARE_METATYPE(HandlerRow)
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -294,6 +306,70 @@ private slots:
         for (const QString& folder : folders)
             expected << folder + "/autostart/app.quillary.Quillary-agent.desktop";
         QCOMPARE(location.systemEntries, expected);
+    }
+
+    // "Open after saving" hands the file to the desktop's PDF program, never
+    // back to Quillary, whichever way Quillary is registered.
+    void pdfHandlerOtherThanQuillary_data()
+    {
+        const QString quillary = "app.quillary.Quillary.desktop|quillary %f";
+        const QString viewer = "org.viewer.desktop|viewer --new %U";
+        const QString reader = "reader.desktop|/opt/reader/bin/reader";
+        pdfchecks::table<HandlerRow>({
+            {"Quillary the user's default: the next one opens",
+             {{quillary, viewer}, "app.quillary.Quillary.desktop;org.viewer.desktop;", "app.quillary.Quillary.desktop", "",
+              {"viewer", "--new", "file:///saved/Brief%20an%20Jo.pdf"}}},
+            {"the user's own default comes first",
+             {{quillary, viewer, reader}, "org.viewer.desktop;reader.desktop;", "reader.desktop", "",
+              {"/opt/reader/bin/reader", "/saved/Brief an Jo.pdf"}}},
+            {"an association the user removed is passed over",
+             {{viewer, reader}, "org.viewer.desktop;reader.desktop;", "", "org.viewer.desktop;",
+              {"/opt/reader/bin/reader", "/saved/Brief an Jo.pdf"}}},
+            {"a hidden entry is passed over",
+             {{viewer + "|hidden", reader}, "org.viewer.desktop;reader.desktop;", "", "",
+              {"/opt/reader/bin/reader", "/saved/Brief an Jo.pdf"}}},
+            {"Quillary under another name is passed over",
+             {{"q.desktop|/usr/local/bin/quillary --open %f", reader}, "q.desktop;reader.desktop;", "", "",
+              {"/opt/reader/bin/reader", "/saved/Brief an Jo.pdf"}}},
+            {"a default that is not installed is passed over",
+             {{viewer}, "org.viewer.desktop;", "gone.desktop", "", {"viewer", "--new", "file:///saved/Brief%20an%20Jo.pdf"}}},
+            {"field codes and quoting",
+             {{"x.desktop|\"/opt/my viewer/run\" --title %c %f 100%%"}, "x.desktop;", "", "",
+              {"/opt/my viewer/run", "--title", "/saved/Brief an Jo.pdf", "100%"}}},
+            {"Quillary alone: none", {{quillary}, "app.quillary.Quillary.desktop;", "", "", {}}},
+            {"nothing for PDF: none", {{}, "", "", "", {}}},
+        });
+    }
+    void pdfHandlerOtherThanQuillary()
+    {
+        const auto row = pdfchecks::fetch<HandlerRow>();
+        QTemporaryDir desktop;
+        const QString applications = desktop.filePath("system/applications");
+        QVERIFY(QDir().mkpath(applications) && QDir().mkpath(desktop.filePath("config")));
+        auto write = [](const QString& path, const QString& text) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+        };
+        for (const QString& entry : row.entries) {
+            const QStringList parts = entry.split('|');
+            write(applications + "/" + parts[0], "[Desktop Entry]\nType=Application\nName=" + parts[0] + "\nExec=" + parts[1]
+                      + (parts.size() > 2 ? "\nHidden=true\n" : "\n") + "MimeType=application/pdf;\n");
+        }
+        write(applications + "/mimeinfo.cache", "[MIME Cache]\napplication/pdf=" + row.cache + "\n");
+        write(desktop.filePath("config/mimeapps.list"), "[Default Applications]\napplication/pdf=" + row.userDefaults
+                  + "\n[Removed Associations]\napplication/pdf=" + row.userRemoved + "\n");
+        const std::pair<const char*, QString> environment[] = {
+            {"XDG_CONFIG_HOME", desktop.filePath("config")}, {"XDG_CONFIG_DIRS", desktop.filePath("none")},
+            {"XDG_DATA_HOME", desktop.filePath("nothing")}, {"XDG_DATA_DIRS", desktop.filePath("system")}};
+        QList<std::pair<const char*, QByteArray>> saved;
+        for (const auto& [name, value] : environment) {
+            saved.append({name, qgetenv(name)});
+            qputenv(name, value.toLocal8Bit());
+        }
+        const auto call = openCommandOtherThanQuillary("application/pdf", "/saved/Brief an Jo.pdf");
+        for (const auto& [name, value] : saved)
+            qputenv(name, value);
+        QCOMPARE(call ? QStringList{call->program} + call->arguments : QStringList(), row.expected);
     }
 
     void secondStartHandsOverToTheFirst()

@@ -127,7 +127,8 @@ private slots:
             {"a disabled template is neither listed nor chosen",
              {a4, 1, {{"Off", "0", false}, {"On", "1"}}, {"US Letter - On"}, "", {},
               "No template fits the paper format of this document. Choose one above."}},
-            {"a document that is no PDF", {{}, 0, {{"T", "99"}}, {}, "T", {},
+            // Read before its format counts: no template is put in use for it.
+            {"a document that is no PDF", {{}, 0, {{"T", "99"}}, {}, "", {},
                                            "The preview could not be made: “notes.pdf” is damaged or not in a format Quillary can read."}},
             {"a name with the separator is found whole",
              {a4, 1, {{"Sales - North", "0"}}, {"DIN A4 - Sales - North"}, "Sales - North", {"Start page"}}},
@@ -349,7 +350,6 @@ private slots:
         preview->rebuildPreview(*preview->selectedKey, preview->stationeryIsOverlay, true);
         QTRY_VERIFY(preview->isRebuilding());
         preview->offXForFirstPage = 200;
-        preview->startButton->setChecked(false);
         QVERIFY(waitForPreview(*preview));
         QCOMPARE(colourAt(preview->prevImage->image(), {300, 817}), 'R');
         QCOMPARE(colourAt(preview->prevImage->image(), {125, 625}), 'K');
@@ -395,6 +395,8 @@ private slots:
         pdfchecks::table<FieldRow>({
             {"10 in y", {true, "10", "10.00", 10 * pointsPerMillimetre}},
             {"10,5 in x", {false, "10,5", "10.50", 10.5 * pointsPerMillimetre}},
+            {"past the limit stops at it", {false, "600", "500.00", 500 * pointsPerMillimetre}},
+            {"past the limit downwards", {true, "-600", "-500.00", -500 * pointsPerMillimetre}},
             {"-5 in y moves down", {true, "-5", "-5.00", -5 * pointsPerMillimetre}},
             {"-5 in x moves left", {false, "-5", "-5.00", -5 * pointsPerMillimetre}},
             {"empty keeps the offset", {true, "", "1.76", std::nullopt}},

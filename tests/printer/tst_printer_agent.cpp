@@ -21,7 +21,14 @@ using namespace quillary::printer;
 
 namespace {
 constexpr int kDeadline = 30000;
+
+struct TitleRow {
+    QString name;
+    bool inSpool;
+    std::optional<QString> title;
+};
 } // namespace
+Q_DECLARE_METATYPE(TitleRow)
 
 class PrintAgentTest : public QObject {
     Q_OBJECT
@@ -224,6 +231,30 @@ private slots:
         QVERIFY(scans(agent, 3));
         QCOMPARE(failed.size(), 1); // not retried while this agent runs
         QVERIFY(QFile::exists(job) && agent.openJobs().isEmpty());
+    }
+
+    // The preview proposes the job's title as the saved file's name: read
+    // back from the name the backend gave the job's file, in the spool only.
+    void jobTitleFromTheFileName_data()
+    {
+        QTest::addColumn<TitleRow>("row");
+        QTest::newRow("a job") << TitleRow{"42-Invoice March.pdf", true, "Invoice March"};
+        QTest::newRow("a retried job") << TitleRow{"42-Invoice March (2).pdf", true, "Invoice March"};
+        QTest::newRow("a dash in the title") << TitleRow{"7-2026-12 Offer.pdf", true, "2026-12 Offer"};
+        QTest::newRow("no usable title") << TitleRow{"7-document.pdf", true, std::nullopt};
+        QTest::newRow("no job number") << TitleRow{"Invoice.pdf", true, std::nullopt};
+        QTest::newRow("outside the spool") << TitleRow{"42-Invoice.pdf", false, std::nullopt};
+    }
+    void jobTitleFromTheFileName()
+    {
+        QFETCH(TitleRow, row);
+        const QByteArray saved = qgetenv("QUILLARY_SPOOL_ROOT");
+        qputenv("QUILLARY_SPOOL_ROOT", path("root").toLocal8Bit());
+        const QString folder = row.inSpool ? userSpoolFolder() : path("elsewhere");
+        QVERIFY(QDir().mkpath(folder));
+        const auto title = printJobTitle(folder + '/' + row.name);
+        qputenv("QUILLARY_SPOOL_ROOT", saved);
+        QCOMPARE(title, row.title);
     }
 
     // The real program: "quillary --agent" needs no display, says when the

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
@@ -75,6 +76,20 @@ QString userSpoolFolder()
     const passwd* account = ::getpwuid(::getuid());
     const QString user = account ? QFile::decodeName(account->pw_name) : QString::number(::getuid());
     return root + QLatin1Char('/') + user;
+}
+
+std::optional<QString> printJobTitle(const QString& jobFile)
+{
+    const QFileInfo job(jobFile);
+    const QFileInfo spool(userSpoolFolder());
+    if (!spool.isDir() || job.dir().canonicalPath() != spool.canonicalFilePath())
+        return std::nullopt;
+    // "<job id>-<title>.pdf", a retried job's name with " (2)" and so on.
+    static const QRegularExpression name(QStringLiteral("^[0-9]+-(.+?)(?: \\([0-9]+\\))?\\.pdf$"));
+    const QRegularExpressionMatch match = name.match(job.fileName());
+    if (!match.hasMatch() || match.captured(1) == QLatin1String("document"))
+        return std::nullopt;
+    return match.captured(1);
 }
 
 PrintAgent::PrintAgent(Settings s, QObject* parent) : QObject(parent), settings(std::move(s))

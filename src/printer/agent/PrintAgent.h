@@ -31,6 +31,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <optional>
 
 class QProcess;
 
@@ -122,5 +123,11 @@ QString userSpoolFolder();
 // The job number the backend puts in front of the title ("42-Invoice.pdf");
 // 0 when there is none.
 qint64 jobNumber(const QString& name);
+
+// The title the printing program gave a job, read back from the name the
+// backend gave its file ("42-Invoice March.pdf" gives "Invoice March"):
+// nothing for a file outside the user's spool folder, or for a job whose
+// title was unusable ("document").
+std::optional<QString> printJobTitle(const QString& jobFile);
 
 } // namespace quillary::printer
