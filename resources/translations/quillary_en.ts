@@ -200,7 +200,7 @@
     </message>
     <message>
         <source>This is Quillary&apos;s sample letterhead: you have no template of your own yet.</source>
-        <translation>This is Quillary's sample letterhead: you have no template of your own yet.</translation>
+        <translation>This is Quillary&apos;s sample letterhead: you have no template of your own yet.</translation>
     </message>
 </context>
 <context>

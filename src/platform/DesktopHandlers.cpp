@@ -60,7 +60,7 @@ QStringList pathList(const char* variable, const QString& fallback)
         value = fallback;
     QStringList paths;
     for (const QString& path : value.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        if (QDir::isAbsolutePath(path)) // relative entries are ignored, as the specification says
+        if (QDir::isAbsolutePath(path)) // relative entries are ignored, as the XDG base directory rules say
             paths << QDir::cleanPath(path);
     return paths;
 }

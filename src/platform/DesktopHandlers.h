@@ -36,7 +36,7 @@ QStringList handlerIds(const QString& mimeType);
 std::optional<DesktopEntry> findDesktopEntry(const QString& id);
 
 // The program call that opens file with entry: its Exec line split as the
-// specification quotes it, %f/%F replaced by the path, %u/%U by its file URL,
+// desktop entry format quotes it, %f/%F replaced by the path, %u/%U by its file URL,
 // other field codes dropped; the path is appended when the line names none.
 std::optional<ProgramCall> launchCommand(const DesktopEntry& entry, const QString& file);
 
