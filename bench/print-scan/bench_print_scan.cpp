@@ -58,8 +58,8 @@ int main(int argc, char* argv[])
     constexpr int kRounds = 15;
     std::vector<double> longest, whole;
     for (int round = 0; round < kRounds; ++round) {
-        PrintAgent agent({.spoolFolder = folder, .program = QStringLiteral("/bin/true"), .entry = QString(), .rescanMs = 2000,
-                          .maxOpenPreviews = 0});
+        PrintAgent agent({.spoolFolder = folder, .program = QStringLiteral("/bin/true"), .entry = QString(),
+                          .systemEntries = {}, .rescanMs = 2000, .maxOpenPreviews = 0});
         QElapsedTimer total, step;
         double slowest = 0;
         total.start();

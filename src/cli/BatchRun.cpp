@@ -109,7 +109,7 @@ int runBatch(const std::shared_ptr<const StampPlan>& plan, const std::shared_ptr
                 ++failed;
                 continue;
             }
-            workers.add({item.documentPath, item.outputPath, plan, stationery});
+            workers.add({item.documentPath, item.outputPath, plan, stationery, nullptr});
         }
         while (workers.pending() > 0) {
             for (const StampWorkers::Outcome& outcome : workers.take(std::chrono::milliseconds(100))) {
