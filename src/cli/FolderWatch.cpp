@@ -201,6 +201,7 @@ private:
     fs::Fd inboxFolder, doneHeld, failedHeld;
     const uid_t me = ::geteuid();
     std::set<QString> leftAlone; // entries that are no regular files, told once
+    std::set<std::string> unnamable; // names that do not survive decoding, told once
     std::unique_ptr<StampWorkers> workers;
     int stamped = 0;
     int failed = 0;
@@ -338,10 +339,20 @@ void Watch::scan(Clock::time_point now)
     // Hidden files are left out: copying programs write into those first.
     std::map<QString, Candidate> seen;
     std::set<QString> odd;
+    std::set<std::string> undecodable;
     for (const std::string& entry : names) {
         const QString name = fromLocal(entry);
         if (name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
             continue;
+        if (local(name) != entry) {
+            // Not UTF-8: its decoded name leads to another file, or to none,
+            // and two such names would be taken for one. Never opened.
+            if (!unnamable.contains(entry))
+                report.line(QStringLiteral("%1: a name that is not valid UTF-8; left alone")
+                                .arg(QDir(settings.inbox).filePath(name)));
+            undecodable.insert(entry);
+            continue;
+        }
         struct stat info {};
         if (!fs::statEntry(inboxFolder.get(), entry, &info))
             continue;
@@ -370,6 +381,7 @@ void Watch::scan(Clock::time_point now)
         seen.emplace(name, candidate);
     }
     leftAlone.swap(odd);
+    unnamable.swap(undecodable);
     // Files that went away (moved by someone else) are forgotten, except
     // those a worker holds: their outcome still comes.
     for (auto& [name, candidate] : candidates) {

@@ -471,6 +471,28 @@ private slots:
 
     // A name made up to break lines: stderr and the note in failed/ each
     // keep it on one line, with the breaking characters shown escaped.
+    // A name that is not UTF-8 decodes to one that names another file (or
+    // none), and two of them decode alike: such names are never opened, told
+    // once, and do not hide the file whose name they decode to.
+    void namesThatAreNotUtf8()
+    {
+        const QByteArray in = QFile::encodeName(path("in")) + '/';
+        QVERIFY(testpdfs::writeNumbered(path("private.pdf"), 1));
+        QVERIFY(::symlink(QFile::encodeName(path("private.pdf")).constData(), (in + "\xa3.pdf").constData()) == 0);
+        QVERIFY(testpdfs::writeNumbered(path("latin.pdf"), 2) && ::rename(QFile::encodeName(path("latin.pdf")).constData(),
+                                                                          (in + "\xff.pdf").constData()) == 0);
+        arrive(path("doc.pdf"), QString(QChar(0xfffd)) + ".pdf"); // what both decode to, as a real name
+        const auto watcher = watch({"--settle", "0.1"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("out/\uFFFD.pdf")), kDeadline);
+        QCOMPARE(stationeryColour(path("out/\uFFFD.pdf")), 'R');
+        struct stat info {};
+        QVERIFY(::lstat((in + "\xa3.pdf").constData(), &info) == 0 && S_ISLNK(info.st_mode));
+        QVERIFY(::lstat((in + "\xff.pdf").constData(), &info) == 0 && S_ISREG(info.st_mode));
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        QCOMPARE(said(*watcher).count("a name that is not valid UTF-8; left alone"), 2);
+        QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
     void failureNoteOneLine_data()
     {
         table<Refused>({{"line break", {"a\nb.pdf", "a\\nb.pdf", 1}},
