@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QString>
-#include <QTemporaryDir>
+#include <QFile>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -14,16 +14,34 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace fuzz {
 
-// One scratch folder for the whole fuzzing process, removed at exit.
+// One scratch folder for the whole fuzzing process, removed at exit by the
+// bytes of its names: Qt cannot name entries whose names are not UTF-8 (the
+// watch target makes such), and a warning from Qt's own clean-up at exit
+// would run after Qt's globals are gone.
 inline const QString& scratchDir()
 {
-    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillary-fuzz-XXXXXX"));
-    if (!dir.isValid())
-        std::abort();
-    static const QString path = dir.path();
+    struct Scratch {
+        std::string path;
+        Scratch()
+        {
+            std::string pattern = QFile::encodeName(QDir::tempPath()).toStdString() + "/quillary-fuzz-XXXXXX";
+            if (!::mkdtemp(pattern.data()))
+                std::abort();
+            path = pattern;
+        }
+        ~Scratch()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Scratch dir;
+    static const QString path = QFile::decodeName(dir.path.c_str());
     return path;
 }
 
