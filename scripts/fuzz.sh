@@ -4,15 +4,19 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]      (default: 60 seconds, all targets)
 #
+# Each target runs in fork mode: a crash, timeout or out-of-memory input is
+# recorded and the run goes on, so one finding does not hide the next.
 # Findings land in build-fuzz/fuzz-artifacts/<target>/ (crash-*, leak-*,
-# timeout-*); replay one with: build-fuzz/fuzz/<target> FILE
+# timeout-*, oom-*); replay one with: build-fuzz/fuzz/<target> FILE
 # Environment: QUILLARY_FUZZ_BUILD_DIR (default build-fuzz), QUILLARY_FUZZ_JOBS
-# (parallel compile jobs, default 2).
+# (parallel compile jobs, default 2), QUILLARY_FUZZ_FORKS (fuzzing processes
+# per target, default 1).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${QUILLARY_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
 JOBS=${QUILLARY_FUZZ_JOBS:-2}
+FORKS=${QUILLARY_FUZZ_FORKS:-1}
 SECONDS_PER_TARGET=${1:-60}
 shift || true
 ALL_TARGETS=(fuzz_white_background fuzz_property_list fuzz_store_startup fuzz_merge_document fuzz_stamp_options
@@ -45,14 +49,22 @@ for target in "${TARGETS[@]}"; do
   corpus=$BUILD/fuzz-corpus/$target
   artifacts=$BUILD/fuzz-artifacts/$target
   mkdir -p "$corpus" "$artifacts"
-  echo "== $target: $SECONDS_PER_TARGET s"
-  if ! "$BUILD/fuzz/$target" -max_total_time="$SECONDS_PER_TARGET" -timeout=20 -rss_limit_mb=2048 \
-      -max_len=65536 -artifact_prefix="$artifacts/" -print_final_stats=1 \
-      "$corpus" "$ROOT/fuzz/corpus/$target" 2>"$artifacts/log.txt"; then
+  before=$(find "$artifacts" -maxdepth 1 -type f ! -name log.txt | wc -l)
+  echo "== $target: $SECONDS_PER_TARGET s, $FORKS process(es)"
+  "$BUILD/fuzz/$target" -fork="$FORKS" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
+      -max_total_time="$SECONDS_PER_TARGET" -timeout=20 -rss_limit_mb=2048 \
+      -max_len=65536 -artifact_prefix="$artifacts/" \
+      "$corpus" "$ROOT/fuzz/corpus/$target" >"$artifacts/log.txt" 2>&1 || true
+  after=$(find "$artifacts" -maxdepth 1 -type f ! -name log.txt | wc -l)
+  # The last progress line of the fork driver carries the totals.
+  summary=$(grep -E '^#[0-9]+: cov: ' "$artifacts/log.txt" | tail -1 || true)
+  executions=$(sed -nE 's/^#([0-9]+):.*/\1/p' <<<"$summary")
+  echo "   executions: ${executions:-?}   corpus: $(find "$corpus" -type f | wc -l) inputs   new findings: $((after - before))"
+  echo "   ${summary:-(no progress line; see $artifacts/log.txt)}"
+  if ((after > before)); then
     failed+=("$target")
-    echo "   FINDING: see $artifacts/ (log.txt and the crash file)"
+    echo "   FINDINGS: see $artifacts/ (log.txt and the crash files)"
   fi
-  grep -E '^(stat::number_of_executed_units|stat::new_units_added|stat::peak_rss_mb)' "$artifacts/log.txt" | sed 's/^/   /' || true
 done
 
 if ((${#failed[@]})); then
