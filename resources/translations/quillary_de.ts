@@ -187,6 +187,14 @@
         <source>“%1” no longer exists.</source>
         <translation>„%1“ existiert nicht mehr.</translation>
     </message>
+    <message>
+        <source>There was not enough memory to work on the document.</source>
+        <translation>Für die Bearbeitung des Dokuments war nicht genug Arbeitsspeicher frei.</translation>
+    </message>
+    <message>
+        <source>There was not enough memory to work on “%1”.</source>
+        <translation>Für die Bearbeitung von „%1“ war nicht genug Arbeitsspeicher frei.</translation>
+    </message>
 </context>
 <context>
     <name>FirstTemplateHint</name>

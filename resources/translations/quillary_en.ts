@@ -187,6 +187,14 @@
         <source>“%1” no longer exists.</source>
         <translation>“%1” no longer exists.</translation>
     </message>
+    <message>
+        <source>There was not enough memory to work on the document.</source>
+        <translation>There was not enough memory to work on the document.</translation>
+    </message>
+    <message>
+        <source>There was not enough memory to work on “%1”.</source>
+        <translation>There was not enough memory to work on “%1”.</translation>
+    </message>
 </context>
 <context>
     <name>FirstTemplateHint</name>

@@ -75,6 +75,9 @@ auto guarded(const QString& documentPath, Operation&& operation) -> decltype(ope
         if (const auto* exc = dynamic_cast<const QPDFExc*>(&e); exc && !exc->getFilename().empty())
             culprit = QString::fromStdString(exc->getFilename());
         return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(culprit, describePdfError(e)));
+    } catch (...) {
+        return Result::failure(ErrorCode::Damaged,
+                               QStringLiteral("%1: the document is damaged and cannot be used").arg(documentPath));
     }
 }
 

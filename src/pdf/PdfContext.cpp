@@ -10,6 +10,8 @@
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/Pl_Buffer.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFSystemError.hh>
 #include <qpdf/Pl_Concatenate.hh>
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -580,6 +582,22 @@ void PdfContext::setUpWriter(QPDFWriter& writer) const
     }
 }
 
+namespace {
+
+// While writing, the output's own trouble (the disk, a file the library
+// names) is told here. Anything else the library throws comes from what it
+// read of the document's contents and goes on to the merge's boundary,
+// which names the document.
+Result writeFailure(const std::exception& e, const QString& output)
+{
+    QString culprit = output;
+    if (const auto* exc = dynamic_cast<const QPDFExc*>(&e); exc && !exc->getFilename().empty())
+        culprit = QString::fromStdString(exc->getFilename());
+    return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(culprit, describePdfError(e)));
+}
+
+} // namespace
+
 Result PdfContext::close(const MergeControl& control)
 {
     if (Result prepared = prepare(); !prepared)
@@ -588,8 +606,10 @@ Result PdfContext::close(const MergeControl& control)
         Result written = writePdfAtomically(*out, path, [this](QPDFWriter& writer) { setUpWriter(writer); }, control);
         written.warnings = warnings + takeWarnings(*out, path);
         return written;
-    } catch (const std::exception& e) {
-        return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
+    } catch (const QPDFSystemError& e) {
+        return writeFailure(e, path);
+    } catch (const QPDFExc& e) {
+        return writeFailure(e, path);
     }
 }
 
@@ -602,8 +622,10 @@ ValueResult<QByteArray> PdfContext::closeToBytes(const MergeControl& control)
             writePdfToBytes(*out, path, [this](QPDFWriter& writer) { setUpWriter(writer); }, control);
         written.warnings = warnings + takeWarnings(*out, path);
         return written;
-    } catch (const std::exception& e) {
-        return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
+    } catch (const QPDFSystemError& e) {
+        return writeFailure(e, path);
+    } catch (const QPDFExc& e) {
+        return writeFailure(e, path);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <map>
 #include <set>
 
@@ -107,7 +108,11 @@ QString describePdfError(const std::exception& e)
             return QString::fromStdString(exc->getMessageDetail());
         return QStringLiteral("not a readable PDF (%1)").arg(QString::fromStdString(exc->getMessageDetail()));
     }
-    return QString::fromLocal8Bit(e.what());
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("not enough memory to work on this document (%1)").arg(QString::fromLocal8Bit(e.what()));
+    // Anything else the library or the standard library throws (a range,
+    // length or logic error) comes from contents it could not make sense of.
+    return QStringLiteral("the document is damaged and cannot be used (%1)").arg(QString::fromLocal8Bit(e.what()));
 }
 
 ErrorCode errorCodeOf(const std::exception& e)
@@ -123,6 +128,8 @@ ErrorCode errorCodeOf(const std::exception& e)
             return ErrorCode::Unreadable;
         return ErrorCode::Damaged;
     }
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return ErrorCode::OutOfMemory;
     return ErrorCode::Damaged;
 }
 

@@ -29,6 +29,7 @@ enum class ErrorCode {
     Locked,            // another process holds the store's lock
     Cancelled,         // stopped by its caller
     Missing,           // a template or stored page the operation needs is gone
+    OutOfMemory,       // the work needed more memory than the process could get
 };
 
 struct Result {

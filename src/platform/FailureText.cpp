@@ -41,6 +41,7 @@ QString FailureText::sentence(ErrorCode code, const QString& file)
         case ErrorCode::Locked: break;
         case ErrorCode::Cancelled: return tr("Stopped.");
         case ErrorCode::Missing: return tr("The template or one of its pages no longer exists.");
+        case ErrorCode::OutOfMemory: return tr("There was not enough memory to work on the document.");
         }
         return tr("Another Quillary window is changing the templates. Try again in a moment.");
     }
@@ -62,6 +63,7 @@ QString FailureText::sentence(ErrorCode code, const QString& file)
     case ErrorCode::Locked: break; // the store's lock file means nothing to the user
     case ErrorCode::Cancelled: return tr("Stopped.");
     case ErrorCode::Missing: return tr("“%1” no longer exists.").arg(name);
+    case ErrorCode::OutOfMemory: return tr("There was not enough memory to work on “%1”.").arg(name);
     }
     return sentence(code);
 }

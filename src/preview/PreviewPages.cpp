@@ -43,6 +43,11 @@ void PreviewPages::present(quint64 generation, Part part, QByteArray bytes, bool
 
 void PreviewPages::clear()
 {
+    // Pages still being loaded belong to what is cleared too: page 1 of a
+    // merge that then failed must not appear after the failure is shown.
+    for (auto it = pending.constBegin(); it != pending.constEnd(); ++it)
+        pageRenderer->removeSource(it.key());
+    pending.clear();
     release(baseSource);
     release(firstSource);
     baseCount = 0;

@@ -390,6 +390,8 @@ private slots:
         QTest::addColumn<QString>("why");
         QTest::newRow("dropped file vanished") << "vanished" << "“vanished.pdf” does not exist.";
         QTest::newRow("dropped file damaged") << "damaged" << "“damaged.pdf” is damaged or not in a format Quillary can read.";
+        QTest::newRow("dropped file replaced by one whose pages are no pages")
+            << "hostile" << "“hostile.pdf” has no pages.";
         QTest::newRow("disk full") << "full disk" << QString();
     }
     void failedSaveLosesNothing()
@@ -407,6 +409,8 @@ private slots:
             QVERIFY(QFile::remove(file));
         if (how == "damaged")
             QVERIFY(testpdfs::writeBytes(file, "%PDF-1.7 this is not a PDF any more"));
+        if (how == "hostile")
+            QVERIFY(QFile::remove(file) && QFile::copy(QStringLiteral(QUILLARY_TEST_DATA_DIR "/hostile-max-object-id.pdf"), file));
         {
             std::optional<fixture::FullDisk> full;
             if (how == "full disk")

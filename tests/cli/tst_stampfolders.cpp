@@ -109,6 +109,9 @@ private slots:
              {"a.pdf=doc bad.pdf=bad locked.pdf=locked empty.pdf=empty c.pdf=doc", "a.pdf bad.pdf locked.pdf empty.pdf missing.pdf c.pdf", 1,
               "a.pdf c.pdf", {"bad.pdf: not a readable PDF", "locked.pdf: the file is protected by a password",
                               "empty.pdf: the document has no pages", "missing.pdf: no such file", "2 stamped, 4 failed in "}}},
+            {"a document that cannot be built, a good one after it",
+             {"full.pdf=full c.pdf=doc", "full.pdf c.pdf", 1, "c.pdf",
+              {"full.pdf: the document is damaged and cannot be used (max object id is too high", "1 stamped, 1 failed in "}}},
             {"names and --suffix", {"a.pdf=doc B.PDF=doc noext=doc x.y.pdf=doc", "--suffix -stamped -j 3 a.pdf B.PDF noext x.y.pdf", 0,
                                     "B-stamped.PDF a-stamped.pdf noext-stamped.pdf x.y-stamped.pdf", {"4 stamped, 0 failed in "}}},
             {"one name in two folders: the later one is not written",
@@ -256,7 +259,7 @@ private slots:
         table<Refused>({{"damaged", {"damaged", "not a readable PDF", 2}},
                         {"protected by a password", {"locked", "the file is protected by a password", 1}},
                         {"without pages", {"empty", "the document has no pages", 1}},
-                        {"object numbers at the limit: the watch goes on", {"full", "max object id is too high", 2}},
+                        {"object numbers at the limit: the watch goes on", {"full", "the document is damaged and cannot be used (max object id is too high", 2}},
                         {"no PDF at all, without an end marker", {"text", "not a readable PDF", 1}}});
     }
     void refused()

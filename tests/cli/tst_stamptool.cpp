@@ -63,6 +63,7 @@ private slots:
         QVERIFY(testpdfs::writeBytes(path("bad.pdf"), "%PDF-1.4\nno PDF at all\n"));
         QVERIFY(testpdfs::writeBytes(path("empty.pdf"), ""));
         QVERIFY(testpdfs::writeZeroPages(path("nopages.pdf")));
+        QVERIFY(QFile::copy(QStringLiteral(QUILLARY_TEST_DATA_DIR "/hostile-max-object-id.pdf"), path("hostile.pdf")));
         QVERIFY(testpdfs::writeEncrypted(path("locked.pdf"), "Swordfish7", "Marlin"));
         QVERIFY(testpdfs::writeBytes(path("out.pdf"), "an earlier output"));
         QVERIFY(testpdfs::writeBytes(path("own.txt"), "Swordfish7\r\nsecond line\n"));
@@ -240,6 +241,9 @@ private slots:
             {"missing document", {"--start s.pdf none.pdf out.pdf", 1, "none.pdf: no such file"}},
             {"unreadable document", {"--start s.pdf bad.pdf out.pdf", 1, "bad.pdf"}},
             {"unreadable stationery", {"--terms bad.pdf doc.pdf out.pdf", 1, "bad.pdf"}},
+            // qpdf throws only once the output needs one more object number.
+            {"a document whose object numbers are at the limit",
+             {"--start s.pdf hostile.pdf out.pdf", 1, "hostile.pdf: the document is damaged and cannot be used (max object id"}},
             // With a template to compare formats with, the document is read
             // first: its own fault is the one line, never a format warning.
             {"no PDF, with a template", {"-t Behind bad.pdf out.pdf", 1, "bad.pdf: not a readable PDF"}},

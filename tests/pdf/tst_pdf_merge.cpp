@@ -11,6 +11,10 @@
 #include "pdf/AtomicFile.h"
 
 #include <atomic>
+#include <new>
+#include <stdexcept>
+
+#include <qpdf/QPDFExc.hh>
 #include <thread>
 
 #include <sys/stat.h>
@@ -285,6 +289,9 @@ private slots:
         const Result result = TaskManager::mergeDocument(r);
         QVERIFY2(!result.ok() && result.error.contains(bad), qPrintable(result.error));
         QCOMPARE(result.code, code);
+        // The library's own words come after a reason a user understands.
+        QVERIFY2(!kind.startsWith("hostile-") || result.error.contains("the document is damaged and cannot be used ("),
+                 qPrintable(result.error));
         QCOMPARE(printed, role == "document" && kind == "missing" ? QStringList{"File doesnt exists"} : QStringList());
         QCOMPARE(bytesOf(output), QByteArray("OLD"));
         QCOMPARE(QDir(outDir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"merged.pdf"});
@@ -297,6 +304,59 @@ private slots:
             QCOMPARE(files.code, code);
             QVERIFY2(files.error.startsWith(bad + ": "), qPrintable(files.error));
         }
+    }
+
+    // Whatever the library or the standard library throws in the middle of
+    // a merge ends as a failure naming the document, and nothing is written.
+    // The progress callback runs inside the merge, so it can throw for it.
+    void everyExceptionKindBecomesAFailure_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("words");
+        const int damaged = int(ErrorCode::Damaged);
+        QTest::newRow("range_error") << 0 << damaged << "damaged and cannot be used (max object id";
+        QTest::newRow("length_error") << 1 << damaged << "damaged and cannot be used (vector";
+        QTest::newRow("out_of_range") << 2 << damaged << "damaged and cannot be used (index";
+        QTest::newRow("logic_error") << 3 << damaged << "damaged and cannot be used (logic";
+        QTest::newRow("invalid_argument") << 4 << damaged << "damaged and cannot be used (argument";
+        QTest::newRow("runtime_error") << 5 << damaged << "damaged and cannot be used (runtime";
+        QTest::newRow("overflow_error") << 6 << damaged << "damaged and cannot be used (overflow";
+        QTest::newRow("bad_alloc") << 7 << int(ErrorCode::OutOfMemory) << "not enough memory";
+        QTest::newRow("QPDFExc") << 8 << damaged << "not a readable PDF (broken xref";
+        QTest::newRow("not a std::exception") << 9 << damaged << "the document is damaged and cannot be used";
+    }
+    void everyExceptionKindBecomesAFailure()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, code);
+        QFETCH(QString, words);
+        QTemporaryDir outDir;
+        const MergeRequest r = request(document(3), outDir.filePath("merged.pdf"), true);
+        const std::string documentPath = r.documentPath.toStdString();
+        const auto raise = [kind, documentPath](int) {
+            switch (kind) {
+            case 0: throw std::range_error("max object id is too high to create new objects");
+            case 1: throw std::length_error("vector::_M_realloc_insert");
+            case 2: throw std::out_of_range("index 7 past the end");
+            case 3: throw std::logic_error("logic broken");
+            case 4: throw std::invalid_argument("argument refused");
+            case 5: throw std::runtime_error("runtime trouble");
+            case 6: throw std::overflow_error("overflow in a count");
+            case 7: throw std::bad_alloc();
+            case 8: throw QPDFExc(qpdf_e_damaged_pdf, documentPath, "object 4 0", 120, "broken xref");
+            default: throw 42;
+            }
+        };
+        MergeControl control;
+        control.progress = raise;
+        const Result written = TaskManager::mergeDocument(r, control);
+        QCOMPARE(int(written.code), code);
+        QVERIFY2(written.error.startsWith(r.documentPath + ": ") && written.error.contains(words), qPrintable(written.error));
+        QCOMPARE(QDir(outDir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        const auto previewed = TaskManager::mergeToBytes(r, control);
+        QCOMPARE(int(previewed.code), code);
+        QVERIFY2(previewed.error.contains(words), qPrintable(previewed.error));
     }
 
     // Permissions with umask 022 (mode), links written through, a pipe or a

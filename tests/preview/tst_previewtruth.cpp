@@ -138,6 +138,31 @@ private slots:
         QVERIFY(stripMessage(preview)->text() != kNoFit);
     }
 
+    // Page 1 reads well, but building the whole merge makes the library
+    // throw (an object number at its limit): the reason shows in the strip
+    // and the window stays open, with nothing to save or print.
+    void aMergeTheLibraryCannotBuildKeepsTheWindow()
+    {
+        setTemplates({makeTemplate("T", "0", true, true, false)});
+        const QString doc = file("limit.pdf");
+        QFile::remove(doc);
+        QVERIFY(QFile::copy(QStringLiteral(QUILLARY_TEST_DATA_DIR "/hostile-second-page-at-the-limit.pdf"), doc));
+        RecordingUi ui;
+        PreviewController preview(doc);
+        QSignalSpy finished(&preview, &PreviewController::rebuildFinished);
+        preview.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 20000);
+        QCOMPARE(finished.last().first().toBool(), false);
+        QVERIFY(preview.isVisible() && !ui.exitStatus.has_value());
+        QVERIFY(ui.alerts().isEmpty());
+        QCoreApplication::processEvents(); // page 1, merged first, must not come after the failure
+        QCOMPARE(preview.pages().count(), 0);
+        QVERIFY(stripMessage(preview)->isVisible());
+        QCOMPARE(stripMessage(preview)->text(),
+                 u"The preview could not be made: “limit.pdf” is damaged or not in a format Quillary can read."_s);
+        QVERIFY(!preview.saveButton->isEnabled() && !preview.printButton->isEnabled());
+    }
+
     // A wrong password is refused in the panel; the right one opens the
     // document, and everything works as with any document: the merge, the
     // offset editor's page and the saved file.

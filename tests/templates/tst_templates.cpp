@@ -58,6 +58,16 @@ struct CheckRow { QString edited, typed; bool emptyStartSlot; QString alert, han
 const QString kBackground = QStringLiteral("PDF with background|The content may not be displayed after printing "
                                            "because a white background has been detected");
 const QString kUnknown = QStringLiteral("Unknown Format|Supported Formats");
+
+// A file that makes the PDF library throw once it has to add an object.
+QString hostile()
+{
+    const QString path = fixture::home().filePath(QStringLiteral("pdfs/hostile.pdf"));
+    QDir().mkpath(fixture::home().filePath(QStringLiteral("pdfs")));
+    if (!QFileInfo::exists(path))
+        QFile::copy(QStringLiteral(QUILLARY_TEST_DATA_DIR "/hostile-max-object-id.pdf"), path);
+    return path;
+}
 const QString kEnterName = QStringLiteral("Enter name|Pls enter a name");
 const QString kExists = QStringLiteral("Templatename exists|You have an template with the same name");
 const QString kNoStart = QStringLiteral("Missing start page|You have to  include at least the home page");
@@ -398,6 +408,8 @@ private slots:
             {"unsupported size", {false, pdf("small", {600, 800}), false, kUnknown}},
             {"upper-case extension", {false, pdf("upper", testpdfs::A4Whole, false, "PDF"), false, kUnknown}},
             {"white background warns, is taken", {false, pdf("white", testpdfs::A4Whole, true), true, kBackground}},
+            // Page 1 is no page the library can use: it would throw once asked to make one.
+            {"a file with object numbers at the limit", {false, hostile(), false, kUnknown}},
             {"cancelled", {false, std::nullopt, false, {}}},
             {"catcher: size not checked", {true, pdf("small", {600, 800}), true, {}}},
             {"catcher: no background warning", {true, pdf("white", testpdfs::A4Whole, true), true, {}}},
