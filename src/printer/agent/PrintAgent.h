@@ -58,7 +58,7 @@ public:
         int maxOpenPreviews = 8; // more jobs wait until a preview has closed
         // Tells the user something they must know (a desktop notification);
         // unset: the text goes to standard output.
-        std::function<void(const QString& summary, const QString& text)> tell;
+        std::function<void(const QString& summary, const QString& text)> tell = nullptr;
     };
 
     explicit PrintAgent(Settings settings, QObject* parent = nullptr);
