@@ -25,6 +25,8 @@ PACKAGES=(
   fonts-urw-base35 fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
   # The desktop's own file dialog through the XDG desktop portal.
   qt6-xdgdesktopportal-platformtheme
+  # A private session bus for the tests of desktop notifications.
+  dbus-daemon
 )
 
 missing=()

@@ -1466,4 +1466,15 @@ Klicken Sie auf +, um eine anzulegen.</translation>
         <translation>quillary_de.mp4</translation>
     </message>
 </context>
+<context>
+    <name>quillary::printer::PrintAgent</name>
+    <message>
+        <source>Quillary could not show the printed document “%1”: the preview stopped twice while opening it. The document was kept in %2.</source>
+        <translation>Quillary konnte das gedruckte Dokument „%1“ nicht anzeigen: Die Vorschau ist beim Öffnen zweimal abgebrochen. Das Dokument wurde in %2 aufbewahrt.</translation>
+    </message>
+    <message>
+        <source>A printed document could not be shown</source>
+        <translation>Ein gedrucktes Dokument konnte nicht angezeigt werden</translation>
+    </message>
+</context>
 </TS>

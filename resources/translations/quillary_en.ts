@@ -1466,4 +1466,15 @@ Click + to add one.</translation>
         <translation>quillary.mp4</translation>
     </message>
 </context>
+<context>
+    <name>quillary::printer::PrintAgent</name>
+    <message>
+        <source>Quillary could not show the printed document “%1”: the preview stopped twice while opening it. The document was kept in %2.</source>
+        <translation>Quillary could not show the printed document “%1”: the preview stopped twice while opening it. The document was kept in %2.</translation>
+    </message>
+    <message>
+        <source>A printed document could not be shown</source>
+        <translation>A printed document could not be shown</translation>
+    </message>
+</context>
 </TS>

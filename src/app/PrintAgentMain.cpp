@@ -1,6 +1,8 @@
 #include "app/PrintAgentMain.h"
 
+#include "platform/DesktopNotification.h"
 #include "platform/PrintServiceLocation.h"
+#include "platform/Translations.h"
 #include "printer/agent/PrintAgent.h"
 
 #include <QCoreApplication>
@@ -116,10 +118,19 @@ int runPrintAgent(int argc, char* argv[])
         printLine("Quillary print service turned off for this user");
         return 0;
     }
-    printer::PrintAgent agent({.spoolFolder = printer::userSpoolFolder(),
-                               .program = QCoreApplication::applicationFilePath(),
-                               .entry = location.entry,
-                               .systemEntries = location.systemEntries});
+    // What the agent tells the user, in the user's language.
+    const Translations translations;
+    printer::PrintAgent::Settings settings{.spoolFolder = printer::userSpoolFolder(),
+                                           .program = QCoreApplication::applicationFilePath(),
+                                           .entry = location.entry,
+                                           .systemEntries = location.systemEntries};
+    settings.tell = [](const QString& summary, const QString& text) {
+        QString problem;
+        if (!showDesktopNotification(summary, text, &problem))
+            std::printf("Cannot show a desktop notification (%s): %s\n", qPrintable(problem), qPrintable(text));
+        std::fflush(stdout);
+    };
+    printer::PrintAgent agent(std::move(settings));
     QObject::connect(&agent, &printer::PrintAgent::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     agent.start();
     return app.exec();

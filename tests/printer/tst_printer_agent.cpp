@@ -1,8 +1,11 @@
 // The per-user agent: which files it opens, in which order, when it removes
 // them, and when it stops. Print-service mode is replaced by a small script
 // that logs its argument and stays open until the test closes it, so every
-// step is awaited on a condition, never on a clock.
+// step is awaited on a condition, never on a clock. Told by a file per job,
+// the script ends at once instead, with a status or by a signal, one fate per
+// run.
 
+#include "printer/agent/PreviewStarts.h"
 #include "printer/agent/PrintAgent.h"
 
 #include <QDateTime>
@@ -13,10 +16,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace quillary;
 using namespace quillary::printer;
 
 namespace {
@@ -37,13 +43,25 @@ private slots:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir().mkpath(spool()) && QDir().mkpath(path("close")));
+        QVERIFY(QDir().mkpath(spool()) && QDir().mkpath(path("close")) && QDir().mkpath(path("fates")));
+        QVERIFY(QDir().mkpath(path("pids")) && ::chmod(QFile::encodeName(spool()).constData(), 0700) == 0);
         QVERIFY(QFile(path("entry.desktop")).open(QIODevice::WriteOnly));
         QFile script(path("preview.sh"));
         QVERIFY(script.open(QIODevice::WriteOnly));
+        // The fate of the n-th run is the n-th word of the job's fate file:
+        // "-" (or none) waits to be closed, a number exits with it, anything
+        // else is the signal the preview dies of.
         script.write(QStringLiteral("#!/bin/sh\necho \"$1\" >> '%1'\n"
-                                    "while [ -d '%2' ] && [ ! -e '%2'/\"$(basename \"$1\")\" ]; do sleep 0.02; done\n")
-                         .arg(path("opened.log"), path("close"))
+                                    "name=$(basename \"$1\")\necho $$ >> '%3'/\"$name\"\n"
+                                    "run=$(grep -cxF -- \"$1\" '%1')\n"
+                                    "fate=$(awk -v n=\"$run\" '{ print $n }' '%4'/\"$name\" 2>/dev/null)\n"
+                                    "case \"$fate\" in\n"
+                                    "  ''|-) ;;\n"
+                                    "  [0-9]*) exit \"$fate\" ;;\n"
+                                    "  *) ulimit -c 0; kill -s \"$fate\" $$ ;;\n"
+                                    "esac\n"
+                                    "while [ -d '%2' ] && [ ! -e '%2'/\"$name\" ]; do sleep 0.02; done\n")
+                         .arg(path("opened.log"), path("close"), path("pids"), path("fates"))
                          .toUtf8());
         QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
@@ -231,6 +249,249 @@ private slots:
         QVERIFY(scans(agent, 3));
         QCOMPARE(failed.size(), 1); // not retried while this agent runs
         QVERIFY(QFile::exists(job) && agent.openJobs().isEmpty());
+        QVERIFY(!QFileInfo::exists(note())); // never started, so never counted
+    }
+
+    // How a preview ends decides what becomes of its job. Ended of its own
+    // accord (closed, a document it refused, asked to end): the job goes and
+    // nothing stays counted. Died once: opened once more. Died twice: moved
+    // into the set-aside folder, the user told once, in words, with the title
+    // made safe to show; the next agent (the next login) opens and tells
+    // nothing more.
+    void previewEnds_data()
+    {
+        QTest::addColumn<QString>("fates");
+        QTest::addColumn<int>("opens");
+        QTest::addColumn<bool>("setAside");
+        QTest::newRow("closed by the user") << "-" << 1 << false;
+        QTest::newRow("a refused document (status 1)") << "1" << 1 << false;
+        QTest::newRow("asked to end (SIGTERM)") << "TERM" << 1 << false;
+        QTest::newRow("crashes once, then closed") << "SEGV -" << 2 << false;
+        QTest::newRow("aborts once, then refuses") << "ABRT 1" << 2 << false;
+        QTest::newRow("aborts twice") << "ABRT ABRT" << 2 << true;
+        QTest::newRow("crashes, then killed for memory") << "SEGV KILL" << 2 << true;
+    }
+    void previewEnds()
+    {
+        QFETCH(QString, fates);
+        QFETCH(int, opens);
+        QFETCH(bool, setAside);
+        const QString job = addJob(QStringLiteral("5-Invoice\u2067 March.pdf"));
+        QVERIFY(!job.isEmpty() && writeFile(path("fates/") + QFileInfo(job).fileName(), fates.toUtf8()));
+        QStringList told;
+        PrintAgent::Settings s = settings();
+        s.tell = [&](const QString& summary, const QString& text) { told << summary + " | " + text; };
+        {
+            PrintAgent agent(s);
+            QSignalSpy aside(&agent, &PrintAgent::jobSetAside);
+            agent.start();
+            QTRY_COMPARE_WITH_TIMEOUT(opened().size(), opens, kDeadline);
+            if (fates.endsWith('-'))
+                close(job);
+            const QString kept = spool() + "/set-aside/" + QFileInfo(job).fileName();
+            if (setAside) {
+                QTRY_COMPARE_WITH_TIMEOUT(aside.size(), 1, kDeadline);
+                QCOMPARE(aside.at(0), (QList<QVariant>{job, kept}));
+                QCOMPARE(told, QStringList{"A printed document could not be shown | Quillary could not show the printed "
+                                           "document “Invoice March”: the preview stopped twice while opening it. The "
+                                           "document was kept in " + spool() + "/set-aside."});
+            } else {
+                QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(job) && agent.openJobs().isEmpty(), kDeadline);
+                QVERIFY(told.isEmpty());
+            }
+            QVERIFY(scans(agent, 3));
+            QCOMPARE(QFile::exists(kept), setAside);
+            QVERIFY(!QFile::exists(job) && aside.size() == int(setAside));
+        }
+        QCOMPARE(opened().size(), opens);
+        QVERIFY(!QFile::exists(note())); // nothing left counted
+
+        PrintAgent next(s);
+        next.start();
+        QVERIFY(scans(next, 3));
+        QCOMPARE(opened().size(), opens);
+        QCOMPARE(told.size(), int(setAside));
+    }
+
+    // The agent (or the session) dies while a preview runs: the start was
+    // counted before it, so the next agent opens the job once more, and the
+    // one after a second such death sets it aside and tells the user.
+    void agentDiesWhileAPreviewRuns_data()
+    {
+        QTest::addColumn<int>("deaths");
+        QTest::newRow("once: opened again") << 1;
+        QTest::newRow("twice: set aside") << 2;
+    }
+    void agentDiesWhileAPreviewRuns()
+    {
+        QFETCH(int, deaths);
+        const QString job = addJob("8-Offer.pdf"), name = QFileInfo(job).fileName();
+        QStringList told;
+        PrintAgent::Settings s = settings();
+        s.tell = [&](const QString&, const QString& text) { told << text; };
+        for (int death = 1; death <= deaths; ++death) {
+            auto agent = std::make_unique<PrintAgent>(s);
+            agent->start();
+            QTRY_COMPARE_WITH_TIMEOUT(opened().size(), death, kDeadline);
+            agent.reset();
+            // The session ends: the preview goes without an agent to see it.
+            QTRY_VERIFY_WITH_TIMEOUT(!pidsOf(name).isEmpty(), kDeadline);
+            QVERIFY(::kill(pidsOf(name).last(), SIGKILL) == 0);
+            fs::Fd folder;
+            QVERIFY(openSpoolFolder(spool(), &folder));
+            QCOMPARE(readStartsNote(folder.get()), (StartCounts{{name, death}}));
+        }
+        PrintAgent last(s);
+        QSignalSpy aside(&last, &PrintAgent::jobSetAside);
+        last.start();
+        if (deaths < kMaxStarts) {
+            QTRY_COMPARE_WITH_TIMEOUT(opened().size(), deaths + 1, kDeadline);
+            close(job);
+            QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(job) && last.openJobs().isEmpty(), kDeadline);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(aside.size(), 1, kDeadline);
+            QVERIFY(QFile::exists(spool() + "/set-aside/" + name) && !QFile::exists(job));
+        }
+        QVERIFY(scans(last, 2));
+        QCOMPARE(told.size(), deaths < kMaxStarts ? 0 : 1);
+        QCOMPARE(opened().size(), deaths < kMaxStarts ? deaths + 1 : deaths);
+        QVERIFY(!QFile::exists(note()));
+    }
+
+    // The note is the user's file but read as untrusted: what is not a small
+    // regular file of "<count> <job>" lines counts nothing and is replaced,
+    // never written through; a line that reads well among bad ones counts.
+    // Where no count can be kept, no preview opens: the job stays, with a
+    // reason.
+    void untrustedNote_data()
+    {
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("outcome"); // "opened", "set aside" or "kept"
+        QTest::newRow("garbage") << "garbage" << "opened";
+        QTest::newRow("larger than a note may be") << "large" << "opened";
+        QTest::newRow("a link to a file counting the job twice") << "link" << "opened";
+        QTest::newRow("a pipe") << "pipe" << "opened";
+        QTest::newRow("one good line among bad ones") << "mixed" << "set aside";
+        QTest::newRow("a folder: no count can be kept") << "folder" << "kept";
+        QTest::newRow("the spool folder writable by others") << "shared" << "kept";
+    }
+    void untrustedNote()
+    {
+        QFETCH(QString, note);
+        QFETCH(QString, outcome);
+        const QString job = addJob("8-Job.pdf");
+        const QByteArray twice = "2 8-Job.pdf\n";
+        if (note == "garbage") {
+            QVERIFY(writeFile(this->note(), "2 \xff\xfe/../8-Job.pdf\n99 8-Job.pdf\n-1 8-Job.pdf\n2  8-Job.pdf\n"
+                                            "2 8-Job.pdf\r\n2 .8-Job.pdf\n\x00\x01\x02 2 8-Job.pdf"));
+        } else if (note == "large") {
+            QVERIFY(writeFile(this->note(), twice.repeated(kMaxNoteBytes / twice.size() + 1)));
+        } else if (note == "link") {
+            QVERIFY(writeFile(path("elsewhere"), twice) && QFile::link(path("elsewhere"), this->note()));
+        } else if (note == "pipe") {
+            QVERIFY(::mkfifo(QFile::encodeName(this->note()).constData(), 0600) == 0);
+        } else if (note == "mixed") {
+            QVERIFY(writeFile(this->note(), "x\n3 ../8-Job.pdf\n" + twice + "1 gone/9-Other.pdf\n"));
+        } else if (note == "folder") {
+            QVERIFY(QDir().mkpath(this->note()));
+        } else if (note == "shared") {
+            QVERIFY(::chmod(QFile::encodeName(spool()).constData(), 0770) == 0);
+        }
+        QStringList told;
+        PrintAgent::Settings s = settings();
+        s.tell = [&](const QString&, const QString& text) { told << text; };
+        PrintAgent agent(s);
+        QSignalSpy failed(&agent, &PrintAgent::previewFailed);
+        agent.start();
+        QVERIFY(scans(agent, 3));
+        if (outcome == "opened") {
+            QTRY_COMPARE_WITH_TIMEOUT(opened(), QStringList{job}, kDeadline);
+            QVERIFY(QFileInfo(this->note()).isFile() && !QFileInfo(this->note()).isSymLink()); // counted anew
+            close(job);
+            QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(job) && !QFileInfo::exists(this->note()), kDeadline);
+        } else if (outcome == "set aside") {
+            QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, kDeadline);
+            QVERIFY(opened().isEmpty() && QFile::exists(spool() + "/set-aside/8-Job.pdf"));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, kDeadline);
+            QVERIFY2(failed.at(0).at(1).toString().startsWith("its start cannot be counted"), qPrintable(failed.at(0).at(1).toString()));
+            QVERIFY(opened().isEmpty() && QFile::exists(job));
+        }
+        QVERIFY(failed.size() == int(outcome == "kept"));
+        if (note == "link") {
+            QFile elsewhere(path("elsewhere"));
+            QVERIFY(elsewhere.open(QIODevice::ReadOnly));
+            QCOMPARE(elsewhere.readAll(), twice); // the link's target untouched
+        }
+    }
+
+    // A job is set aside only into a folder of the user's own, made where
+    // none is and never through a link; a document of the same name there
+    // is kept beside it, not replaced. Where it cannot go, it stays, uncounted
+    // no further, and the user is not told it was kept.
+    void setAsideFolder_data()
+    {
+        QTest::addColumn<QString>("there");
+        QTest::addColumn<QString>("kept"); // its name in the folder; empty when not set aside
+        QTest::newRow("none yet") << "" << "8-Job.pdf";
+        QTest::newRow("holds a document of that name") << "same name" << "8-Job (2).pdf";
+        QTest::newRow("a link to another folder") << "link" << "";
+        QTest::newRow("a file") << "file" << "";
+    }
+    void setAsideFolder()
+    {
+        QFETCH(QString, there);
+        QFETCH(QString, kept);
+        const QString job = addJob("8-Job.pdf"), folder = spool() + "/set-aside";
+        QVERIFY(writeFile(note(), "2 8-Job.pdf\n") && QDir().mkpath(path("elsewhere")));
+        if (there == "same name")
+            QVERIFY(QDir().mkpath(folder) && writeFile(folder + "/8-Job.pdf", "earlier"));
+        else if (there == "link")
+            QVERIFY(QFile::link(path("elsewhere"), folder));
+        else if (there == "file")
+            QVERIFY(writeFile(folder, "a file"));
+        QStringList told;
+        PrintAgent::Settings s = settings();
+        s.tell = [&](const QString&, const QString& text) { told << text; };
+        PrintAgent agent(s);
+        QSignalSpy aside(&agent, &PrintAgent::jobSetAside), failed(&agent, &PrintAgent::previewFailed);
+        agent.start();
+        QTRY_COMPARE_WITH_TIMEOUT(aside.size() + failed.size(), 1, kDeadline);
+        QVERIFY(scans(agent, 3));
+        QVERIFY(opened().isEmpty());
+        QCOMPARE(aside.size() + failed.size(), 1);
+        QVERIFY(QDir(path("elsewhere")).isEmpty());
+        if (kept.isEmpty()) {
+            QVERIFY(QFile::exists(job) && told.isEmpty());
+            QCOMPARE(failed.at(0).at(0).toString(), job);
+        } else {
+            QCOMPARE(aside.at(0).at(1).toString(), folder + '/' + kept);
+            QVERIFY(!QFile::exists(job) && QFile::exists(folder + '/' + kept) && told.size() == 1);
+            QCOMPARE(QFileInfo(folder).permissions() & (QFile::WriteGroup | QFile::WriteOther), QFile::Permissions());
+        }
+        if (there == "same name") {
+            QFile earlier(folder + "/8-Job.pdf");
+            QVERIFY(earlier.open(QIODevice::ReadOnly) && earlier.readAll() == "earlier");
+        }
+    }
+
+    // Any name a job file may have survives the note's lines: blanks, line
+    // breaks, percent signs and letters beyond ASCII.
+    void noteKeepsEveryName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("blanks") << "1-Invoice  March (2).pdf";
+        QTest::newRow("a line break") << "2-two\nlines.pdf";
+        QTest::newRow("percent signs") << "3-100% %41.pdf";
+        QTest::newRow("beyond ASCII") << "4-Ärger über Öl.pdf";
+    }
+    void noteKeepsEveryName()
+    {
+        QFETCH(QString, name);
+        const StartCounts counts{{name, 1}, {"9-Other.pdf", 2}};
+        const QByteArray text = startsNoteText(counts);
+        QCOMPARE(text.count('\n'), 2);
+        QCOMPARE(parseStartsNote(text), counts);
     }
 
     // The preview proposes the job's title as the saved file's name: read
@@ -394,6 +655,18 @@ private:
         return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
     }
     QString spool() const { return path("spool/ada"); }
+    QString note() const { return spool() + '/' + kStartsNoteName; }
+    // The process ids of the previews the job was opened in, oldest first.
+    QList<pid_t> pidsOf(const QString& name) const
+    {
+        QFile file(path("pids/") + name);
+        QList<pid_t> pids;
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : file.readAll().split('\n'))
+                if (!line.isEmpty())
+                    pids << pid_t(line.toInt());
+        return pids;
+    }
     // A complete job as the backend leaves it: written hidden, renamed.
     QString addJob(const QString& name, const QDateTime& completed = QDateTime::currentDateTime())
     {

@@ -1,5 +1,6 @@
 #include "printer/agent/PrintAgent.h"
 
+#include "fs/NameText.h"
 #include "printer/AutostartEntry.h"
 #include "printer/SpoolLayout.h"
 
@@ -13,6 +14,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include <csignal>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -37,6 +40,41 @@ bool isJobName(const char* name)
 {
     const std::string_view n(name);
     return !n.empty() && n.front() != kHiddenPrefix && n.size() > kJobSuffix.size() && n.ends_with(kJobSuffix);
+}
+
+// "<job id>-<title>.pdf", a retried job's name with " (2)" and so on.
+const QRegularExpression& jobNamePattern()
+{
+    static const QRegularExpression name(QStringLiteral("^[0-9]+-(.+?)(?: \\([0-9]+\\))?\\.pdf$"));
+    return name;
+}
+
+// A job as the user is told about it: its title, or its file name when it
+// has no usable one, with characters that are invisible, break the line or
+// turn the text around shown as blanks, and not longer than a line.
+QString shownJobTitle(const QString& name)
+{
+    const QRegularExpressionMatch match = jobNamePattern().match(name);
+    const QString title = match.hasMatch() && match.captured(1) != QLatin1String("document") ? match.captured(1) : name;
+    QString shown;
+    for (const char32_t c : title.toUcs4()) {
+        if (fs::isHiddenOrControl(c))
+            shown += QLatin1Char(' ');
+        else
+            shown += QString::fromUcs4(&c, 1);
+    }
+    shown = shown.simplified();
+    constexpr qsizetype kMost = 120;
+    if (shown.size() > kMost)
+        shown = shown.left(shown.at(kMost - 1).isHighSurrogate() ? kMost - 1 : kMost) + QChar(0x2026);
+    return shown;
+}
+
+// A preview asked to end (the user's session ending, a "kill" typed by the
+// user) did not die of its document.
+bool askedToEnd(int signal)
+{
+    return signal == SIGTERM || signal == SIGHUP || signal == SIGINT;
 }
 
 } // namespace
@@ -84,9 +122,7 @@ std::optional<QString> printJobTitle(const QString& jobFile)
     const QFileInfo spool(userSpoolFolder());
     if (!spool.isDir() || job.dir().canonicalPath() != spool.canonicalFilePath())
         return std::nullopt;
-    // "<job id>-<title>.pdf", a retried job's name with " (2)" and so on.
-    static const QRegularExpression name(QStringLiteral("^[0-9]+-(.+?)(?: \\([0-9]+\\))?\\.pdf$"));
-    const QRegularExpressionMatch match = name.match(job.fileName());
+    const QRegularExpressionMatch match = jobNamePattern().match(job.fileName());
     if (!match.hasMatch() || match.captured(1) == QLatin1String("document"))
         return std::nullopt;
     return match.captured(1);
@@ -128,6 +164,14 @@ PrintAgent::~PrintAgent()
 
 void PrintAgent::start()
 {
+    // What earlier agents counted and never saw end: died with them.
+    fs::Fd folder;
+    if (openSpoolFolder(settings.spoolFolder, &folder)) {
+        QString problem;
+        starts = readStartsNote(folder.get(), &problem);
+        if (!problem.isEmpty())
+            printLine(QStringLiteral("Ignored the note of started previews: %1").arg(problem));
+    }
     rescanTimer.start();
     rescan();
 }
@@ -274,6 +318,15 @@ void PrintAgent::finishReading()
         }
     }
     failed.intersect(seen);
+    // Counts of jobs that are gone (opened and removed, or removed by the
+    // user) go too.
+    StartCounts kept = starts;
+    kept.removeIf([this](const StartCounts::iterator& it) { return !seen.contains(it.key()) && !openNames.contains(it.key()); });
+    if (kept.size() != starts.size()) {
+        QString problem;
+        if (!keepStarts(kept, &problem))
+            printLine(QStringLiteral("Cannot update the note of started previews: %1").arg(problem));
+    }
     pending.clear();
     pending.reserve(std::size_t(seen.size()));
     for (const QString& name : std::as_const(seen)) {
@@ -319,9 +372,79 @@ void PrintAgent::openWaiting()
         const QString& name = std::get<2>(first);
         waitingByName.remove(name);
         const QString job = settings.spoolFolder + QLatin1Char('/') + name;
-        if (QFileInfo::exists(job))
-            launch(job);
+        if (!QFileInfo::exists(job))
+            continue;
+        const int started = starts.value(name);
+        if (started >= kMaxStarts) {
+            setAside(job);
+            continue;
+        }
+        // Counted before it starts: a preview that takes the agent or the
+        // session down with it is still counted at the next start.
+        StartCounts counted = starts;
+        counted.insert(name, started + 1);
+        QString problem;
+        if (!keepStarts(counted, &problem)) {
+            refuse(job, QStringLiteral("its start cannot be counted: %1").arg(problem));
+            continue;
+        }
+        launch(job);
     }
+}
+
+void PrintAgent::refuse(const QString& job, const QString& reason)
+{
+    printLine(QStringLiteral("Cannot open the preview for %1: %2").arg(job, reason));
+    failed.insert(QFileInfo(job).fileName());
+    emit previewFailed(job, reason);
+}
+
+bool PrintAgent::keepStarts(const StartCounts& counts, QString* problem)
+{
+    fs::Fd folder;
+    fs::Status kept = openSpoolFolder(settings.spoolFolder, &folder);
+    if (kept)
+        kept = writeStartsNote(folder.get(), counts);
+    if (!kept) {
+        *problem = QString::fromLocal8Bit(kept.message);
+        return false;
+    }
+    starts = counts;
+    return true;
+}
+
+void PrintAgent::setAside(const QString& job)
+{
+    const QString name = QFileInfo(job).fileName();
+    fs::Fd folder;
+    fs::Status moved = openSpoolFolder(settings.spoolFolder, &folder);
+    QString keptName;
+    if (moved)
+        moved = setJobAside(folder.get(), name, &keptName);
+    if (!moved) {
+        const QString why = QString::fromLocal8Bit(moved.message);
+        printLine(QStringLiteral("Cannot set %1 aside after its preview stopped twice: %2").arg(job, why));
+        failed.insert(name); // counted still: the next agent tries again
+        emit previewFailed(job, why);
+        return;
+    }
+    StartCounts counts = starts;
+    counts.remove(name);
+    QString problem;
+    if (!keepStarts(counts, &problem)) // the job is gone: the next look forgets it anyway
+        printLine(QStringLiteral("Cannot update the note of started previews: %1").arg(problem));
+    const QString keptFolder = settings.spoolFolder + QLatin1Char('/') + QLatin1String(kSetAsideFolder);
+    const QString kept = keptFolder + QLatin1Char('/') + keptName;
+    printLine(QStringLiteral("Set %1 aside as %2: its preview stopped twice while opening it").arg(job, kept));
+    // Once: the job has left the folder the agent opens jobs from.
+    const QString text = tr("Quillary could not show the printed document “%1”: the preview stopped twice while opening "
+                            "it. The document was kept in %2.")
+                             .arg(shownJobTitle(name), keptFolder);
+    if (settings.tell)
+        settings.tell(tr("A printed document could not be shown"), text);
+    else
+        printLine(text);
+    emit jobSetAside(job, kept);
 }
 
 void PrintAgent::launch(const QString& job)
@@ -338,6 +461,15 @@ void PrintAgent::launch(const QString& job)
     if (!process->waitForStarted(30000)) {
         printLine(QStringLiteral("Cannot open the preview for %1: %2").arg(job, process->errorString()));
         failed.insert(name);
+        // Never started, so it did not die either.
+        StartCounts counts = starts;
+        if (counts.value(name) <= 1)
+            counts.remove(name);
+        else
+            counts[name] -= 1;
+        QString problem;
+        if (!keepStarts(counts, &problem))
+            printLine(QStringLiteral("Cannot update the note of started previews: %1").arg(problem));
         process->disconnect(this);
         process->kill();
         process->deleteLater();
@@ -355,9 +487,25 @@ void PrintAgent::ended(QProcess* process)
     if (!previews.removeOne(process))
         return;
     const QString job = jobOf.take(process);
-    openNames.remove(QFileInfo(job).fileName());
+    const QString name = QFileInfo(job).fileName();
+    openNames.remove(name);
     process->deleteLater();
-    QFile::remove(job);
+    if (process->exitStatus() == QProcess::CrashExit && !askedToEnd(process->exitCode())) {
+        // Died (the signal is its exit code): the job stays, counted, and the
+        // next look opens it once more or sets it aside.
+        printLine(QStringLiteral("The preview for %1 stopped unexpectedly (signal %2)").arg(job).arg(process->exitCode()));
+        if (!stopping && !soon.isActive())
+            soon.start();
+    } else {
+        QFile::remove(job);
+        if (starts.contains(name)) {
+            StartCounts counts = starts;
+            counts.remove(name);
+            QString problem;
+            if (!keepStarts(counts, &problem))
+                printLine(QStringLiteral("Cannot update the note of started previews: %1").arg(problem));
+        }
+    }
     emit previewEnded(job);
     if (stopping && previews.isEmpty())
         emit finished();

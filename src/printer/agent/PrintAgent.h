@@ -4,8 +4,14 @@
 // session, watches the user's spool folder and opens every printed job in
 // print-service mode, one process and one preview window per job, in the
 // order the jobs arrived. A job file is removed once its preview process has
-// ended. Jobs that arrived while no session ran are opened when the agent
-// starts.
+// ended of its own accord. Jobs that arrived while no session ran are opened
+// when the agent starts.
+//
+// A preview that dies (killed by a signal other than a request to end) leaves
+// its job where it is, and the job is opened once more. A job whose preview
+// died twice, counting previews that ended with an earlier agent or session
+// (see PreviewStarts.h), is not opened again: it is moved into the spool
+// folder's set-aside folder and the user is told once, in words, where it is.
 //
 // Only complete jobs are opened: the backend writes a hidden file and
 // renames it to "<job>-<title>.pdf" when it is whole. Hidden files, other
@@ -16,6 +22,8 @@
 // a few milliseconds each, between which the event loop runs. Its names are
 // read a slice at a time and kept in hash sets; once all are read, new files
 // are examined at most kScanBatch per step, the lowest job numbers first.
+
+#include "printer/agent/PreviewStarts.h"
 
 #include <QFileSystemWatcher>
 #include <QHash>
@@ -31,6 +39,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <functional>
 #include <optional>
 
 class QProcess;
@@ -47,6 +56,9 @@ public:
         QStringList systemEntries; // the entry installed for every user, where the user's own does not decide
         int rescanMs = 2000;     // safety net beside the file-system watcher
         int maxOpenPreviews = 8; // more jobs wait until a preview has closed
+        // Tells the user something they must know (a desktop notification);
+        // unset: the text goes to standard output.
+        std::function<void(const QString& summary, const QString& text)> tell = nullptr;
     };
 
     explicit PrintAgent(Settings settings, QObject* parent = nullptr);
@@ -70,8 +82,12 @@ public:
 signals:
     void previewStarted(const QString& jobFile);
     void previewEnded(const QString& jobFile);
-    // A preview process could not be started; its job file stays.
+    // A preview process could not be started, or its start could not be
+    // counted; its job file stays.
     void previewFailed(const QString& jobFile, const QString& reason);
+    // The job's preview died twice: the job was moved to keptFile and the
+    // user told.
+    void jobSetAside(const QString& jobFile, const QString& keptFile);
     // Stopped, and no preview is open any more.
     void finished();
     // A look at the folder (watcher or timer) is done and what it found is
@@ -89,6 +105,10 @@ private:
     void openWaiting();
     void launch(const QString& jobFile);
     void ended(QProcess* process);
+    void refuse(const QString& jobFile, const QString& reason);
+    // Keeps counts as the note, in one step; false with *problem when it cannot.
+    bool keepStarts(const StartCounts& counts, QString* problem);
+    void setAside(const QString& jobFile);
 
     Settings settings;
     QFileSystemWatcher watcher;
@@ -106,6 +126,7 @@ private:
     QHash<QProcess*, QString> jobOf;
     QSet<QString> openNames;          // file names of the jobs whose preview runs
     QSet<QString> failed;             // file names, not retried while this agent runs
+    StartCounts starts;               // as kept in the note: starts not ended of their own accord
     bool stopping = false;
 };
 
