@@ -101,9 +101,10 @@ std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error, P
     return open(path, [&path, &password] { return openPdf(path, password); }, error, which);
 }
 
-std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const QByteArray& bytes, Result* error, Pages which)
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const QByteArray& bytes, Result* error, Pages which,
+                                           const QString& password)
 {
-    return open(path, [&] { return openPdf(openInputSource(path, bytes)); }, error, which);
+    return open(path, [&] { return openPdf(openInputSource(path, bytes), password); }, error, which);
 }
 
 std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const std::function<std::shared_ptr<QPDF>()>& parse,
@@ -600,6 +601,19 @@ ValueResult<QByteArray> PdfContext::closeToBytes(const MergeControl& control)
     try {
         ValueResult<QByteArray> written =
             writePdfToBytes(*out, path, [this](QPDFWriter& writer) { setUpWriter(writer); }, control);
+        written.warnings = warnings + takeWarnings(*out, path);
+        return written;
+    } catch (const std::exception& e) {
+        return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
+    }
+}
+
+Result PdfContext::closeToSink(const OutputSink& sink, const MergeControl& control)
+{
+    if (Result prepared = prepare(); !prepared)
+        return prepared;
+    try {
+        Result written = writePdfToSink(*out, path, sink, [this](QPDFWriter& writer) { setUpWriter(writer); }, control);
         written.warnings = warnings + takeWarnings(*out, path);
         return written;
     } catch (const std::exception& e) {

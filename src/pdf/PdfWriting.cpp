@@ -202,4 +202,17 @@ ValueResult<QByteArray> writePdfToBytes(QPDF& pdf, const QString& description, c
     return ValueResult<QByteArray>::of(std::move(bytes));
 }
 
+Result writePdfToSink(QPDF& pdf, const QString& description, const OutputSink& sink, const WriterSetup& setup,
+                      const MergeControl& control)
+{
+    SinkPipeline pipeline([&sink](const char* data, size_t length) { return sink(data, qint64(length)); }, control);
+    try {
+        if (!runWriter(pdf, pipeline, setup, control))
+            return cancelled(description);
+    } catch (const WriteFailed&) {
+        return Result::failure(ErrorCode::WriteFailed, QStringLiteral("%1: the output could not be written").arg(description));
+    }
+    return Result::success();
+}
+
 } // namespace quillary

@@ -55,4 +55,10 @@ Result writePdfAtomically(QPDF& pdf, const QString& destination, const WriterSet
 ValueResult<QByteArray> writePdfToBytes(QPDF& pdf, const QString& description, const WriterSetup& setup = {},
                                         const MergeControl& control = {});
 
+// The same into sink, block by block as the writer produces them. A sink
+// that says false ends the write with ErrorCode::WriteFailed; what it took
+// by then is a part of a file, for the sink to throw away.
+Result writePdfToSink(QPDF& pdf, const QString& description, const OutputSink& sink, const WriterSetup& setup = {},
+                      const MergeControl& control = {});
+
 } // namespace quillary
