@@ -325,7 +325,7 @@ QPDFObjectHandle PdfContext::placedForm(const std::shared_ptr<PdfSource>& source
         if (source != base) {
             auto copier = copiers.find(source.get());
             if (copier == copiers.end())
-                copier = copiers.emplace(source.get(), ObjectCopier(*out)).first;
+                copier = copiers.emplace(source.get(), ObjectCopier(*out, &sharedStreams)).first;
             copy = copier->second.copy(form);
         }
         it = placed.emplace(key, Placed{copy, visible}).first;

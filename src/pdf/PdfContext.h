@@ -194,6 +194,7 @@ private:
     std::vector<std::shared_ptr<PdfSource>> sources;
     std::map<std::pair<const PdfSource*, int>, Placed> placed;
     std::map<const PdfSource*, ObjectCopier> copiers;
+    SharedStreams sharedStreams; // what the copiers stored, for all of them
     std::vector<std::pair<std::string, QString>> information;
     PdfSecurity protection;
     bool compact = false;

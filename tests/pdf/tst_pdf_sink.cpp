@@ -92,6 +92,63 @@ private slots:
         QCOMPARE(received.contains("/FontFile"), !stored);
     }
 
+    // Stationery files that carry the same font program and colour profile
+    // (mended alike) hand the output one copy of each; streams of equal
+    // length but other bytes stay apart.
+    void sharedStreams_data()
+    {
+        QTest::addColumn<bool>("sameImage");
+        QTest::newRow("same image in both") << true;
+        QTest::newRow("images of one size, other colours") << false;
+    }
+    void sharedStreams()
+    {
+        QFETCH(bool, sameImage);
+        // An uncompressed 40x40 image, beyond the size streams are shared from.
+        const auto imagePage = [&](const QString& path, const char rgb[3]) {
+            QByteArray pixels;
+            for (int i = 0; i < 40 * 40; ++i)
+                pixels.append(rgb, 3);
+            return writeObjects(path, {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                       "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /XObject << /Im 5 0 R >> "
+                                       "/Font << /F1 6 0 R >> >> /Contents 4 0 R >>",
+                                       stream({}, "q 40 0 0 40 300 600 cm /Im Do Q BT /F1 12 Tf 300 300 Td (Paper) Tj ET"),
+                                       stream("/Type /XObject /Subtype /Image /Width 40 /Height 40 /ColorSpace /DeviceRGB /BitsPerComponent 8", pixels),
+                                       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"},
+                                false, true, [](QPDFWriter& w) { w.setCompressStreams(false); });
+        };
+        const QString red = dir.filePath("red-image.pdf"), green = dir.filePath("green-image.pdf");
+        QVERIFY(imagePage(red, "\xff\x00\x00"));
+        QVERIFY(imagePage(green, sameImage ? "\xff\x00\x00" : "\x00\xff\x00"));
+        MergeRequest r{dir.filePath("doc.pdf"), {}, red, green, {}, {{SaveOptions::ALLOW_PRINT, true}, {SaveOptions::WITH_PASSWORD, false}}};
+        r.useStartPage = r.useContinuationPage = true;
+        r.documentFormat = FormatA4;
+        r.compact = false;
+        StationeryCache cache(StationeryFiles::of({{red, bytesOf(red)}, {green, bytesOf(green)}}), StationeryCache::Preparation::Mend);
+        QByteArray received;
+        QVERIFY(TaskManager::mergeToSink(r, {}, cache, [&](const char* data, qint64 size) {
+            received.append(data, qsizetype(size));
+            return true;
+        }));
+        const QString output = dir.filePath(QStringLiteral("shared-%1.pdf").arg(sameImage));
+        QVERIFY(testpdfs::writeBytes(output, received));
+        QCOMPARE(colourAt(render(output, 0), {305, 605}), 'R');
+        QCOMPARE(colourAt(render(output, 1), {305, 605}), sameImage ? 'R' : 'G');
+        int programs = 0, profiles = 0, images = 0;
+        const auto pdf = open(output);
+        for (QPDFObjectHandle object : pdf->getAllObjects()) {
+            if (!object.isStream())
+                continue;
+            QPDFObjectHandle dict = object.getDict();
+            programs += dict.hasKey("/Length1");
+            profiles += dict.getKey("/N").isInteger();
+            images += dict.getKey("/Subtype").isNameAndEquals("/Image");
+        }
+        QCOMPARE(programs, 1);
+        QCOMPARE(profiles, 1);
+        QCOMPARE(images, sameImage ? 1 : 2);
+    }
+
     // With bytes the named file is never read, even when one exists there.
     void bytesWinOverTheFile()
     {
