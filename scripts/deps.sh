@@ -12,8 +12,9 @@ PACKAGES=(
   # and the PDF filter (pdftopdf) for the printing tests.
   libcups2-dev cups-daemon cups-client cups-filters-core-drivers
   # Office letterhead printers: the generic PDF printer driver and
-  # PostScript-to-PDF conversion the tests print through.
-  cups-filters
+  # PostScript-to-PDF conversion the tests print through; ppdc for the
+  # rasterising driver bench/office-letterhead measures against.
+  cups-filters cups-ppdc
   # The desktop package: Qt's own German texts, the checks of the desktop
   # entries and the AppStream file, and what CPack's Debian generator runs
   # (dpkg-shlibdeps, file).

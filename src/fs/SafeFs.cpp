@@ -282,6 +282,38 @@ Status createUnique(int folder, const std::string& prefix, mode_t mode, Fd* file
     return Status::fail(EEXIST, "no free name for a temporary file");
 }
 
+Status createScratch(int folder, Fd* file)
+{
+    const int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        file->reset(fd);
+        return Status::ok();
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return Status::fail(errno, reason(errno));
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = ".scratch-";
+        for (int i = 0; i < 8; ++i)
+            candidate += letters[random() % (sizeof letters - 1)];
+        const int named = ::openat(folder, candidate.c_str(),
+                                   O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+        if (named >= 0) {
+            file->reset(named);
+            if (::unlinkat(folder, candidate.c_str(), 0) != 0) {
+                const int error = errno;
+                file->reset();
+                return Status::fail(error, reason(error));
+            }
+            return Status::ok();
+        }
+        if (errno != EEXIST)
+            return Status::fail(errno, reason(errno));
+    }
+    return Status::fail(EEXIST, "no free name for a temporary file");
+}
+
 Status renameAt(int fromFolder, const std::string& from, int toFolder, const std::string& to, bool noReplace)
 {
     if (!noReplace) {

@@ -113,6 +113,12 @@ Status followOutputLinks(const std::string& path, Fd* folder, std::string* name,
 // folder (O_CREAT|O_EXCL|O_NOFOLLOW) and the given mode.
 Status createUnique(int folder, const std::string& prefix, mode_t mode, Fd* file, std::string* name);
 
+// Creates a private file without a name in folder, open for reading and
+// writing: nobody else can open it, and it is gone when closed, however the
+// process ends. Where the file system cannot make one (O_TMPFILE), a unique
+// name is created and removed at once.
+Status createScratch(int folder, Fd* file);
+
 // Renames from (in fromFolder) to to (in toFolder). With noReplace an
 // existing to is never replaced: EEXIST is reported instead.
 Status renameAt(int fromFolder, const std::string& from, int toFolder, const std::string& to, bool noReplace);

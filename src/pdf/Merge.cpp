@@ -81,11 +81,14 @@ auto guarded(const QString& documentPath, Operation&& operation) -> decltype(ope
     }
 }
 
-// Opens a document whose pages are drawn; one without pages is refused.
+// Opens a document whose pages are drawn, from its file or from bytes the
+// caller read; one without pages is refused.
 std::shared_ptr<PdfSource> openDocument(const QString& path, Result* error, const QString& password,
-                                        PdfSource::Pages which = PdfSource::Pages::All)
+                                        PdfSource::Pages which = PdfSource::Pages::All,
+                                        const std::optional<QByteArray>& bytes = std::nullopt)
 {
-    auto source = PdfSource::open(path, error, which, password);
+    auto source = bytes ? PdfSource::open(path, *bytes, error, which, password)
+                        : PdfSource::open(path, error, which, password);
     if (source && source->pageCount() == 0) {
         *error = Result::failure(ErrorCode::NoPages, QStringLiteral("%1: the document has no pages").arg(path));
         return nullptr;
@@ -118,14 +121,15 @@ ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, co
                                                  const QString& outputName,
                                                  const StationeryOpener& stationeryOpener = openStationery)
 {
-    if (!QFileInfo::exists(request.documentPath)) {
+    if (!request.documentBytes && !QFileInfo::exists(request.documentPath)) {
         printPlainLine(QStringLiteral("File doesnt exists"));
         return noSuchFile(request.documentPath);
     }
     if (control.stopped())
         return stopped(outputName);
     Result error;
-    auto document = openDocument(request.documentPath, &error, request.documentPassword);
+    auto document = openDocument(request.documentPath, &error, request.documentPassword, PdfSource::Pages::All,
+                                 request.documentBytes);
     if (!document)
         return error;
 
@@ -206,6 +210,21 @@ Result TaskManager::mergeDocument(const MergeRequest& request, const MergeContro
     return guarded(request.documentPath, [&] {
         return composeAndWrite(request, control,
                                [&stationery](const QString& path, Result* error) { return stationery.open(path, error); });
+    });
+}
+
+Result TaskManager::mergeToSink(const MergeRequest& request, const MergeControl& control,
+                                StationeryCache& stationery, const OutputSink& sink)
+{
+    return guarded(request.documentPath, [&]() -> Result {
+        auto composed = compose(request, control, request.outputPath.isEmpty() ? request.documentPath : request.outputPath,
+                                [&stationery](const QString& path, Result* error) { return stationery.open(path, error); });
+        if (!composed)
+            return composed;
+        Result result = (*composed.value)->closeToSink(sink, control);
+        if (result && control.progress)
+            control.progress(100);
+        return result;
     });
 }
 

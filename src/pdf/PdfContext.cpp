@@ -103,9 +103,10 @@ std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error, P
     return open(path, [&path, &password] { return openPdf(path, password); }, error, which);
 }
 
-std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const QByteArray& bytes, Result* error, Pages which)
+std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const QByteArray& bytes, Result* error, Pages which,
+                                           const QString& password)
 {
-    return open(path, [&] { return openPdf(openInputSource(path, bytes)); }, error, which);
+    return open(path, [&] { return openPdf(openInputSource(path, bytes), password); }, error, which);
 }
 
 std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const std::function<std::shared_ptr<QPDF>()>& parse,
@@ -326,7 +327,7 @@ QPDFObjectHandle PdfContext::placedForm(const std::shared_ptr<PdfSource>& source
         if (source != base) {
             auto copier = copiers.find(source.get());
             if (copier == copiers.end())
-                copier = copiers.emplace(source.get(), ObjectCopier(*out)).first;
+                copier = copiers.emplace(source.get(), ObjectCopier(*out, &sharedStreams)).first;
             copy = copier->second.copy(form);
         }
         it = placed.emplace(key, Placed{copy, visible}).first;
@@ -626,6 +627,19 @@ ValueResult<QByteArray> PdfContext::closeToBytes(const MergeControl& control)
         return writeFailure(e, path);
     } catch (const QPDFExc& e) {
         return writeFailure(e, path);
+    }
+}
+
+Result PdfContext::closeToSink(const OutputSink& sink, const MergeControl& control)
+{
+    if (Result prepared = prepare(); !prepared)
+        return prepared;
+    try {
+        Result written = writePdfToSink(*out, path, sink, [this](QPDFWriter& writer) { setUpWriter(writer); }, control);
+        written.warnings = warnings + takeWarnings(*out, path);
+        return written;
+    } catch (const std::exception& e) {
+        return Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
     }
 }
 

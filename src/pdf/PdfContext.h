@@ -47,7 +47,7 @@ public:
     // The same from the file's bytes, read earlier; path names it in
     // messages. The source keeps its own reference to the bytes.
     static std::shared_ptr<PdfSource> open(const QString& path, const QByteArray& bytes, Result* error = nullptr,
-                                           Pages pages = Pages::All);
+                                           Pages pages = Pages::All, const QString& password = {});
 
     const QString& path() const { return filePath; }
     // Pages that can be drawn: with Pages::FirstOnly 1, or 0 for a file
@@ -164,6 +164,8 @@ public:
     Result close(const MergeControl& control = {});
     // The same into memory; outputPath only names the output in messages.
     ValueResult<QByteArray> closeToBytes(const MergeControl& control = {});
+    // The same into sink, block by block (see writePdfToSink).
+    Result closeToSink(const OutputSink& sink, const MergeControl& control = {});
 
 private:
     struct Placed {
@@ -192,6 +194,7 @@ private:
     std::vector<std::shared_ptr<PdfSource>> sources;
     std::map<std::pair<const PdfSource*, int>, Placed> placed;
     std::map<const PdfSource*, ObjectCopier> copiers;
+    SharedStreams sharedStreams; // what the copiers stored, for all of them
     std::vector<std::pair<std::string, QString>> information;
     PdfSecurity protection;
     bool compact = false;

@@ -5,7 +5,9 @@
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 namespace quillary {
 
@@ -105,7 +107,75 @@ bool isPageTreeObject(QPDFObjectHandle object)
     return type.isNameAndEquals("/Page") || type.isNameAndEquals("/Pages");
 }
 
+// Whether an object holds direct values only, to the given depth.
+bool allDirect(QPDFObjectHandle object, int depth)
+{
+    if (depth > 8 || (object.isIndirect() && depth > 0))
+        return false;
+    if (object.isDictionary()) {
+        for (const std::string& key : object.getKeys())
+            if (!allDirect(object.getKey(key), depth + 1))
+                return false;
+    } else if (object.isArray()) {
+        for (int i = 0, n = object.getArrayNItems(); i < n; ++i)
+            if (!allDirect(object.getArrayItem(i), depth + 1))
+                return false;
+    }
+    return true;
+}
+
 } // namespace
+
+size_t SharedStreams::hashOf(const std::shared_ptr<Buffer>& data)
+{
+    return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+}
+
+QPDFObjectHandle SharedStreams::find(const std::string& dictionary, const std::shared_ptr<Buffer>& data) const
+{
+    const auto [first, last] = entries.equal_range(hashOf(data));
+    for (auto it = first; it != last; ++it) {
+        const Entry& e = it->second;
+        if (e.dictionary == dictionary && e.data->getSize() == data->getSize()
+            && std::memcmp(e.data->getBuffer(), data->getBuffer(), data->getSize()) == 0)
+            return e.copy;
+    }
+    return QPDFObjectHandle();
+}
+
+void SharedStreams::add(const std::string& dictionary, std::shared_ptr<Buffer> data, QPDFObjectHandle copy)
+{
+    const size_t hash = hashOf(data);
+    entries.emplace(hash, Entry{dictionary, std::move(data), std::move(copy)});
+}
+
+QPDFObjectHandle ObjectCopier::copySharedStream(QPDFObjectHandle foreign)
+{
+    QPDFObjectHandle dict = foreign.getDict();
+    QPDFObjectHandle length = dict.getKey("/Length");
+    if (!length.isInteger() || length.getIntValue() < qint64(SharedStreams::MinimumBytes)
+        || length.getIntValue() > qint64(SharedStreams::MaximumBytes))
+        return QPDFObjectHandle();
+    QPDFObjectHandle rest = QPDFObjectHandle::newDictionary();
+    for (const std::string& key : dict.getKeys()) {
+        if (key == "/Length")
+            continue;
+        if (!allDirect(dict.getKey(key), 1))
+            return QPDFObjectHandle();
+        rest.replaceKey(key, dict.getKey(key));
+    }
+    const std::string text = rest.unparse();
+    std::shared_ptr<Buffer> data = foreign.getRawStreamData(); // still encoded
+    if (QPDFObjectHandle same = shared->find(text, data); same.isInitialized())
+        return same;
+    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&destination);
+    QPDFObjectHandle target = stream.getDict();
+    for (const std::string& key : rest.getKeys())
+        target.replaceKey(key, copyDirect(rest.getKey(key), 1));
+    stream.replaceStreamData(data, target.getKey("/Filter"), target.getKey("/DecodeParms"));
+    shared->add(text, data, stream);
+    return stream;
+}
 
 QPDFObjectHandle ObjectCopier::copy(QPDFObjectHandle foreign)
 {
@@ -122,6 +192,10 @@ QPDFObjectHandle ObjectCopier::copyDirect(QPDFObjectHandle foreign, int depth)
             return it->second;
         if (depth > 0 && isPageTreeObject(foreign))
             return copied.emplace(id, QPDFObjectHandle::newNull()).first->second;
+        if (foreign.isStream() && shared) {
+            if (QPDFObjectHandle same = copySharedStream(foreign); same.isInitialized())
+                return copied.emplace(id, same).first->second;
+        }
         if (foreign.isStream()) {
             QPDFObjectHandle stream = QPDFObjectHandle::newStream(&destination);
             copied.emplace(id, stream);
@@ -200,6 +274,19 @@ ValueResult<QByteArray> writePdfToBytes(QPDF& pdf, const QString& description, c
     if (!runWriter(pdf, pipeline, setup, control))
         return cancelled(description);
     return ValueResult<QByteArray>::of(std::move(bytes));
+}
+
+Result writePdfToSink(QPDF& pdf, const QString& description, const OutputSink& sink, const WriterSetup& setup,
+                      const MergeControl& control)
+{
+    SinkPipeline pipeline([&sink](const char* data, size_t length) { return sink(data, qint64(length)); }, control);
+    try {
+        if (!runWriter(pdf, pipeline, setup, control))
+            return cancelled(description);
+    } catch (const WriteFailed&) {
+        return Result::failure(ErrorCode::WriteFailed, QStringLiteral("%1: the output could not be written").arg(description));
+    }
+    return Result::success();
 }
 
 } // namespace quillary

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 
 #include <functional>
@@ -26,17 +27,49 @@ namespace quillary {
 // Stream data is copied as stored, when the destination is written: keep the
 // source document alive until then. One copier per source and destination;
 // an object copied twice is copied once.
+class SharedStreams;
 class ObjectCopier {
 public:
-    explicit ObjectCopier(QPDF& destination) : destination(destination) {}
+    // With shared, a stream whose bytes and dictionary equal one that another
+    // copier into the same destination copied already is not copied again.
+    explicit ObjectCopier(QPDF& destination, SharedStreams* shared = nullptr)
+        : destination(destination), shared(shared) {}
     QPDFObjectHandle copy(QPDFObjectHandle foreign);
 
 private:
     QPDFObjectHandle copyDirect(QPDFObjectHandle foreign, int depth);
     QPDFObjectHandle copyContainer(QPDFObjectHandle foreign, int depth);
+    QPDFObjectHandle copySharedStream(QPDFObjectHandle foreign);
 
     QPDF& destination;
+    SharedStreams* shared;
     std::map<QPDFObjGen, QPDFObjectHandle> copied;
+};
+
+// Streams copied into one destination, by content: stationery files that
+// each carry the same font program or colour profile (start, continuation
+// and terms pages made from one design) store it once in the output, which
+// every reader of the output, a print chain's next filter too, then reads
+// once. Only streams worth it take part: a few kilobytes or more, with a
+// dictionary of direct values (font programs, profiles, plain images).
+class SharedStreams {
+public:
+    // The copy of a stream with this dictionary (its unparsed text, /Length
+    // left out) and these raw bytes, or null.
+    QPDFObjectHandle find(const std::string& dictionary, const std::shared_ptr<Buffer>& data) const;
+    void add(const std::string& dictionary, std::shared_ptr<Buffer> data, QPDFObjectHandle copy);
+
+    static constexpr size_t MinimumBytes = 4096;
+    static constexpr size_t MaximumBytes = size_t(64) << 20;
+
+private:
+    struct Entry {
+        std::string dictionary;
+        std::shared_ptr<Buffer> data;
+        QPDFObjectHandle copy;
+    };
+    static size_t hashOf(const std::shared_ptr<Buffer>& data);
+    std::multimap<size_t, Entry> entries; // by a hash of the bytes
 };
 
 // Sets up a writer before it writes (encryption, object streams, ...).
@@ -54,5 +87,11 @@ Result writePdfAtomically(QPDF& pdf, const QString& destination, const WriterSet
 // The same into memory. description names the output in messages.
 ValueResult<QByteArray> writePdfToBytes(QPDF& pdf, const QString& description, const WriterSetup& setup = {},
                                         const MergeControl& control = {});
+
+// The same into sink, block by block as the writer produces them. A sink
+// that says false ends the write with ErrorCode::WriteFailed; what it took
+// by then is a part of a file, for the sink to throw away.
+Result writePdfToSink(QPDF& pdf, const QString& description, const OutputSink& sink, const WriterSetup& setup = {},
+                      const MergeControl& control = {});
 
 } // namespace quillary

@@ -53,6 +53,13 @@ ValueResult<std::shared_ptr<const StationeryFiles>> StationeryFiles::read(const 
     return ValueResult<std::shared_ptr<const StationeryFiles>>::of(std::move(files));
 }
 
+std::shared_ptr<const StationeryFiles> StationeryFiles::of(std::map<QString, QByteArray> files)
+{
+    auto made = std::make_shared<StationeryFiles>();
+    made->files = std::move(files);
+    return made;
+}
+
 const QByteArray* StationeryFiles::bytes(const QString& path) const
 {
     const auto it = files.find(path);
@@ -75,8 +82,8 @@ qint64 StationeryFiles::size() const
     return total;
 }
 
-StationeryCache::StationeryCache(std::shared_ptr<const StationeryFiles> files)
-    : shared(std::move(files))
+StationeryCache::StationeryCache(std::shared_ptr<const StationeryFiles> files, Preparation preparation)
+    : shared(std::move(files)), preparation(preparation)
 {
 }
 
@@ -97,12 +104,14 @@ std::shared_ptr<PdfSource> StationeryCache::open(const QString& path, Result* er
     const QByteArray* bytes = shared ? shared->bytes(path) : nullptr;
     if (!bytes) {
         auto source = firstPageOnly(PdfSource::open(path, error, PdfSource::Pages::FirstOnly), path, error);
-        if (source)
+        if (source && preparation == Preparation::Mend)
             source->normaliseFirstPage();
         return source;
     }
     auto source = firstPageOnly(PdfSource::open(path, *bytes, error, PdfSource::Pages::FirstOnly), path, error);
-    if (source) {
+    if (source && preparation == Preparation::AsStored) {
+        sources.emplace(path, source);
+    } else if (source) {
         // Kept for many outputs: made fit for PDF/A outputs and compressed
         // once here rather than in each.
         source->normaliseFirstPage();

@@ -30,6 +30,10 @@ public:
     // first file that is missing, unreadable, not a PDF or without a page
     // (the reason names the file); an empty list gives an empty set.
     static ValueResult<std::shared_ptr<const StationeryFiles>> read(const QStringList& paths);
+    // Bytes the caller read itself (a letterhead queue's folder, opened the
+    // safe way), kept under the names given. Not parsed here: a damaged file
+    // fails the merge that draws it.
+    static std::shared_ptr<const StationeryFiles> of(std::map<QString, QByteArray> files);
 
     // The bytes read for path (as it was given to read); null for another path.
     const QByteArray* bytes(const QString& path) const;
@@ -47,7 +51,14 @@ private:
 // thread at a time.
 class StationeryCache {
 public:
-    explicit StationeryCache(std::shared_ptr<const StationeryFiles> files = {});
+    // What is done to a file once it is parsed.
+    enum class Preparation {
+        Mend,     // normalised (and its content compressed) for many outputs
+        AsStored, // drawn as it is: normalised when it was stored, and a
+                  // single print job cannot spend the time to mend it again
+    };
+    explicit StationeryCache(std::shared_ptr<const StationeryFiles> files = {},
+                             Preparation preparation = Preparation::Mend);
     ~StationeryCache();
     StationeryCache(const StationeryCache&) = delete;
     StationeryCache& operator=(const StationeryCache&) = delete;
@@ -64,6 +75,7 @@ public:
 
 private:
     std::shared_ptr<const StationeryFiles> shared;
+    Preparation preparation;
     std::map<QString, std::shared_ptr<PdfSource>> sources;
 };
 

@@ -74,6 +74,11 @@ struct MergeRequest {
     // give byte-identical files (for tests).
     bool staticId = false;
     QString documentPassword; // opens a protected document; empty: none
+    // The document's bytes, read by the caller (a print job from a pipe):
+    // the merge parses these and never opens documentPath, which then only
+    // names the document in messages and gives the suffix that decides
+    // whether FormatOfDocument measures it.
+    std::optional<QByteArray> documentBytes;
 };
 
 // How a running merge is watched and stopped, from another thread. Both
@@ -87,6 +92,11 @@ struct MergeControl {
 
     bool stopped() const { return stop && stop->load(std::memory_order_relaxed); }
 };
+
+// Where a merge written block by block goes (TaskManager::mergeToSink): each
+// call hands on the next bytes of the file, in order; false says the bytes
+// could not be kept, and the merge stops with ErrorCode::WriteFailed.
+using OutputSink = std::function<bool(const char* data, qint64 size)>;
 
 // The one-page merge of the offset editor's preview.
 struct SinglePageRequest {
@@ -168,6 +178,13 @@ public:
     // (request.outputPath only names the output in messages). Runs on any
     // thread; hand the bytes to the thread that draws (pageImages).
     static ValueResult<QByteArray> mergeToBytes(const MergeRequest& request, const MergeControl& control = {});
+    // The merged document handed to sink as it is written (request.outputPath
+    // only names it in messages), stationery from the cache as for a batch.
+    // Every input is opened and every page composed before the first byte
+    // reaches the sink; a merge that fails while writing has handed over part
+    // of a file, which the sink's owner throws away.
+    static Result mergeToSink(const MergeRequest& request, const MergeControl& control,
+                              StationeryCache& stationery, const OutputSink& sink);
     // The editor's one-page merge: page 1 of the document moved by the offset,
     // with or without stationery, no document information or protection.
     static Result mergeSinglePage(const SinglePageRequest& request);

@@ -9,6 +9,10 @@
 #include "printer/letterhead/LetterheadFilter.h"
 #include "printer/letterhead/QueueSettings.h"
 
+#include <algorithm>
+#include <csignal>
+#include <thread>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,8 +25,11 @@ namespace {
 // What the test arranges (steps separated by "; "): "rm FILE" (in the
 // stationery folder), "chmod MODE" (of the folder), "link FILE TARGET",
 // "ppd LINES" (extra PPD lines, "\n" between), "limit BYTES" (the job size
-// bound), "noppd"; the job ("pdf", "pdf-file": as the sixth argument,
-// "text", "damaged", "truncated", "encrypted", "zero", "empty"), its options,
+// bound), "memory BYTES" (the largest job kept in memory), "outmemory BYTES"
+// (the largest stamped job kept in memory), "notmp" (no scratch folder),
+// "full" (standard output on a full disk), "noppd"; the job ("pdf",
+// "pdf-file": as the sixth argument, "pdf-pipe": through a pipe, "text",
+// "damaged", "truncated", "encrypted", "zero", "empty"), its options,
 // the exit status and the printed pages (see letterheadchecks::pages;
 // "same": the job's own bytes) or a part of the error line.
 struct FilterCase {
@@ -41,6 +48,8 @@ private slots:
     {
         if (::geteuid() != 0)
             QSKIP("the stationery must be root's, as quillary-printer leaves it");
+        // A filter that stops reading a pipe early: the feeder's write fails instead.
+        std::signal(SIGPIPE, SIG_IGN);
     }
 
     void init()
@@ -82,6 +91,23 @@ private slots:
             {"stationery is a link", {"rm start.pdf; link start.pdf /etc/passwd", "pdf", "", 1, "start.pdf"}},
             {"stationery gone", {"rm start.pdf; rm continuation.pdf; rm terms.pdf", "pdf", "", 1, "holds no stationery"}},
             {"not a letterhead queue's PPD", {"noppd", "pdf", "", 1, "not a letterhead queue"}},
+            // Where the job and the stamped job are kept: memory, or scratch
+            // files beyond the bounds; a pipe cannot be read twice.
+            {"the job through a pipe", {"", "pdf-pipe", "", 0, "S1 C2 C3 T"}},
+            {"a small job needs no scratch folder", {"notmp", "pdf", "", 0, "S1 C2 C3 T"}},
+            {"job beyond the memory bound", {"memory 1000", "pdf", "", 0, "S1 C2 C3 T"}},
+            {"job beyond the memory bound, as a file argument", {"memory 1000", "pdf-file", "", 0, "S1 C2 C3 T"}},
+            {"job beyond the memory bound, through a pipe", {"memory 1000", "pdf-pipe", "", 0, "S1 C2 C3 T"}},
+            {"job at the memory bound exactly", {"memory job; notmp", "pdf", "", 0, "S1 C2 C3 T"}},
+            {"stamped job beyond the memory bound", {"outmemory 1000", "pdf", "", 0, "S1 C2 C3 T"}},
+            {"both beyond the memory bounds, through a pipe", {"memory 1; outmemory 1", "pdf-pipe", "", 0, "S1 C2 C3 T"}},
+            {"larger than the bound, through a pipe", {"limit 1000", "pdf-pipe", "", 1, "larger than"}},
+            {"larger than the bound after spooling began", {"memory 500; limit 1000", "pdf-pipe", "", 1, "larger than"}},
+            {"cut short, beyond the memory bound", {"memory 1000", "truncated", "", 1, "nothing was printed"}},
+            {"job beyond the memory bound, no scratch folder", {"memory 1000; notmp", "pdf", "", 1, "no room for the job"}},
+            {"stamped job beyond the memory bound, no scratch folder", {"outmemory 1000; notmp", "pdf", "", 1, "no room for the stamped job"}},
+            {"standard output on a full disk", {"full", "pdf", "", 1, "could not be passed on"}},
+            {"standard output on a full disk, from a scratch file", {"full; outmemory 1000", "pdf", "", 1, "could not be passed on"}},
         });
     }
     void jobs()
@@ -90,7 +116,7 @@ private slots:
         QByteArray ppd = "*PPD-Adobe: \"4.3\"\n";
         FilterEnvironment environment{.ppdPath = path("queue.ppd"), .tempDir = path("tmp")};
         QVERIFY(QDir().mkpath(environment.tempDir));
-        bool letterheadQueue = true;
+        bool letterheadQueue = true, full = false;
         QByteArray extra;
         for (const QString& step : row.setup.split("; ", Qt::SkipEmptyParts)) {
             const QStringList w = step.split(' ');
@@ -100,6 +126,10 @@ private slots:
                      : w[0] == "link"  ? ::symlink(QFile::encodeName(w[2]), at) == 0
                      : w[0] == "ppd"   ? !(extra += step.mid(4).toUtf8() + '\n').isEmpty()
                      : w[0] == "limit" ? (environment.maxJobBytes = w[1].toLongLong()) > 0
+                     : w[0] == "memory" ? (environment.memoryJobBytes = w[1] == "job" ? bytesOf(path("pdf")).size() : w[1].toLongLong()) > 0
+                     : w[0] == "outmemory" ? (environment.memoryOutputBytes = w[1].toLongLong()) > 0
+                     : w[0] == "notmp" ? QDir(environment.tempDir).removeRecursively()
+                     : w[0] == "full"  ? (full = true)
                      : w[0] == "noppd" ? !(letterheadQueue = false)
                                        : false,
                      qPrintable(step));
@@ -112,17 +142,39 @@ private slots:
         // A later default line would be ignored: the row's lines go first.
         QVERIFY(testpdfs::writeBytes(environment.ppdPath, extra + ppd));
 
-        const QString job = path(row.job == "pdf-file" ? "pdf" : row.job);
+        const bool piped = row.job == "pdf-pipe";
+        const QString job = path(row.job == "pdf-file" || piped ? "pdf" : row.job);
         QStringList arguments{"7", "anna", "Invoice", "1", row.options};
         if (row.job == "pdf-file")
             arguments << job;
-        const int in = ::open(QFile::encodeName(row.job == "pdf-file" ? path("empty") : job), O_RDONLY);
-        const int out = ::open(QFile::encodeName(path("out.pdf")), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int in = -1;
+        std::thread feeder;
+        if (piped) {
+            // The job through a pipe, as from a filter before this one; the
+            // writer gives up when the filter stops reading.
+            int ends[2];
+            QVERIFY(::pipe(ends) == 0);
+            in = ends[0];
+            feeder = std::thread([bytes = bytesOf(job), writeEnd = ends[1]] {
+                for (qsizetype done = 0; done < bytes.size();) {
+                    const ssize_t n = ::write(writeEnd, bytes.constData() + done, size_t(std::min<qsizetype>(bytes.size() - done, 512)));
+                    if (n <= 0)
+                        break;
+                    done += n;
+                }
+                ::close(writeEnd);
+            });
+        } else {
+            in = ::open(QFile::encodeName(row.job == "pdf-file" ? path("empty") : job), O_RDONLY);
+        }
+        const int out = ::open(full ? "/dev/full" : QFile::encodeName(path("out.pdf")).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::FILE* err = std::tmpfile();
         QVERIFY(in >= 0 && out >= 0 && err);
         const int status = runFilter(arguments, environment, in, out, err);
         ::close(in);
         ::close(out);
+        if (feeder.joinable())
+            feeder.join();
         std::rewind(err);
         QByteArray messages(4096, '\0');
         messages.truncate(qsizetype(std::fread(messages.data(), 1, messages.size(), err)));
@@ -138,7 +190,7 @@ private slots:
             QVERIFY2(messages.startsWith("ERROR: Letterhead: ") && messages.contains(row.expected.toUtf8()), messages.constData());
         }
         // The job's scratch files are gone, whatever happened.
-        QCOMPARE(QDir(environment.tempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(QDir(environment.tempDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
     // The PDF the filter hands on keeps the job's page size on every page.

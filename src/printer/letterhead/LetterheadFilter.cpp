@@ -1,6 +1,8 @@
 #include "printer/letterhead/LetterheadFilter.h"
 
+#include "fs/SafeFs.h"
 #include "pdf/PlainLines.h"
+#include "pdf/Stationery.h"
 #include "pdf/TaskManager.h"
 #include "printer/letterhead/QueueSettings.h"
 
@@ -8,10 +10,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <map>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,22 +37,7 @@ extern "C" void stopOnAlarm(int)
     stopRequested.store(true);
 }
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd(fd) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd; }
-    bool valid() const { return fd >= 0; }
-
-private:
-    int fd;
-};
+using fs::Fd;
 
 bool writeAll(int fd, const char* data, qsizetype size)
 {
@@ -131,6 +121,152 @@ FileRead readAt(int dirFd, const char* name, qint64 limit)
     return r;
 }
 
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString mebibytes(qint64 bytes)
+{
+    return QString::number(bytes / (1024 * 1024));
+}
+
+// The job as the engine gets it: its bytes, or a scratch folder holding it
+// as job.pdf when it is larger than the environment lets a job be in memory.
+struct JobRead {
+    QByteArray bytes;
+    std::unique_ptr<QTemporaryDir> spooled;
+    QString error;
+};
+
+JobRead readJob(int fd, const FilterEnvironment& environment)
+{
+    JobRead job;
+    const QString tooLarge = QStringLiteral("the job is larger than %1 MiB; nothing was printed").arg(mebibytes(environment.maxJobBytes));
+    const qint64 memoryLimit = std::min(environment.memoryJobBytes, environment.maxJobBytes);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        // A spool file says how long it is: no need to read a job that is refused.
+        if (st.st_size > environment.maxJobBytes) {
+            job.error = tooLarge;
+            return job;
+        }
+        if (st.st_size <= memoryLimit)
+            job.bytes.reserve(qsizetype(st.st_size) + 1);
+    }
+
+    Fd spooledFile;
+    qint64 total = 0;
+    QByteArray chunk;
+    for (;;) {
+        QByteArray& target = spooledFile.valid() ? chunk : job.bytes;
+        const qsizetype had = target.size();
+        target.resize(had + kChunk);
+        const ssize_t n = ::read(fd, target.data() + had, size_t(kChunk));
+        if (n < 0 && errno == EINTR) {
+            target.resize(had);
+            continue;
+        }
+        if (n < 0) {
+            job.error = QStringLiteral("the job could not be read: %1").arg(systemError());
+            return job;
+        }
+        target.resize(had + n);
+        total += n;
+        if (total > environment.maxJobBytes) {
+            job.error = tooLarge;
+            return job;
+        }
+        if (!spooledFile.valid() && total > memoryLimit) {
+            // Too long to keep in memory: what came so far and the rest go
+            // to a scratch file.
+            job.spooled = std::make_unique<QTemporaryDir>(environment.tempDir + QStringLiteral("/quillary-letterhead-XXXXXX"));
+            if (!job.spooled->isValid()) {
+                job.error = QStringLiteral("no room for the job in %1: %2").arg(environment.tempDir, job.spooled->errorString());
+                return job;
+            }
+            spooledFile = Fd(::open(QFile::encodeName(job.spooled->filePath(QStringLiteral("job.pdf"))).constData(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (!spooledFile.valid()) {
+                job.error = QStringLiteral("no room for the job in %1: %2").arg(environment.tempDir, systemError());
+                return job;
+            }
+            chunk.swap(job.bytes);
+            job.bytes = QByteArray();
+        }
+        if (spooledFile.valid() && !chunk.isEmpty()) {
+            if (!writeAll(spooledFile.get(), chunk.constData(), chunk.size())) {
+                job.error = QStringLiteral("no room for the job in %1: %2").arg(environment.tempDir, systemError());
+                return job;
+            }
+            chunk.resize(0);
+        }
+        if (n == 0)
+            return job;
+    }
+}
+
+// Where the engine writes the stamped document: memory up to the
+// environment's bound, then an unnamed scratch file that vanishes with the
+// process. Nothing of it reaches the next filter until the merge is whole.
+class StampedOutput {
+public:
+    explicit StampedOutput(const FilterEnvironment& environment) : environment(environment) {}
+
+    bool write(const char* data, qint64 size)
+    {
+        if (!problem.isEmpty())
+            return false;
+        if (!scratch.valid() && memory.size() + size <= environment.memoryOutputBytes) {
+            memory.append(data, qsizetype(size));
+            return true;
+        }
+        if (!scratch.valid()) {
+            fs::Fd folder;
+            if (fs::Status opened = fs::openFolder(QFile::encodeName(environment.tempDir).toStdString(), &folder); !opened) {
+                problem = QStringLiteral("no room for the stamped job: %1").arg(QString::fromStdString(opened.message));
+                return false;
+            }
+            if (fs::Status created = fs::createScratch(folder.get(), &scratch); !created) {
+                problem = QStringLiteral("no room for the stamped job in %1: %2").arg(environment.tempDir, QString::fromStdString(created.message));
+                return false;
+            }
+            if (!writeAll(scratch.get(), memory.constData(), memory.size())) {
+                problem = QStringLiteral("no room for the stamped job in %1: %2").arg(environment.tempDir, systemError());
+                return false;
+            }
+            memory = QByteArray();
+        }
+        if (!writeAll(scratch.get(), data, qsizetype(size))) {
+            problem = QStringLiteral("no room for the stamped job in %1: %2").arg(environment.tempDir, systemError());
+            return false;
+        }
+        return true;
+    }
+    // Why a write was refused; empty while all went well.
+    const QString& error() const { return problem; }
+    bool inScratchFile() const { return scratch.valid(); }
+
+    // The whole stamped document to out; an error line, or empty.
+    QString sendTo(int out)
+    {
+        if (!scratch.valid()) {
+            if (!writeAll(out, memory.constData(), memory.size()))
+                return QStringLiteral("the stamped document could not be passed on: %1").arg(systemError());
+            return {};
+        }
+        if (::lseek(scratch.get(), 0, SEEK_SET) != 0)
+            return QStringLiteral("the stamped document could not be read back: %1").arg(systemError());
+        return copyStream(scratch.get(), out, -1, QStringLiteral("the stamped document"));
+    }
+
+private:
+    const FilterEnvironment& environment;
+    QByteArray memory;
+    fs::Fd scratch;
+    QString problem;
+};
+
 int fail(std::FILE* err, const QString& message)
 {
     // cupsd shows the last ERROR line as the job's and the printer's state.
@@ -191,7 +327,7 @@ int runFilter(const QStringList& arguments, const FilterEnvironment& environment
     const ArgumentsResult parsed = parseFilterArguments(arguments);
     if (!parsed.arguments)
         return fail(err, parsed.error);
-    const FilterArguments& job = *parsed.arguments;
+    const FilterArguments& jobArguments = *parsed.arguments;
 
     if (environment.ppdPath.isEmpty())
         return fail(err, QStringLiteral("no PPD for this queue (the PPD variable is not set)"));
@@ -210,11 +346,11 @@ int runFilter(const QStringList& arguments, const FilterEnvironment& environment
     const SettingsResult queue = readQueuePpd(ppdText);
     if (!queue.settings)
         return fail(err, queue.error);
-    const ChoiceResult chosen = chooseForJob(*queue.settings, job.options);
+    const ChoiceResult chosen = chooseForJob(*queue.settings, jobArguments.options);
     if (!chosen.choice)
         return fail(err, chosen.error);
 
-    Fd input(job.file ? ::open(QFile::encodeName(*job.file).constData(), O_RDONLY | O_CLOEXEC) : ::dup(in));
+    Fd input(jobArguments.file ? ::open(QFile::encodeName(*jobArguments.file).constData(), O_RDONLY | O_CLOEXEC) : ::dup(in));
     if (!input.valid())
         return fail(err, QStringLiteral("the job's document cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
 
@@ -224,8 +360,6 @@ int runFilter(const QStringList& arguments, const FilterEnvironment& environment
         return copied.isEmpty() ? 0 : fail(err, copied);
     }
 
-    // The stationery, copied out of the queue's folder at once: an update of
-    // the queue while this job prints does not mix old and new pages.
     const QueueSettings& settings = *queue.settings;
     Fd folder(::open(QFile::encodeName(settings.folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat folderInfo {};
@@ -234,41 +368,37 @@ int runFilter(const QStringList& arguments, const FilterEnvironment& environment
     if (folderInfo.st_uid != 0 || (folderInfo.st_mode & (S_IWGRP | S_IWOTH)))
         return fail(err, QStringLiteral("the stationery folder %1 may be changed by others than root; it is not used").arg(settings.folder));
 
-    QTemporaryDir work(environment.tempDir + QStringLiteral("/quillary-letterhead-XXXXXX"));
-    if (!work.isValid())
-        return fail(err, QStringLiteral("no room for the job in %1: %2").arg(environment.tempDir, work.errorString()));
-
+    // The stationery, read out of the queue's folder at once: an update of
+    // the queue while this job prints does not mix old and new pages. It
+    // stays in memory; the engine parses it from there.
+    std::map<QString, QByteArray> stationeryBytes;
     std::optional<QString> stationery[3];
     const char* names[3] = {kStartFile, kContinuationFile, kTermsFile};
     for (int i = 0; i < 3; ++i) {
-        const FileRead read = readAt(folder.get(), names[i], kMaxStationeryBytes);
+        FileRead read = readAt(folder.get(), names[i], kMaxStationeryBytes);
         if (!read.error.isEmpty())
             return fail(err, QStringLiteral("stationery %1: %2").arg(settings.folder, read.error));
         if (!read.present)
             continue;
-        const QString copy = work.filePath(QString::fromLatin1(names[i]));
-        QFile file(copy);
-        if (!file.open(QIODevice::WriteOnly) || file.write(read.bytes) != read.bytes.size() || !file.flush())
-            return fail(err, QStringLiteral("the stationery could not be copied to %1").arg(environment.tempDir));
-        stationery[i] = copy;
+        stationery[i] = settings.folder + u'/' + QString::fromLatin1(names[i]);
+        stationeryBytes.emplace(*stationery[i], std::move(read.bytes));
     }
     if (!stationery[0] && !stationery[1] && !stationery[2])
         return fail(err, QStringLiteral("the queue's stationery folder %1 holds no stationery").arg(settings.folder));
 
-    // The job, spooled with its size bounded: qpdf reads it by position.
-    const QString documentPath = work.filePath(QStringLiteral("job.pdf"));
-    {
-        Fd spooled(::open(QFile::encodeName(documentPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!spooled.valid())
-            return fail(err, QStringLiteral("no room for the job in %1").arg(environment.tempDir));
-        const QString copied = copyStream(input.get(), spooled.get(), environment.maxJobBytes, QStringLiteral("the job"));
-        if (!copied.isEmpty())
-            return fail(err, copied);
-    }
+    // The job: in memory when it is small, as nearly every job is; a larger
+    // one is spooled to a scratch file, its size bounded, for qpdf reads it
+    // by position.
+    JobRead job = readJob(input.get(), environment);
+    if (!job.error.isEmpty())
+        return fail(err, job.error);
+    const QString documentPath = job.spooled ? job.spooled->filePath(QStringLiteral("job.pdf")) : QStringLiteral("job.pdf");
 
     MergeRequest request;
     request.documentPath = documentPath;
-    request.outputPath = work.filePath(QStringLiteral("stamped.pdf"));
+    if (!job.spooled)
+        request.documentBytes = std::move(job.bytes);
+    request.outputPath = QStringLiteral("the stamped job");
     request.startPagePath = stationery[0];
     request.continuationPagePath = stationery[1];
     request.termsPagePath = stationery[2];
@@ -292,21 +422,23 @@ int runFilter(const QStringList& arguments, const FilterEnvironment& environment
     ::sigaction(SIGALRM, &alarmAction, nullptr);
     ::alarm(unsigned(environment.deadlineSeconds));
     const MergeControl control{.stop = &stopRequested, .progress = {}};
-    const Result merged = TaskManager::mergeDocument(request, control);
+    StationeryCache stationeryCache(StationeryFiles::of(std::move(stationeryBytes)),
+                                    StationeryCache::Preparation::AsStored);
+    StampedOutput stamped(environment);
+    const Result merged = TaskManager::mergeToSink(request, control, stationeryCache,
+                                                   [&stamped](const char* data, qint64 size) { return stamped.write(data, size); });
     ::alarm(0);
+    if (!stamped.error().isEmpty())
+        return fail(err, stamped.error());
     if (!merged)
         return fail(err, reasonFor(merged, documentPath));
     for (const QString& warning : merged.warnings)
         std::fprintf(err, "DEBUG: %s\n", warning.toUtf8().constData());
 
     // Only a complete stamped document is passed on.
-    Fd stamped(::open(QFile::encodeName(request.outputPath).constData(), O_RDONLY | O_CLOEXEC));
-    if (!stamped.valid())
-        return fail(err, QStringLiteral("the stamped document vanished from %1").arg(environment.tempDir));
-    const QString sent = copyStream(stamped.get(), out, -1, QStringLiteral("the stamped document"));
-    if (!sent.isEmpty())
+    if (const QString sent = stamped.sendTo(out); !sent.isEmpty())
         return fail(err, sent);
-    std::fprintf(err, "INFO: Letterhead laid on job %s\n", job.jobId.toUtf8().constData());
+    std::fprintf(err, "INFO: Letterhead laid on job %s\n", jobArguments.jobId.toUtf8().constData());
     return 0;
 }
 

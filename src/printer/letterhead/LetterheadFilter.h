@@ -20,6 +20,14 @@ namespace quillary::letterhead {
 
 // A job spooled larger than this is refused (about 10,000 scanned pages).
 inline constexpr qint64 kMaxJobBytes = qint64(1) << 30;
+// A job up to this size is read into memory (nearly every job: no scratch
+// file to create, write and remove); a larger one is spooled to a scratch
+// file.
+inline constexpr qint64 kMemoryJobBytes = qint64(32) << 20;
+// The stamped document is kept in memory up to this size, in a scratch file
+// beyond it, until it is whole and passed on. Both bounds together with
+// qpdf's objects for a 1,000-page job stay well under 200 MiB.
+inline constexpr qint64 kMemoryOutputBytes = qint64(32) << 20;
 // A stamping that takes longer than this is stopped.
 inline constexpr int kDeadlineSeconds = 15 * 60;
 
@@ -41,6 +49,8 @@ struct FilterEnvironment {
     QString ppdPath;   // $PPD: the queue's PPD
     QString tempDir;   // $TMPDIR: cupsd's private temporary folder
     qint64 maxJobBytes = kMaxJobBytes;
+    qint64 memoryJobBytes = kMemoryJobBytes;
+    qint64 memoryOutputBytes = kMemoryOutputBytes;
     int deadlineSeconds = kDeadlineSeconds;
 };
 
