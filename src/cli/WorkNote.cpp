@@ -231,8 +231,10 @@ void WorkNotes::remove(const QString& document)
     std::lock_guard lock(mutex);
     if (!folder.valid())
         return;
-    if (::unlinkat(folder.get(), local(name).c_str(), 0) != 0 && errno != ENOENT)
+    if (::unlinkat(folder.get(), local(name).c_str(), 0) != 0 && errno != ENOENT && !removeFailed) {
         tell(QStringLiteral("%1: cannot remove the note (%2)").arg(shown(name), QString::fromLocal8Bit(strerror(errno))));
+        removeFailed = true;
+    }
 }
 
 StampWorkers::Hooks WorkNotes::keeping()

@@ -96,7 +96,10 @@ private:
     std::mutex mutex;
     fs::Fd folder;
     QStringList told;
-    bool writeFailed = false; // told once: a note that cannot be written
+    // Told once each: a planted file under a note's name in a sticky folder
+    // would otherwise be told for every document of that name.
+    bool writeFailed = false;
+    bool removeFailed = false;
 };
 
 } // namespace quillary::cli

@@ -345,7 +345,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/good.pdf")), kDeadline);
         QCOMPARE(testpdfs::pageCount(path("out/good.pdf")), 2);
         QCOMPARE(stop(*watcher, SIGTERM), 0);
-        QVERIFY2(said(*watcher).contains(QStringLiteral("1 stamped, %1 failed in ").arg(row.arrivals)), qPrintable(said(*watcher)));
+        const QString err = said(*watcher);
+        QVERIFY2(err.contains(QStringLiteral("1 stamped, %1 failed in ").arg(row.arrivals)), qPrintable(err));
     }
 
     // A watch started on a folder where a watch that did not end left a note
@@ -374,8 +375,8 @@ private slots:
         QCOMPARE(err.count("in/x.pdf: " + kStoppedOnIt + "; trying it once more"), row.starts == 1 ? 1 : 0);
         if (row.fate == "failed") {
             const QByteArray why = clitest::contents(path("in/failed/x.txt"));
-            QVERIFY2(row.reason == kStoppedOnIt ? why == ("in/x.pdf: " + kStoppedOnIt + '\n').toUtf8() : why.startsWith(("in/x.pdf: " + row.reason).toUtf8()),
-                     why.constData());
+            const QByteArray expected = ("in/x.pdf: " + row.reason).toUtf8();
+            QVERIFY2(row.reason == kStoppedOnIt ? why == expected + '\n' : why.startsWith(expected), why.constData());
             QVERIFY2(err.contains("in/x.pdf: " + row.reason), qPrintable(err));
             QVERIFY2(err.contains("1 stamped, 1 failed in "), qPrintable(err));
         } else {
@@ -395,7 +396,8 @@ private slots:
         table<OddNote>({
             {"a symbolic link to a note elsewhere", {"link", "a symbolic link, not a note of this watch; left alone"}},
             {"another user's note", {"foreign", "a file of another user, not a note of this watch; left alone"}},
-            {"a second name of a note elsewhere", {"hardlink", "a file with more than one name, not a note of this watch; left alone"}},
+            {"a second name of a note elsewhere",
+             {"hardlink", "a file with more than one name, not a note of this watch; left alone"}},
             {"a folder", {"folder", "not a regular file, not a note of this watch; left alone"}},
             {"larger than a note", {"large", "larger than a note, not a note of this watch; left alone"}},
             {"garbage", {"garbage", "not a note of this watch; removed"}},
@@ -404,7 +406,8 @@ private slots:
             {"names a hidden file", {".x.pdf", "names \".x.pdf\", which is no document directly in in; removed"}},
             {"names a missing file", {"gone.pdf", "names in/gone.pdf, which is no longer there; removed"}},
             {"names a link in the folder", {"l.pdf", "names in/l.pdf, which is not a regular file; removed"}},
-            {"names a file changed since", {"changed", "names in/x.pdf, which has changed since; it is taken as a new document; removed"}},
+            {"names a file changed since",
+             {"changed", "names in/x.pdf, which has changed since; it is taken as a new document; removed"}},
         });
     }
     void oddNote()
@@ -503,7 +506,8 @@ private slots:
             // A stop leaves the notes as they were before this start.
             QCOMPARE(notedStarts(note), deaths);
             QCOMPARE(notedStarts(other), deaths > 0 ? 1 : 0);
-            QVERIFY(QFileInfo::exists(path("in/a.pdf")) && QFileInfo::exists(path("in/a2.pdf")) && !QFileInfo::exists(path("out/a.pdf")));
+            QVERIFY(QFileInfo::exists(path("in/a.pdf")) && QFileInfo::exists(path("in/a2.pdf")));
+            QVERIFY(!QFileInfo::exists(path("out/a.pdf")));
             if (round == 0)
                 QVERIFY(QFile::copy(path("doc.pdf"), path("in/b.pdf")));
         }
