@@ -127,33 +127,35 @@ QString WorkNotes::shown(const QString& name) const
 
 void WorkNotes::hold(int inbox)
 {
-    const int own = ::fcntl(inbox, F_DUPFD_CLOEXEC, 0);
+    auto own = std::make_shared<const fs::Fd>(::fcntl(inbox, F_DUPFD_CLOEXEC, 0));
     std::lock_guard lock(mutex);
-    folder.reset(own);
+    folder = std::move(own);
 }
 
-void WorkNotes::tell(const QString& text)
+std::shared_ptr<const fs::Fd> WorkNotes::held()
 {
-    told.append(text);
+    std::lock_guard lock(mutex);
+    return folder && folder->valid() ? folder : nullptr;
 }
 
 QList<NotedDocument> WorkNotes::takeLeftovers(uid_t me, QStringList* tellings)
 {
-    std::lock_guard lock(mutex);
+    const std::shared_ptr<const fs::Fd> held = this->held();
     std::vector<std::string> names;
-    if (!folder.valid() || !fs::listFolder(folder.get(), &names))
+    if (!held || !fs::listFolder(held->get(), &names))
         return {};
+    const int folder = held->get();
     QList<NotedDocument> documents;
     for (const std::string& entry : names) {
         const QString noteFile = fromLocal(entry);
         struct stat info {};
         // A note's temporary file, left by a watch killed while writing it.
         if (noteFile.startsWith(QLatin1Char('.') + kNotePrefix)) {
-            if (fs::statEntry(folder.get(), entry, &info) && S_ISREG(info.st_mode) && info.st_uid == me)
-                fs::removeAt(folder.get(), entry);
+            if (fs::statEntry(folder, entry, &info) && S_ISREG(info.st_mode) && info.st_uid == me)
+                fs::removeAt(folder, entry);
             continue;
         }
-        if (!noteFile.startsWith(kNotePrefix) || !fs::statEntry(folder.get(), entry, &info))
+        if (!noteFile.startsWith(kNotePrefix) || !fs::statEntry(folder, entry, &info))
             continue;
         // Only a note this user wrote is read: a colleague who can write to
         // the folder cannot make the watch set a document aside.
@@ -172,7 +174,7 @@ QList<NotedDocument> WorkNotes::takeLeftovers(uid_t me, QStringList* tellings)
         struct stat opened {};
         std::optional<QByteArray> bytes;
         if (refused.isEmpty()
-            && (!fs::openRegularForReading(folder.get(), entry, &file) || ::fstat(file.get(), &opened) != 0
+            && (!fs::openRegularForReading(folder, entry, &file) || ::fstat(file.get(), &opened) != 0
                 || opened.st_ino != info.st_ino || opened.st_dev != info.st_dev || !(bytes = readBounded(file.get()))))
             refused = QStringLiteral("not readable as a note");
         if (!refused.isEmpty()) {
@@ -191,7 +193,7 @@ QList<NotedDocument> WorkNotes::takeLeftovers(uid_t me, QStringList* tellings)
         }
         struct stat named {};
         if (document) {
-            if (!fs::statEntry(folder.get(), local(document->name), &named))
+            if (!fs::statEntry(folder, local(document->name), &named))
                 why = QStringLiteral("names %1, which is no longer there").arg(shown(document->name));
             else if (!S_ISREG(named.st_mode))
                 why = QStringLiteral("names %1, which is not a regular file").arg(shown(document->name));
@@ -201,7 +203,7 @@ QList<NotedDocument> WorkNotes::takeLeftovers(uid_t me, QStringList* tellings)
         }
         if (!why.isEmpty()) {
             tellings->append(QStringLiteral("%1: %2; removed").arg(shown(noteFile), why));
-            fs::removeAt(folder.get(), entry);
+            fs::removeAt(folder, entry);
             continue;
         }
         documents.append(*document);
@@ -213,14 +215,15 @@ void WorkNotes::write(const NotedDocument& document)
 {
     const QByteArray text = noteText(document);
     const QString name = noteName(document.name);
-    std::lock_guard lock(mutex);
-    if (!folder.valid())
+    const std::shared_ptr<const fs::Fd> folder = held();
+    if (!folder)
         return;
-    const fs::Status written = fs::writeFileAt(folder.get(), local(name), text.toStdString(), 0600, false);
+    const fs::Status written = fs::writeFileAt(folder->get(), local(name), text.toStdString(), 0600, false);
+    std::lock_guard lock(mutex);
     if (!written && !writeFailed) {
-        tell(QStringLiteral("%1: cannot write the note of the document in hand (%2); a document that stops the "
-                            "watch will be started again at every start")
-                 .arg(shown(name), fromLocal(written.message)));
+        told.append(QStringLiteral("%1: cannot write the note of the document in hand (%2); a document that stops "
+                                   "the watch will be started again at every start")
+                        .arg(shown(name), fromLocal(written.message)));
         writeFailed = true;
     }
 }
@@ -228,11 +231,14 @@ void WorkNotes::write(const NotedDocument& document)
 void WorkNotes::remove(const QString& document)
 {
     const QString name = noteName(document);
-    std::lock_guard lock(mutex);
-    if (!folder.valid())
+    const std::shared_ptr<const fs::Fd> folder = held();
+    if (!folder || ::unlinkat(folder->get(), local(name).c_str(), 0) == 0 || errno == ENOENT)
         return;
-    if (::unlinkat(folder.get(), local(name).c_str(), 0) != 0 && errno != ENOENT && !removeFailed) {
-        tell(QStringLiteral("%1: cannot remove the note (%2)").arg(shown(name), QString::fromLocal8Bit(strerror(errno))));
+    const int error = errno;
+    std::lock_guard lock(mutex);
+    if (!removeFailed) {
+        told.append(QStringLiteral("%1: cannot remove the note (%2)")
+                        .arg(shown(name), QString::fromLocal8Bit(std::strerror(error))));
         removeFailed = true;
     }
 }

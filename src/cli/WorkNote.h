@@ -28,6 +28,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <mutex>
 
 #include <sys/stat.h>
@@ -90,11 +91,13 @@ public:
 
 private:
     QString shown(const QString& name) const;
-    void tell(const QString& text);
+    // The folder held; workers write and remove their notes through it
+    // without holding the lock, each under a name of its own.
+    std::shared_ptr<const fs::Fd> held();
 
     const QString shownFolder;
-    std::mutex mutex;
-    fs::Fd folder;
+    std::mutex mutex; // for folder (swapped when the inbox is held anew) and what is to be told
+    std::shared_ptr<const fs::Fd> folder;
     QStringList told;
     // Told once each: a planted file under a note's name in a sticky folder
     // would otherwise be told for every document of that name.
