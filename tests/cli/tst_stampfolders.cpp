@@ -526,6 +526,246 @@ private slots:
         QCOMPARE(hidden(path("in")), QStringList());
     }
 
+    // A full output disk loses nothing: the documents wait in the folder and
+    // are stamped once there is room again.
+    void fullDisk()
+    {
+        testdisk::SmallDisk disk(path("full"));
+        if (!disk.isTmpfs())
+            QSKIP("a full disk needs a tmpfs, which only root may mount");
+        QVERIFY(disk.limit(0));
+        const auto watcher = watch({"--settle", "0.2"}, "full");
+        const QStringList names{"a.pdf", "b.pdf", "c.pdf"};
+        for (const QString& name : names)
+            arrive(path("doc.pdf"), name);
+        QTRY_VERIFY_WITH_TIMEOUT(said(*watcher).count(disk.reason() + "; trying again in ") >= names.size(), kDeadline);
+        QCOMPARE(pdfs(path("in")), names);
+        QVERIFY(QDir(path("in/failed")).isEmpty() && QDir(path("in/done")).isEmpty());
+        QCOMPARE(QDir(path("full")).entryList(QDir::Files | QDir::Hidden), QStringList{"filler"});
+
+        disk.lift();
+        QTRY_COMPARE_WITH_TIMEOUT(pdfs(path("in/done")), names, kDeadline);
+        QCOMPARE(pdfs(path("full")), names);
+        for (const QString& name : names)
+            QCOMPARE(testpdfs::pageCount(path("full/" + name)), 2);
+        QVERIFY(pdfs(path("in")).isEmpty());
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+    }
+
+    // Stopped in the middle of a run (asked to, or killed), the watch loses
+    // no document and leaves no half-written output; started again, it
+    // stamps what is left.
+    void restart_data() { table<Stop>({{"SIGTERM", {SIGTERM}}, {"SIGINT", {SIGINT}}, {"SIGKILL", {SIGKILL}}}); }
+    void restart()
+    {
+        const Stop row = fetch<Stop>();
+        QStringList names;
+        QVERIFY(testpdfs::writeNumbered(path("long.pdf"), 40));
+        for (int i = 1; i <= 30; ++i)
+            QVERIFY(QFile::copy(path("long.pdf"), path("in/" + names.emplaceBack(QStringLiteral("d%1.pdf").arg(i, 2, 10, QChar('0'))))));
+        {
+            const auto watcher = watch({"--settle", "0.1", "-j", "2"});
+            QTRY_VERIFY_WITH_TIMEOUT(pdfs(path("in/done")).size() >= 3, kDeadline);
+            QCOMPARE(stop(*watcher, row.signal), row.signal == SIGKILL ? -1 : 0);
+            const QString err = said(*watcher);
+            QVERIFY2(row.signal == SIGKILL || (err.contains(" stamped, 0 failed in ") && err.contains(", stopped")), qPrintable(err));
+        }
+        const QStringList waiting = pdfs(path("in")), done = pdfs(path("in/done"));
+        QStringList all = waiting + done;
+        all.sort();
+        QCOMPARE(all, names); // each once
+        QVERIFY(QDir(path("in/failed")).isEmpty());
+        for (const QString& name : done)
+            QVERIFY2(QFileInfo::exists(path("out/" + name)), qPrintable(name));
+        for (const QString& name : pdfs(path("out")))
+            QCOMPARE(testpdfs::pageCount(path("out/" + name)), 40);
+        if (row.signal != SIGKILL) {
+            QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), pdfs(path("out")));
+            QCOMPARE(hidden(path("in")), QStringList()); // a stop asked for leaves no note of a death
+        }
+
+        const auto again = watch({"--settle", "0.1", "-j", "2"});
+        QTRY_COMPARE_WITH_TIMEOUT(pdfs(path("in/done")), names, kDeadline);
+        QCOMPARE(pdfs(path("out")), names);
+        for (const QString& name : waiting)
+            QCOMPARE(testpdfs::pageCount(path("out/" + name)), 40);
+        QCOMPARE(stop(*again, SIGTERM), 0);
+        QCOMPARE(hidden(path("in")), QStringList());
+    }
+
+    // A template changed in the application (the store's settings replaced)
+    // stamps the documents that arrive afterwards; those before keep theirs.
+    void templateChange()
+    {
+        const QString store = path("data/" QUILLARY_BUNDLE_IDENTIFIER);
+        QVERIFY(clitest::writeStore(store));
+        const auto watcher{clitest::Tool{dir->path()}.start({"-t", "Behind", "--watch", "in", "--output-dir", "out", "--settle", "0.2"})};
+        arrive(path("doc.pdf"), "before.pdf");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/before.pdf")), kDeadline);
+        QCOMPARE(stationeryColour(path("out/before.pdf")), 'R');
+
+        QVERIFY(clitest::writeStore(store, QColor(Qt::blue)));
+        QTRY_VERIFY_WITH_TIMEOUT(said(*watcher, QProcess::StandardOutput).contains("template \"Behind\" changed"), kDeadline);
+        arrive(path("doc.pdf"), "after.pdf");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/after.pdf")), kDeadline);
+        QCOMPARE(stationeryColour(path("out/after.pdf")), 'B');
+        QCOMPARE(stationeryColour(path("out/before.pdf")), 'R');
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        QVERIFY2(onlySummary(*watcher, 2), qPrintable(said(*watcher)));
+    }
+
+    // A drop folder shared with a colleague (mode 2770), watched by the
+    // victim: what the colleague plants there never leads the watch into the
+    // victim's private files, and is named once on stderr.
+    void sharedDropFolder_data()
+    {
+        table<Hostile>({
+            {"a link to the victim's private document",
+             {"in/steal.pdf=link", 0, "in/steal.pdf: a symbolic link, which is not followed; left alone"}},
+            {"a pipe", {"in/pipe.pdf=fifo", 0, "in/pipe.pdf: not a regular file; left alone"}},
+            {"failed/ a link into a private folder",
+             {"in/failed=link", 1, "in/failed: is a link, not a folder of its own; refused"}},
+            {"done/ the colleague's own folder", {"in/done=colleague", 1, "in/done: belongs to another user; refused"}},
+            {"done/ swapped for a link while the watch runs",
+             {"swap", 0, "in/done: has been replaced by a link; refused"}},
+        });
+    }
+    void sharedDropFolder()
+    {
+        const Hostile row = fetch<Hostile>();
+        QUILLARY_TWO_USERS(people);
+        const auto& victim = people->victim;
+        QVERIFY(QDir().mkpath(path("private")) && QDir().mkpath(path("in/.x")) && QDir(path("in")).rmdir(".x"));
+        QVERIFY(testpdfs::writeNumbered(path("private/private.pdf"), 1) && testpdfs::writeBytes(path("private/notes.txt"), "mine"));
+        QVERIFY(QProcess::execute("chown", {"-R", QStringLiteral("%1:%2").arg(victim.uid).arg(victim.gid), dir->path()}) == 0);
+        QVERIFY(::chmod(QFile::encodeName(dir->path()).constData(), 0755) == 0
+                && ::chmod(QFile::encodeName(path("private")).constData(), 0700) == 0
+                && ::chmod(QFile::encodeName(path("private/private.pdf")).constData(), 0600) == 0);
+        QVERIFY(twousers::give(path("in"), victim, true) && ::chmod(QFile::encodeName(path("in")).constData(), 02770) == 0);
+        // The colleague's doing.
+        const auto [where, kind] = std::pair(row.plant.section('=', 0, 0), row.plant.section('=', 1));
+        if (kind == "link")
+            QVERIFY(QFile::link(path(where.endsWith(".pdf") ? "private/private.pdf" : "private"), path(where)));
+        else if (kind == "fifo")
+            QVERIFY(::mkfifo(QFile::encodeName(path(where)).constData(), 0660) == 0);
+        else if (kind == "colleague")
+            QVERIFY(QDir().mkpath(path(where)));
+        if (!kind.isEmpty())
+            QVERIFY(twousers::give(path(where), people->colleague, true));
+        QVERIFY(testpdfs::writeBytes(path("in/notes.pdf"), "not a PDF\n") && twousers::give(path("in/notes.pdf"), people->colleague, true));
+
+        clitest::Tool victimsTool{dir->path(), std::tuple(victim.uid, victim.gid, victim.office)};
+        const auto watcher = victimsTool.start({"--start", "s.pdf", "--watch", "in", "--output-dir", "out", "--settle", "0.1"});
+        if (row.exitCode != 0) {
+            QVERIFY(watcher->waitForFinished(kDeadline));
+            QCOMPARE(watcher->exitCode(), row.exitCode);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/failed/notes.pdf")), kDeadline);
+            if (row.plant == "swap") {
+                QVERIFY(QDir(path("in")).rename("done", "done-before") && QFile::link(path("private"), path("in/done")));
+                QVERIFY(twousers::give(path("in/done"), people->colleague, true));
+                QVERIFY(testpdfs::writeNumbered(path("in/later.pdf"), 2) && twousers::give(path("in/later.pdf"), victim));
+                QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("out/later.pdf")) && said(*watcher).contains(row.said), kDeadline);
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(said(*watcher).contains(row.said), kDeadline);
+            QTest::qWait(500); // some more rounds of the watch: told once, all the same
+            QCOMPARE(stop(*watcher, SIGTERM), 0);
+        }
+        const QString err = said(*watcher);
+        QVERIFY2(err.contains(row.said), qPrintable(err));
+        QCOMPARE(err.count(row.said), 1);
+        // A shared drop folder is worth a word at the start.
+        QCOMPARE(err.contains("warning: in: other users can write to this folder"), row.exitCode == 0);
+        // Nothing of the victim's reached the colleague, nothing private was touched.
+        QCOMPARE(QDir(path("private")).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList({"notes.txt", "private.pdf"}));
+        QCOMPARE(bytesOf(path("private/notes.txt")), QByteArray("mine"));
+        QVERIFY(!QFileInfo::exists(path("out/steal.pdf")) && !QFileInfo::exists(path("out/pipe.pdf")));
+        if (kind == "link" || kind == "fifo")
+            QVERIFY(QFileInfo(path(where)).isSymLink() || kind == "fifo"); // left where it was
+        if (row.plant == "swap")
+            QVERIFY(QFileInfo::exists(path("in/later.pdf"))); // kept until done/ is its own again
+    }
+
+    // quillary-stamp run by the victim onto a name in a sticky shared folder
+    // where the colleague planted a link to the victim's private file.
+    void plantedOutputLink_data()
+    {
+        table<PlantedOutput>({{"the colleague's link", {false, 1, "out.pdf: is a link that belongs to another user"}},
+                              {"the victim's own link", {true, 0, ""}}});
+    }
+    void plantedOutputLink()
+    {
+        const PlantedOutput row = fetch<PlantedOutput>();
+        QUILLARY_TWO_USERS(people);
+        const auto& victim = people->victim;
+        QVERIFY(QDir().mkpath(path("keep")) && QDir().mkpath(path("shared")) && testpdfs::writeBytes(path("keep/x.txt"), "mine"));
+        QVERIFY(QProcess::execute("chown", {"-R", QStringLiteral("%1:%2").arg(victim.uid).arg(victim.gid), dir->path()}) == 0);
+        QVERIFY(::chmod(QFile::encodeName(dir->path()).constData(), 0755) == 0
+                && ::chmod(QFile::encodeName(path("keep")).constData(), 0700) == 0);
+        QVERIFY(::chown(QFile::encodeName(path("shared")).constData(), 0, 0) == 0
+                && ::chmod(QFile::encodeName(path("shared")).constData(), 01777) == 0);
+        QVERIFY(QFile::link(path("keep/x.txt"), path("shared/out.pdf")));
+        QVERIFY(twousers::give(path("shared/out.pdf"), row.linkIsVictims ? victim : people->colleague));
+
+        const clitest::Ran ran = clitest::Tool{dir->path(), std::tuple(victim.uid, victim.gid, victim.office)}.run(
+            {"--start", "s.pdf", "doc.pdf", "shared/out.pdf"});
+        QVERIFY2(ran.exitCode == row.exitCode, qPrintable(ran.err));
+        QVERIFY2(ran.err.contains(row.said), qPrintable(ran.err));
+        if (row.exitCode == 0)
+            QCOMPARE(testpdfs::pageCount(path("keep/x.txt")), 2);
+        else
+            QCOMPARE(bytesOf(path("keep/x.txt")), QByteArray("mine"));
+        QVERIFY(QFileInfo(path("shared/out.pdf")).isSymLink());
+    }
+
+    // A name made up to break lines: stderr and the note in failed/ each
+    // keep it on one line, with the breaking characters shown escaped.
+    // A name that is not UTF-8 decodes to one that names another file (or
+    // none), and two of them decode alike: such names are never opened, told
+    // once, and do not hide the file whose name they decode to.
+    void namesThatAreNotUtf8()
+    {
+        const QByteArray in = QFile::encodeName(path("in")) + '/';
+        QVERIFY(testpdfs::writeNumbered(path("private.pdf"), 1));
+        QVERIFY(::symlink(QFile::encodeName(path("private.pdf")).constData(), (in + "\xa3.pdf").constData()) == 0);
+        QVERIFY(testpdfs::writeNumbered(path("latin.pdf"), 2) && ::rename(QFile::encodeName(path("latin.pdf")).constData(),
+                                                                          (in + "\xff.pdf").constData()) == 0);
+        arrive(path("doc.pdf"), QString(QChar(0xfffd)) + ".pdf"); // what both decode to, as a real name
+        const auto watcher = watch({"--settle", "0.1"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("out/\uFFFD.pdf")), kDeadline);
+        QCOMPARE(stationeryColour(path("out/\uFFFD.pdf")), 'R');
+        struct stat info {};
+        QVERIFY(::lstat((in + "\xa3.pdf").constData(), &info) == 0 && S_ISLNK(info.st_mode));
+        QVERIFY(::lstat((in + "\xff.pdf").constData(), &info) == 0 && S_ISREG(info.st_mode));
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        QCOMPARE(said(*watcher).count("a name that is not valid UTF-8; left alone"), 2);
+        QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void failureNoteOneLine_data()
+    {
+        table<Refused>({{"line break", {"a\nb.pdf", "a\\nb.pdf", 1}},
+                        {"escape sequence", {"a\x1b[2Jb.pdf", "a\\u{001B}[2Jb.pdf", 1}},
+                        {"right-to-left mark", {"a\u200Fb.pdf", "a\\u{200F}b.pdf", 1}},
+                        {"word joiner", {"a\u2060b.pdf", "a\\u{2060}b.pdf", 1}}});
+    }
+    void failureNoteOneLine()
+    {
+        const Refused row = fetch<Refused>();
+        const QString name = row.kind;
+        QVERIFY(testpdfs::writeBytes(path("in/" + name), "no PDF\n"));
+        const auto watcher = watch({"--settle", "0.05"});
+        const QString note = path("in/failed/" + name.chopped(4) + ".txt");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(note), kDeadline);
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        const QByteArray text = bytesOf(note);
+        QCOMPARE(text.count('\n'), 1);
+        QVERIFY2(text.startsWith(("in/" + row.reason + ": ").toUtf8()), text.constData());
+        const QString err = said(*watcher);
+        QVERIFY2(err.contains("in/" + row.reason + ": "), qPrintable(err));
+        QCOMPARE(err.count('\n'), 2); // the failure and the summary
+    }
+
 private:
     QString path(const QString& name) const { return dir->filePath(name); }
     // A document that takes seconds to stamp, made once for the suite.
