@@ -1,8 +1,10 @@
 #include "cli/FolderWatch.h"
 
 #include "cli/BatchRun.h"
+#include "cli/InboxFiles.h"
 #include "cli/RunReport.h"
 #include "cli/StampWorkers.h"
+#include "cli/WorkNote.h"
 #include "fs/SafeFs.h"
 #include "pdf/Stationery.h"
 
@@ -14,7 +16,6 @@
 #include <chrono>
 #include <cmath>
 #include <map>
-
 #include <set>
 
 #include <sys/stat.h>
@@ -31,8 +32,8 @@ using Seconds = std::chrono::duration<double>;
 constexpr int kPatience = 10;
 // Longest wait before an output that could not be written is tried again.
 constexpr double kLongestRetrySeconds = 60;
-// Where a PDF's "%%EOF" is looked for.
-constexpr qint64 kTailBytes = 1024;
+// Why a document goes to failed/ that a process died on twice.
+const char* const kStoppedOnIt = "the stamper stopped while working on this document";
 
 QString doneFolder(const QString& inbox)
 {
@@ -42,22 +43,6 @@ QString doneFolder(const QString& inbox)
 QString failedFolder(const QString& inbox)
 {
     return QDir(inbox).filePath(QStringLiteral("failed"));
-}
-
-// What says that a file changed: a new file renamed over the settings file
-// keeps neither its inode nor, usually, its time stamp.
-struct FileStamp {
-    bool exists = false;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    quint64 inode = 0;
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
-
-FileStamp stampFrom(const struct stat& info)
-{
-    return {true, qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-            quint64(info.st_ino)};
 }
 
 FileStamp stampOf(const QString& path)
@@ -76,39 +61,6 @@ std::string local(const QString& name)
 QString fromLocal(const std::string& text)
 {
     return QFile::decodeName(QByteArray::fromStdString(text));
-}
-
-// Whether the last bytes of the open file hold a PDF's end marker.
-bool endsLikePdf(int file, qint64 size)
-{
-    QByteArray tail(int(std::min(size, kTailBytes)), '\0');
-    const ssize_t n = ::pread(file, tail.data(), size_t(tail.size()), std::max<qint64>(0, size - kTailBytes));
-    if (n < 0)
-        return true; // let the stamp say why it cannot be read
-    tail.resize(int(n));
-    return tail.contains("%%EOF");
-}
-
-// Moves name (in the held inbox) into the held folder under its own name, or
-// with a number when that is taken: an original is never replaced. Returns
-// the new name, or empty (with *why) when it could not be moved.
-QString moveInto(int inbox, const QString& name, int folder, const QString& folderPath, QString* why)
-{
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot > 0 ? name.left(dot) : name;
-    const QString extension = dot > 0 ? name.mid(dot) : QString();
-    for (int n = 1; n < 10000; ++n) {
-        const QString target = n == 1 ? name : QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(extension);
-        const fs::Status moved = fs::renameAt(inbox, local(name), folder, local(target), true);
-        if (moved)
-            return target;
-        if (moved.error != EEXIST) {
-            *why = fromLocal(moved.message);
-            return {};
-        }
-    }
-    *why = QStringLiteral("no free name in %1").arg(folderPath);
-    return {};
 }
 
 // An output that could not be written (a full disk, a missing or read-only
@@ -140,7 +92,7 @@ class Watch {
 public:
     Watch(const WatchSettings& settings, const PlanMaker& makePlan, RunReport& report, QTextStream& out,
           const std::atomic<bool>& stop)
-        : settings(settings), makePlan(makePlan), report(report), out(out), stop(stop),
+        : settings(settings), makePlan(makePlan), report(report), out(out), stop(stop), notes(settings.inbox),
           settle(settings.settleSeconds),
           tick(std::chrono::milliseconds(std::clamp(int(settings.settleSeconds * 250), 20, 250)))
     {
@@ -159,6 +111,7 @@ private:
         bool inHand = false;          // with a worker
         QString stampedInto;          // stamped, but the original could not be moved to done/ yet
         QString failedBecause;        // failed, but the original could not be moved to failed/ yet
+        int startedBefore = 0;        // a process died reading it: tried first and alone
 
         static Candidate seen(const FileStamp& stamp, Clock::time_point now)
         {
@@ -174,6 +127,7 @@ private:
     bool inboxStillHeld();
     FileStamp entryStamp(const QString& name) const;
     bool loadPlan(bool atStart);
+    void takeLeftovers(Clock::time_point now);
     void scan(Clock::time_point now);
     void handOut(Clock::time_point now);
     void finish(const StampWorkers::Outcome& outcome, Clock::time_point now);
@@ -186,6 +140,7 @@ private:
     RunReport& report;
     QTextStream& out;
     const std::atomic<bool>& stop;
+    WorkNotes notes; // of the documents the workers read, in the inbox
     const Seconds settle;
     const std::chrono::milliseconds tick;
 
@@ -261,6 +216,7 @@ bool Watch::holdFolders(bool atStart)
     inboxFolder = std::move(inbox);
     doneHeld = std::move(done);
     failedHeld = std::move(failed);
+    notes.hold(inboxFolder.get());
     return true;
 }
 
@@ -326,6 +282,34 @@ bool Watch::loadPlan(bool atStart)
     return true;
 }
 
+// The notes left by a process that died while its workers read documents:
+// a document named once is tried again, one named after a second start is
+// set aside. Only the user's own notes are read (see WorkNotes).
+void Watch::takeLeftovers(Clock::time_point now)
+{
+    QStringList told;
+    const QList<NotedDocument> documents = notes.takeLeftovers(me, &told);
+    for (const QString& line : told)
+        report.line(line);
+    // Complete when it was first read: taken at once.
+    const Clock::time_point longAgo = now - std::chrono::duration_cast<Clock::duration>(settle * kPatience);
+    for (const NotedDocument& document : documents) {
+        Candidate candidate = Candidate::seen(document.file, longAgo);
+        const QString path = QDir(settings.inbox).filePath(document.name);
+        if (document.starts >= 2) {
+            ++failed;
+            const QString line = failureLine(path, QString::fromLatin1(kStoppedOnIt));
+            report.line(line);
+            if (!moveToFailed(document.name, candidate, line))
+                candidates.emplace(document.name, candidate); // the move is tried again
+            continue;
+        }
+        report.line(QStringLiteral("%1: %2; trying it once more").arg(path, QString::fromLatin1(kStoppedOnIt)));
+        candidate.startedBefore = document.starts;
+        candidates.emplace(document.name, candidate);
+    }
+}
+
 void Watch::scan(Clock::time_point now)
 {
     std::vector<std::string> names;
@@ -377,6 +361,10 @@ void Watch::scan(Clock::time_point now)
             candidate.since = now;
             candidate.stampedInto.clear();
             candidate.failedBecause.clear();
+            if (candidate.startedBefore > 0 && !candidate.inHand) {
+                candidate.startedBefore = 0; // another document now: its note is no longer about it
+                notes.remove(name);
+            }
         }
         seen.emplace(name, candidate);
     }
@@ -387,6 +375,8 @@ void Watch::scan(Clock::time_point now)
     for (auto& [name, candidate] : candidates) {
         if (candidate.inHand && !seen.contains(name))
             seen.emplace(name, candidate);
+        else if (candidate.startedBefore > 0 && !seen.contains(name))
+            notes.remove(name);
     }
     candidates.swap(seen);
 }
@@ -396,10 +386,16 @@ void Watch::handOut(Clock::time_point now)
     // Each document handed out holds its file open: a folder of thousands
     // is handed out a few dozen at a time, within the open-file limit.
     const int mostInHand = std::max(64, settings.jobs * 4);
+    // Documents a process died on go first, one at a time and alone: should
+    // one end the process again, the note left is about it alone.
+    const bool suspects = std::any_of(candidates.cbegin(), candidates.cend(),
+                                      [](const auto& entry) { return entry.second.startedBefore > 0; });
+    if (suspects && workers->pending() > 0)
+        return;
     for (auto& [name, candidate] : candidates) {
         if (workers->pending() >= mostInHand)
             break;
-        if (candidate.inHand || now < candidate.notBefore)
+        if (candidate.inHand || now < candidate.notBefore || (suspects && candidate.startedBefore == 0))
             continue;
         const Seconds unchanged = now - candidate.since;
         if (unchanged < settle)
@@ -419,8 +415,13 @@ void Watch::handOut(Clock::time_point now)
         auto opened = std::make_shared<fs::Fd>();
         struct stat info {};
         if (!fs::openRegularForReading(inboxFolder.get(), local(name), opened.get()) || ::fstat(opened->get(), &info) != 0
-            || !(stampFrom(info) == candidate.stamp))
+            || !(stampFrom(info) == candidate.stamp)) {
+            if (candidate.startedBefore > 0 && !opened->valid()) {
+                candidate.startedBefore = 0; // cannot be read now: no reason to hold the others back
+                notes.remove(name);
+            }
             continue; // changed since it was seen: the next scan tells
+        }
         if (unchanged < settle * kPatience && !endsLikePdf(opened->get(), candidate.stamp.size))
             continue;
         if (!plan)
@@ -428,7 +429,9 @@ void Watch::handOut(Clock::time_point now)
         candidate.inHand = true;
         candidate.handedOut = candidate.stamp;
         workers->add({path, QDir(settings.outbox).filePath(outputFileName(name, settings.suffix)), plan, stationery,
-                      std::move(opened)});
+                      std::move(opened), candidate.startedBefore});
+        if (suspects)
+            break;
     }
 }
 
@@ -490,6 +493,7 @@ bool Watch::moveToFailed(const QString& name, Candidate& candidate, const QStrin
         return false;
     }
     candidate.failedBecause.clear();
+    notes.remove(name); // a leftover note of a document set aside at the start
     // The note beside it, in the folder held; its text is one line however
     // the name was made up.
     const qsizetype dot = moved.lastIndexOf(QLatin1Char('.'));
@@ -508,6 +512,7 @@ void Watch::finish(const StampWorkers::Outcome& outcome, Clock::time_point now)
         it = candidates.emplace(name, Candidate::seen(entryStamp(name), now)).first;
     Candidate& candidate = it->second;
     candidate.inHand = false;
+    candidate.startedBefore = 0; // it did not end the process: an ordinary document again
     const Result& result = outcome.result;
     for (const QString& warning : result.warnings)
         report.warning(warning);
@@ -551,11 +556,12 @@ int Watch::run()
         return status;
     if (!loadPlan(true))
         return ExitFailure;
-    workers = std::make_unique<StampWorkers>(settings.jobs, &stop);
+    workers = std::make_unique<StampWorkers>(settings.jobs, &stop, notes.keeping());
     out << "quillary-stamp: "
         << printableLine(QStringLiteral("watching %1; stamped documents go to %2").arg(settings.inbox, settings.outbox))
         << '\n';
     out.flush();
+    takeLeftovers(Clock::now());
 
     while (!stop.load(std::memory_order_relaxed)) {
         const Clock::time_point now = Clock::now();
@@ -572,6 +578,8 @@ int Watch::run()
         handOut(now);
         for (const StampWorkers::Outcome& outcome : workers->take(tick))
             finish(outcome, Clock::now());
+        for (const QString& line : notes.takeTold())
+            report.line(line);
     }
     // Stopped: the merges in hand end without writing; what finished first
     // is moved as usual.
@@ -580,6 +588,8 @@ int Watch::run()
             finish(outcome, Clock::now());
     }
     workers.reset();
+    for (const QString& line : notes.takeTold())
+        report.line(line);
     report.summary(stamped, failed, QStringLiteral(", stopped"));
     return ExitSuccess;
 }

@@ -32,6 +32,31 @@
 // IN_DIR; at worst a document whose output was written just before is
 // stamped again at the next start.
 //
+// A document that ends the process anyway (a fault in the reader nobody has
+// found, the kernel's out-of-memory killer, SIGKILL) is not started into for
+// ever, as a service manager restarting the watch would otherwise do. Before
+// a worker reads a document it writes a hidden note into IN_DIR naming it,
+// with how often it was started (WorkNote.h); the note goes once the worker
+// is done with it, and a stop by SIGINT or SIGTERM is no death: the note is
+// put back as it was before this start. At the start, a document named in a
+// note left behind is tried once more, before any other and with no other
+// document in hand, so that a second death can only be its own. Named again
+// at the next start, it goes to IN_DIR/failed like any document that cannot
+// be stamped, its NAME.txt saying "the stamper stopped while working on this
+// document", and the watch goes on with the others.
+//
+// What a colleague who can write to IN_DIR can do with notes: nothing by
+// planting one. Only the user's own regular file, with one name and a few KiB
+// at most, is read as a note (a link, a folder, another user's file are left
+// alone and told); the name in it is taken only when it is a plain PDF name
+// directly in IN_DIR (no '/', not hidden, so never "..") that leads to a
+// regular file, the very file noted (inode, size, time stamp), and when the
+// note's own name is the one that document's note has. At worst, a note of
+// the user's own, brought back, sets one file of IN_DIR aside into failed/;
+// nothing outside IN_DIR is read or moved through a note. Removing notes, or
+// planting a file under a note's name in a sticky folder (then told once),
+// only means a document that ends the process is started again more often.
+//
 // With a template, the store's settings file is looked at before documents
 // are handed out: once it changed, the template is read again through a new
 // store object, and documents handed out afterwards get the new stationery.

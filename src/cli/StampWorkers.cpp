@@ -5,8 +5,8 @@
 
 namespace quillary::cli {
 
-StampWorkers::StampWorkers(int count, const std::atomic<bool>* stop)
-    : stop(stop)
+StampWorkers::StampWorkers(int count, const std::atomic<bool>* stop, Hooks hooks)
+    : stop(stop), hooks(std::move(hooks))
 {
     threads.reserve(size_t(std::max(count, 1)));
     for (int i = 0; i < std::max(count, 1); ++i)
@@ -90,16 +90,21 @@ StampWorkers::Outcome StampWorkers::stamp(const Job& job, StationeryCache& cache
         }
         return r;
     };
+    if (hooks.reading)
+        hooks.reading(job);
+    const auto told = [&](Result r) {
+        if (hooks.read)
+            hooks.read(job, r);
+        return Outcome{job, named(std::move(r))};
+    };
     const Resolution resolution =
         resolveDocument(*job.plan, job.documentPath, job.outputPath, job.opened ? reading : QString());
-    if (!resolution.request) {
-        Result refused = Result::failure(resolution.code, resolution.error);
-        return {job, named(refused)};
-    }
+    if (!resolution.request)
+        return told(Result::failure(resolution.code, resolution.error));
     cache.use(job.stationery);
     Result merged = TaskManager::mergeDocument(*resolution.request, control, cache);
     merged.warnings = resolution.warnings + merged.warnings;
-    return {job, named(merged)};
+    return told(std::move(merged));
 }
 
 } // namespace quillary::cli

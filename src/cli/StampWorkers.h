@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -42,6 +43,8 @@ public:
         // through that open file, so that a name swapped for a link after
         // the check changes nothing. Messages still name documentPath.
         std::shared_ptr<const quillary::fs::Fd> opened;
+        // How often processes that died meanwhile began reading it.
+        int startedBefore = 0;
     };
     struct Outcome {
         Job job;
@@ -52,9 +55,17 @@ public:
         Result result;
     };
 
+    // Told on a worker's own thread just before it reads a document and
+    // once it is done with it (with the result): a watch keeps its notes of
+    // the documents in hand with these. Either may be empty.
+    struct Hooks {
+        std::function<void(const Job&)> reading;
+        std::function<void(const Job&, const Result&)> read;
+    };
+
     // Starts count threads. A set stop flag ends the merges in hand (their
     // outputs are not written) and every job still queued as Cancelled.
-    StampWorkers(int count, const std::atomic<bool>* stop);
+    StampWorkers(int count, const std::atomic<bool>* stop, Hooks hooks = {});
     // Lets the workers finish the queue, then joins them.
     ~StampWorkers();
     StampWorkers(const StampWorkers&) = delete;
@@ -72,6 +83,7 @@ private:
     Outcome stamp(const Job& job, class StationeryCache& cache) const;
 
     const std::atomic<bool>* stop;
+    const Hooks hooks;
     mutable std::mutex mutex;
     std::condition_variable jobsWaiting;
     std::condition_variable outcomesWaiting;

@@ -115,7 +115,7 @@ Status listFolder(int folder, std::vector<std::string>* names)
     return error ? Status::fail(error, reason(error)) : Status::ok();
 }
 
-Status writeFileAt(int folder, const std::string& name, std::string_view bytes, mode_t mode)
+Status writeFileAt(int folder, const std::string& name, std::string_view bytes, mode_t mode, bool durable)
 {
     Fd file;
     std::string scratch;
@@ -133,7 +133,7 @@ Status writeFileAt(int folder, const std::string& name, std::string_view bytes, 
         }
         done += std::size_t(n);
     }
-    if (!error && ::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS)
+    if (!error && durable && ::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS)
         error = errno;
     if (!error && ::close(file.release()) != 0 && errno != EINTR)
         error = errno;

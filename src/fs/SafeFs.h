@@ -79,7 +79,9 @@ Status listFolder(int folder, std::vector<std::string>* names);
 
 // Writes bytes to name in folder: a temporary file beside it, synced, then
 // renamed over name (a link at name is replaced, never written through).
-Status writeFileAt(int folder, const std::string& name, std::string_view bytes, mode_t mode);
+// Not durable: not synced, for a file that needs to outlive the process but
+// not the machine.
+Status writeFileAt(int folder, const std::string& name, std::string_view bytes, mode_t mode, bool durable = true);
 
 // Opens name in folder for reading: a regular file only, never through a
 // link (O_NOFOLLOW), without blocking on a pipe or a device.

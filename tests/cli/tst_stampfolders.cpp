@@ -9,6 +9,12 @@
 #include "support/SmallDisk.h"
 #include "support/TwoUsers.h"
 
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+
 #include <csignal>
 
 #include <sched.h>
@@ -43,6 +49,16 @@ struct Stop { int signal; };
 struct Hostile { QString plant; int exitCode; QString said; };
 // An output name in a shared folder: the link's owner, whether it is written.
 struct PlantedOutput { bool linkIsVictims; int exitCode; QString said; };
+// A note left in the watched folder naming in/x.pdf (made of that kind) with
+// how often it was started; where it ends (done, failed) and, when failed, why.
+struct Leftover { QString kind; int starts; QString fate, reason; };
+// A note found at the start that is not taken: what it is, what is said.
+struct OddNote { QString plant, said; };
+// Two ends of a watch while it reads a slow document (SIGKILL: a death,
+// SIGTERM: a stop asked for), and where the document ends after a third start.
+struct Deaths { int first, second; QString fate; };
+
+const QString kStoppedOnIt = "the stamper stopped while working on this document";
 
 // A document of that kind: doc (two pages), bad, damaged, locked, empty (no
 // pages), full (object numbers at qpdf's limit: it throws only while the
@@ -55,6 +71,7 @@ bool make(const QString& path, const QString& kind)
         : kind == "locked"     ? testpdfs::writeEncrypted(path, "user", "owner")
         : kind == "empty"      ? testpdfs::writeZeroPages(path)
         : kind == "full"       ? QFile::copy(QStringLiteral(QUILLARY_TEST_DATA_DIR "/hostile-max-object-id.pdf"), path)
+        : kind == "full2"      ? QFile::copy(QStringLiteral(QUILLARY_TEST_DATA_DIR "/hostile-max-object-id-2.pdf"), path)
                                : testpdfs::writeBytes(path, "Dear customer, no PDF here.\n");
 }
 
@@ -86,6 +103,51 @@ bool onlySummary(QProcess& watch, int stamped)
     const QString err = said(watch);
     return err.startsWith(QStringLiteral("quillary-stamp: %1 stamped, 0 failed in ").arg(stamped)) && err.endsWith(" s, stopped\n")
         && err.count('\n') == 1;
+}
+
+// The name of the note a watch keeps in IN while it reads document.
+QString noteName(const QString& document)
+{
+    return ".quillary-working-" + QCryptographicHash::hash(document.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+}
+
+// A note as a watch leaves it: document with its starts, and the file at
+// `of` as it was then (its size told wrong by sizeOff).
+QByteArray noteFor(const QString& document, int starts, const QString& of, qint64 sizeOff = 0)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(of).constData(), &info) != 0)
+        return "(no such file)";
+    const QJsonObject note{{"document", document}, {"starts", starts}, {"inode", qint64(info.st_ino)},
+                           {"size", qint64(info.st_size) + sizeOff},
+                           {"modified", qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec}};
+    return QJsonDocument(note).toJson(QJsonDocument::Compact);
+}
+
+// The starts a note says; 0 when there is none (or it is no note).
+int notedStarts(const QString& note)
+{
+    QFile file(note);
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object().value("starts").toInt() : 0;
+}
+
+// Polls often: a note may stand for a few seconds only.
+bool soon(const std::function<bool()>& condition)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > kDeadline)
+            return false;
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// The hidden entries of a folder: notes, or their temporary files, left behind.
+QStringList hidden(const QString& folder)
+{
+    return QDir(folder).entryList({".*"}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -260,6 +322,7 @@ private slots:
                         {"protected by a password", {"locked", "the file is protected by a password", 1}},
                         {"without pages", {"empty", "the document has no pages", 1}},
                         {"object numbers at the limit: the watch goes on", {"full", "the document is damaged and cannot be used (max object id is too high", 2}},
+                        {"object numbers at the limit, another finding", {"full2", "the document is damaged and cannot be used (max object id is too high", 1}},
                         {"no PDF at all, without an end marker", {"text", "not a readable PDF", 1}}});
     }
     void refused()
@@ -280,7 +343,190 @@ private slots:
         QVERIFY(QDir(path("out")).isEmpty() && QDir(path("in/done")).isEmpty());
         QVERIFY(QFileInfo::exists(path("in/notes.txt")));
         QTRY_COMPARE_WITH_TIMEOUT(said(*watcher).count("in/x.pdf: " + row.reason), row.arrivals, kDeadline);
+        // The watch goes on: a good document after them is stamped.
+        arrive(path("doc.pdf"), "good.pdf");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/good.pdf")), kDeadline);
+        QCOMPARE(testpdfs::pageCount(path("out/good.pdf")), 2);
         QCOMPARE(stop(*watcher, SIGTERM), 0);
+        const QString err = said(*watcher);
+        QVERIFY2(err.contains(QStringLiteral("1 stamped, %1 failed in ").arg(row.arrivals)), qPrintable(err));
+    }
+
+    // A watch started on a folder where a watch that did not end left a note
+    // naming in/x.pdf: named once, x.pdf is tried again, first (one job, and
+    // b.pdf comes first by name); named after a second start, it is set aside
+    // unread and b.pdf is stamped. No note is left.
+    void leftoverNote_data()
+    {
+        table<Leftover>({{"named once: stamped", {"doc", 1, "done", ""}},
+                         {"named once, damaged: failed for its own reason", {"bad", 1, "failed", "not a readable PDF"}},
+                         {"named after a second start: set aside", {"doc", 2, "failed", kStoppedOnIt}},
+                         {"named after many starts: set aside", {"bad", 7, "failed", kStoppedOnIt}}});
+    }
+    void leftoverNote()
+    {
+        const Leftover row = fetch<Leftover>();
+        QVERIFY(make(path("in/x.pdf"), row.kind) && QFile::copy(path("doc.pdf"), path("in/b.pdf")));
+        const QByteArray before = clitest::contents(path("in/x.pdf"));
+        QVERIFY(testpdfs::writeBytes(path("in/" + noteName("x.pdf")), noteFor("x.pdf", row.starts, path("in/x.pdf"))));
+        const auto watcher = watch({"--settle", "0.1", "-j", "1"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/b.pdf")) && QFileInfo::exists(path("in/" + row.fate + "/x.pdf")),
+                                 kDeadline);
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        QVERIFY(clitest::contents(path("in/" + row.fate + "/x.pdf")) == before);
+        const QString err = said(*watcher), out = said(*watcher, QProcess::StandardOutput);
+        QCOMPARE(err.count("in/x.pdf: " + kStoppedOnIt + "; trying it once more"), row.starts == 1 ? 1 : 0);
+        if (row.fate == "failed") {
+            const QByteArray why = clitest::contents(path("in/failed/x.txt"));
+            const QByteArray expected = ("in/x.pdf: " + row.reason).toUtf8();
+            QVERIFY2(row.reason == kStoppedOnIt ? why == expected + '\n' : why.startsWith(expected), why.constData());
+            QVERIFY2(err.contains("in/x.pdf: " + row.reason), qPrintable(err));
+            QVERIFY2(err.contains("1 stamped, 1 failed in "), qPrintable(err));
+        } else {
+            QCOMPARE(testpdfs::pageCount(path("out/x.pdf")), 2);
+            QVERIFY2(out.indexOf("in/x.pdf: stamped") >= 0 && out.indexOf("in/x.pdf: stamped") < out.indexOf("in/b.pdf: stamped"),
+                     qPrintable(out));
+        }
+        QCOMPARE(testpdfs::pageCount(path("out/b.pdf")), 2);
+        QCOMPARE(hidden(path("in")), QStringList());
+    }
+
+    // A note the watch did not write, or that names no document of the
+    // folder, is told once and not taken: x.pdf is stamped as any document,
+    // nothing outside the folder is read through it or touched.
+    void oddNote_data()
+    {
+        table<OddNote>({
+            {"a symbolic link to a note elsewhere", {"link", "a symbolic link, not a note of this watch; left alone"}},
+            {"another user's note", {"foreign", "a file of another user, not a note of this watch; left alone"}},
+            {"a second name of a note elsewhere",
+             {"hardlink", "a file with more than one name, not a note of this watch; left alone"}},
+            {"a folder", {"folder", "not a regular file, not a note of this watch; left alone"}},
+            {"larger than a note", {"large", "larger than a note, not a note of this watch; left alone"}},
+            {"garbage", {"garbage", "not a note of this watch; removed"}},
+            {"a note under another document's name", {"misnamed", "not a note of this watch; removed"}},
+            {"names ../x.pdf", {"../x.pdf", "names \"../x.pdf\", which is no document directly in in; removed"}},
+            {"names a hidden file", {".x.pdf", "names \".x.pdf\", which is no document directly in in; removed"}},
+            {"names a missing file", {"gone.pdf", "names in/gone.pdf, which is no longer there; removed"}},
+            {"names a link in the folder", {"l.pdf", "names in/l.pdf, which is not a regular file; removed"}},
+            {"names a file changed since",
+             {"changed", "names in/x.pdf, which has changed since; it is taken as a new document; removed"}},
+        });
+    }
+    void oddNote()
+    {
+        const OddNote row = fetch<OddNote>();
+        QVERIFY(QDir().mkpath(path("elsewhere")) && QFile::copy(path("doc.pdf"), path("x.pdf")));
+        QVERIFY(QFile::copy(path("doc.pdf"), path("in/x.pdf")));
+        QVERIFY(QFile::link(path("x.pdf"), path("in/l.pdf")));
+        // A note that would set x.pdf aside, were it taken.
+        const QString note = path("in/" + noteName("x.pdf"));
+        const QByteArray settingAside = noteFor("x.pdf", 2, path("in/x.pdf"));
+        if (row.plant == "link") {
+            QVERIFY(testpdfs::writeBytes(path("elsewhere/note"), settingAside) && QFile::link(path("elsewhere/note"), note));
+        } else if (row.plant == "hardlink") {
+            QVERIFY(testpdfs::writeBytes(path("elsewhere/note"), settingAside)
+                    && ::link(QFile::encodeName(path("elsewhere/note")).constData(), QFile::encodeName(note).constData()) == 0);
+        } else if (row.plant == "foreign") {
+            if (::geteuid() != 0)
+                QSKIP("a file of another user needs root");
+            QVERIFY(testpdfs::writeBytes(note, settingAside) && ::chown(QFile::encodeName(note).constData(), 65534, 65534) == 0);
+        } else if (row.plant == "folder") {
+            QVERIFY(QDir().mkpath(note));
+        } else if (row.plant == "large") {
+            QVERIFY(testpdfs::writeBytes(note, settingAside + QByteArray(5000, ' ')));
+        } else if (row.plant == "garbage") {
+            QVERIFY(testpdfs::writeBytes(note, "\x89garbage{\"starts\": 2\n"));
+        } else if (row.plant == "misnamed") {
+            QVERIFY(testpdfs::writeBytes(path("in/" + noteName("y.pdf")), settingAside));
+        } else if (row.plant == "changed") {
+            QVERIFY(testpdfs::writeBytes(note, noteFor("x.pdf", 2, path("in/x.pdf"), 1)));
+        } else {
+            // A note of the watch's own making that names what is no document here.
+            const QString named = row.plant;
+            const QString of = named.startsWith("../") ? path("x.pdf") : named == "l.pdf" ? path("in/l.pdf") : path("in/x.pdf");
+            QVERIFY(testpdfs::writeBytes(path("in/" + noteName(named)), noteFor(named, 2, of)));
+            if (named == ".x.pdf")
+                QVERIFY(QFile::copy(path("doc.pdf"), path("in/.x.pdf")));
+        }
+        const auto outside = [&] {
+            auto all = clitest::snapshot(dir->path());
+            for (auto it = all.begin(); it != all.end();)
+                it = it.key().startsWith("/in") || it.key().startsWith("/out") ? all.erase(it) : std::next(it);
+            return all;
+        };
+        const auto before = outside();
+        const auto watcher = watch({"--settle", "0.1"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/x.pdf")), kDeadline);
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        const QString err = said(*watcher);
+        QVERIFY2(err.count(row.said) == 1, qPrintable(err));
+        QVERIFY2(!err.contains(kStoppedOnIt), qPrintable(err));
+        QCOMPARE(testpdfs::pageCount(path("out/x.pdf")), 2);
+        QVERIFY(QDir(path("in/failed")).isEmpty());
+        QVERIFY(outside() == before);
+        QVERIFY(QFileInfo(path("in/l.pdf")).isSymLink());
+        if (row.said.endsWith("; removed"))
+            QCOMPARE(hidden(path("in")), row.plant == ".x.pdf" ? QStringList{".x.pdf"} : QStringList());
+    }
+
+    // A document the process really dies on (killed while it reads it): the
+    // next start tries it once more, first and with nothing beside it; after
+    // a second death it goes to failed/, and the documents beside it are
+    // stamped. a2.pdf, read beside a.pdf at the first death only, is tried
+    // once more and stamped. A stop asked for (SIGTERM) is no death.
+    void deaths_data()
+    {
+        table<Deaths>({{"killed twice: set aside", {SIGKILL, SIGKILL, "failed"}},
+                       {"killed, then stopped while tried again: tried once more", {SIGKILL, SIGTERM, "done"}},
+                       {"stopped, then killed: tried once more", {SIGTERM, SIGKILL, "done"}}});
+    }
+    void deaths()
+    {
+        const Deaths row = fetch<Deaths>();
+        for (const QString name : {"a.pdf", "a2.pdf"})
+            QVERIFY(QFile::copy(slowDocument(), path("in/" + name)));
+        const QString note = path("in/" + noteName("a.pdf")), other = path("in/" + noteName("a2.pdf"));
+        const QStringList options{"--settle", "0.1", "-j", "2"};
+        int deaths = 0;
+        for (int round = 0; round < 2; ++round) {
+            const int signal = round == 0 ? row.first : row.second;
+            const bool retry = deaths > 0;
+            const auto watcher = watch(options);
+            if (retry) {
+                QVERIFY2(soon([&] { return notedStarts(note) == 2; }), qPrintable(said(*watcher)));
+                // Time enough for b.pdf or a2.pdf to be started, were they handed out beside a.pdf.
+                QTest::qWait(1000);
+                QVERIFY2(notedStarts(note) == 2, "the slow document was done too soon");
+                QCOMPARE(notedStarts(other), 1);
+                QVERIFY(!QFileInfo::exists(path("out/b.pdf")));
+            } else {
+                QVERIFY2(soon([&] { return notedStarts(note) == 1 && notedStarts(other) == 1; }), qPrintable(said(*watcher)));
+            }
+            QCOMPARE(stop(*watcher, signal), signal == SIGKILL ? -1 : 0);
+            QCOMPARE(said(*watcher).count("in/a.pdf: " + kStoppedOnIt + "; trying it once more"), retry ? 1 : 0);
+            deaths += signal == SIGKILL;
+            // A stop leaves the notes as they were before this start.
+            QCOMPARE(notedStarts(note), deaths);
+            QCOMPARE(notedStarts(other), deaths > 0 ? 1 : 0);
+            QVERIFY(QFileInfo::exists(path("in/a.pdf")) && QFileInfo::exists(path("in/a2.pdf")));
+            QVERIFY(!QFileInfo::exists(path("out/a.pdf")));
+            if (round == 0)
+                QVERIFY(QFile::copy(path("doc.pdf"), path("in/b.pdf")));
+        }
+        const auto watcher = watch(options);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path("in/done/b.pdf")) && QFileInfo::exists(path("in/done/a2.pdf"))
+                                     && QFileInfo::exists(path("in/" + row.fate + "/a.pdf")),
+                                 kDeadline);
+        QCOMPARE(stop(*watcher, SIGTERM), 0);
+        if (row.fate == "failed") {
+            QCOMPARE(clitest::contents(path("in/failed/a.txt")), ("in/a.pdf: " + kStoppedOnIt + '\n').toUtf8());
+            QVERIFY(!QFileInfo::exists(path("out/a.pdf")));
+            QVERIFY2(said(*watcher).contains("1 failed in "), qPrintable(said(*watcher)));
+        }
+        QVERIFY(QFileInfo::exists(path("out/a2.pdf")));
+        QCOMPARE(testpdfs::pageCount(path("out/b.pdf")), 2);
+        QCOMPARE(hidden(path("in")), QStringList());
     }
 
     // A full output disk loses nothing: the documents wait in the folder and
@@ -336,8 +582,10 @@ private slots:
             QVERIFY2(QFileInfo::exists(path("out/" + name)), qPrintable(name));
         for (const QString& name : pdfs(path("out")))
             QCOMPARE(testpdfs::pageCount(path("out/" + name)), 40);
-        if (row.signal != SIGKILL)
+        if (row.signal != SIGKILL) {
             QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), pdfs(path("out")));
+            QCOMPARE(hidden(path("in")), QStringList()); // a stop asked for leaves no note of a death
+        }
 
         const auto again = watch({"--settle", "0.1", "-j", "2"});
         QTRY_COMPARE_WITH_TIMEOUT(pdfs(path("in/done")), names, kDeadline);
@@ -345,6 +593,7 @@ private slots:
         for (const QString& name : waiting)
             QCOMPARE(testpdfs::pageCount(path("out/" + name)), 40);
         QCOMPARE(stop(*again, SIGTERM), 0);
+        QCOMPARE(hidden(path("in")), QStringList());
     }
 
     // A template changed in the application (the store's settings replaced)
@@ -522,6 +771,16 @@ private slots:
 
 private:
     QString path(const QString& name) const { return dir->filePath(name); }
+    // A document that takes seconds to stamp, made once for the suite.
+    QString slowDocument()
+    {
+        if (!slow) {
+            slow = std::make_unique<QTemporaryDir>();
+            if (!testpdfs::writeNumbered(slow->filePath("slow.pdf"), 16000))
+                return {};
+        }
+        return slow->filePath("slow.pdf");
+    }
     clitest::Tool tool() const { return clitest::Tool{dir->path()}; }
     std::unique_ptr<QProcess> watch(const QStringList& options, const QString& outbox = "out") const
     {
@@ -535,6 +794,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<QTemporaryDir> slow;
 };
 
 QTEST_MAIN(StampFoldersTest)
