@@ -24,7 +24,7 @@ namespace {
 // Bounds for a hostile file: beyond them the file is opened whole, which
 // has bounds of its own.
 constexpr int MaxSections = 32;          // incremental updates
-constexpr qint64 MaxSubsections = 100000; // per table
+constexpr size_t MaxSubsections = 4096;   // all tables together: each lookup walks them
 constexpr int MaxObjects = 20000;        // page 1 of a real document needs far fewer
 constexpr int MaxNodes = 10000;          // page tree nodes looked at, as PageTreeHelper
 constexpr int MaxDepth = 64;
@@ -218,7 +218,7 @@ private:
                     break;
                 }
                 const size_t space = line.find(' ');
-                if (space == std::string::npos || subsections.size() >= size_t(MaxSubsections))
+                if (space == std::string::npos || ++subsectionCount > MaxSubsections)
                     throw Unsuitable{};
                 const size_t count = line.find_first_not_of(' ', space);
                 if (count == std::string::npos)
@@ -595,6 +595,7 @@ private:
     std::shared_ptr<InputSource> in;
     qpdf_offset_t fileSize = 0;
     std::vector<std::vector<Subsection>> tables; // newest first
+    size_t subsectionCount = 0;
     Scanned trailer;
     std::map<QPDFObjGen, Entry> included;
     std::set<QPDFObjGen> looked;

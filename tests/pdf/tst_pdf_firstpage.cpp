@@ -68,6 +68,14 @@ Objects twoPages()
             {7, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}};
 }
 
+// The pages and count more objects no page refers to.
+Objects padded(Objects objects, int count)
+{
+    for (int n = 100; n < 100 + count; ++n)
+        objects[n] = "<< /Unused true >>";
+    return objects;
+}
+
 Objects with(Objects objects, const Objects& changes)
 {
     for (const auto& [number, body] : changes)
@@ -152,6 +160,8 @@ private slots:
             {"cross-reference stream", {rewritten(handWritten({pages}), true), false, one}},
             {"entries one byte short", {handWritten({pages}, 19), false, one}},
             {"entry beside its object", {handWritten({pages}, 20, 4), false, one}},
+            {"4,000 subsections", {handWritten({padded(pages, 4000)}), true, one}},
+            {"more subsections than are looked through", {handWritten({padded(pages, 4100)}), false, one}},
             {"no table at startxref", {handWritten({pages}).replace("startxref\n", "startxref\n1"), false, one}},
         });
     }
