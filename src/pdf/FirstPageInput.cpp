@@ -615,6 +615,10 @@ std::shared_ptr<InputSource> firstPageInput(std::shared_ptr<InputSource> file)
         return openInputSource(std::move(file), std::move(tail));
     } catch (const Unsuitable&) {
         return nullptr;
+    } catch (const std::exception&) {
+        // Whatever qpdf's tokenizer or the file found wrong is said again
+        // when the file is read whole.
+        return nullptr;
     }
 }
 

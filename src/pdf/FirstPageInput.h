@@ -24,8 +24,8 @@ namespace quillary {
 // does not lend itself to that (a cross-reference stream, a hybrid file, a
 // table not laid out in 20-byte entries, an entry that points elsewhere than
 // its object, a page tree without a page, more objects than page 1 of a real
-// document needs): open the file whole then. Any other failure is thrown by
-// qpdf's parser; the caller opens the file whole then too.
+// document needs, a file qpdf's tokenizer cannot read): open the file whole
+// then.
 std::shared_ptr<InputSource> firstPageInput(std::shared_ptr<InputSource> file);
 
 } // namespace quillary

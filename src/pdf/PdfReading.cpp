@@ -66,13 +66,7 @@ std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input, const QString&
 std::shared_ptr<QPDF> openPdfForFirstPage(const QString& path, const QString& password)
 {
     std::shared_ptr<InputSource> file = openInputSource(path);
-    std::shared_ptr<InputSource> quick;
-    try {
-        quick = firstPageInput(file);
-    } catch (const std::exception&) {
-        // Whatever qpdf's parser found wrong, it says again reading the whole file.
-    }
-    if (quick) {
+    if (std::shared_ptr<InputSource> quick = firstPageInput(file)) {
         try {
             auto pdf = openPdf(quick, password);
             // Only a clean reading counts: what qpdf had to mend it mends
