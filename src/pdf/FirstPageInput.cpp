@@ -150,10 +150,10 @@ private:
             throw Unsuitable{};
         qpdf_offset_t next = 0;
         const std::string number = lineAt(from + qpdf_offset_t(at) + 9, next);
-        return number_(number);
+        return nonNegative(number);
     }
 
-    static qint64 number_(std::string_view text)
+    static qint64 nonNegative(std::string_view text)
     {
         qint64 value = -1;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -180,8 +180,8 @@ private:
         const std::string_view eol(e + 18, 2);
         if (eol != " \n" && eol != " \r" && eol != "\r\n")
             return false;
-        entry.offset = number_(std::string_view(e, 10));
-        entry.generation = int(number_(std::string_view(e + 11, 5)));
+        entry.offset = nonNegative(std::string_view(e, 10));
+        entry.generation = int(nonNegative(std::string_view(e + 11, 5)));
         used = e[17] == 'n';
         return true;
     }
@@ -224,8 +224,8 @@ private:
                 if (count == std::string::npos)
                     throw Unsuitable{};
                 Subsection sub;
-                sub.first = number_(std::string_view(line).substr(0, space));
-                sub.count = number_(std::string_view(line).substr(count));
+                sub.first = nonNegative(std::string_view(line).substr(0, space));
+                sub.count = nonNegative(std::string_view(line).substr(count));
                 sub.entries = next;
                 if (sub.count > (fileSize - next) / EntrySize)
                     throw Unsuitable{};
@@ -316,7 +316,7 @@ private:
                 throw Unsuitable{};
             if (s.dictionary && depth == 1 && !expectKey && !numbers.empty()) {
                 if (type == QPDFTokenizer::tt_integer && numbers.size() == 1) {
-                    numbers.emplace_back(integer_(token.getValue()), end);
+                    numbers.emplace_back(signedNumber(token.getValue()), end);
                     continue;
                 }
                 if (type == QPDFTokenizer::tt_word && token.getValue() == "R" && numbers.size() == 2) {
@@ -357,7 +357,7 @@ private:
             if (s.dictionary && depth == 1) { // a value begins
                 item.from = start;
                 if (type == QPDFTokenizer::tt_integer) {
-                    numbers.emplace_back(integer_(token.getValue()), end);
+                    numbers.emplace_back(signedNumber(token.getValue()), end);
                     continue;
                 }
                 if (type == QPDFTokenizer::tt_dict_open || type == QPDFTokenizer::tt_array_open) {
@@ -390,7 +390,7 @@ private:
             } else if (type == QPDFTokenizer::tt_word && token.getValue() == "R"
                        && before1.getType() == QPDFTokenizer::tt_integer
                        && before2.getType() == QPDFTokenizer::tt_integer) {
-                s.references.push_back(objGen(integer_(before2.getValue()), integer_(before1.getValue())));
+                s.references.push_back(objGen(signedNumber(before2.getValue()), signedNumber(before1.getValue())));
             }
             before2 = before1;
             before1 = token;
@@ -398,7 +398,7 @@ private:
     }
 
     // An integer token's value; a sign is allowed.
-    static qint64 integer_(std::string text)
+    static qint64 signedNumber(std::string text)
     {
         if (!text.empty() && text[0] == '+')
             text.erase(0, 1);
