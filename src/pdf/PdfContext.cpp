@@ -100,6 +100,8 @@ std::optional<QByteArray> streamBytes(QPDFObjectHandle stream)
 
 std::shared_ptr<PdfSource> PdfSource::open(const QString& path, Result* error, Pages which, const QString& password)
 {
+    if (which == Pages::FirstOnly)
+        return open(path, [&path, &password] { return openPdfForFirstPage(path, password); }, error, which);
     return open(path, [&path, &password] { return openPdf(path, password); }, error, which);
 }
 

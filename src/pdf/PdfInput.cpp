@@ -105,11 +105,80 @@ private:
     const QByteArray data;
 };
 
+// Another input followed by bytes in memory. Reads of the file part seek it
+// and read it; it is used by this source alone.
+class TailedInput : public PositionedInput {
+public:
+    TailedInput(std::shared_ptr<InputSource> file, QByteArray tail)
+        : PositionedInput(file->getName()), file(std::move(file)), tail(std::move(tail))
+    {
+        this->file->seek(0, SEEK_END);
+        fileSize = this->file->tell();
+    }
+
+    qpdf_offset_t findAndSkipNextEOL() override
+    {
+        char buffer[4096];
+        for (;;) {
+            const qpdf_offset_t start = position;
+            const size_t length = read(buffer, sizeof buffer);
+            if (length == 0)
+                return position;
+            const char* end = buffer + length;
+            const char* eol = std::find_if(static_cast<const char*>(buffer), end, [](char c) { return c == '\r' || c == '\n'; });
+            if (eol == end)
+                continue;
+            const char* after = eol;
+            while (after != end && (*after == '\r' || *after == '\n'))
+                ++after;
+            position = start + (after - buffer);
+            return start + (eol - buffer);
+        }
+    }
+
+    size_t read(char* buffer, size_t length) override
+    {
+        last_offset = position;
+        size_t done = 0;
+        while (done < length) {
+            if (position < fileSize) {
+                file->seek(position, SEEK_SET);
+                const size_t got = file->read(buffer + done, std::min<size_t>(length - done, size_t(fileSize - position)));
+                if (got == 0)
+                    break;
+                done += got;
+                position += qpdf_offset_t(got);
+                continue;
+            }
+            const qpdf_offset_t at = position - fileSize;
+            if (at >= tail.size())
+                break;
+            const size_t n = std::min<size_t>(length - done, size_t(tail.size() - at));
+            std::memcpy(buffer + done, tail.constData() + at, n);
+            done += n;
+            position += qpdf_offset_t(n);
+        }
+        return done;
+    }
+
+private:
+    qpdf_offset_t size() const override { return fileSize + tail.size(); }
+
+    std::shared_ptr<InputSource> file;
+    const QByteArray tail;
+    qpdf_offset_t fileSize = 0;
+};
+
 } // namespace
 
 std::shared_ptr<InputSource> openInputSource(const QString& name, QByteArray bytes)
 {
     return std::make_shared<MemoryInput>(name, std::move(bytes));
+}
+
+std::shared_ptr<InputSource> openInputSource(std::shared_ptr<InputSource> file, QByteArray tail)
+{
+    return std::make_shared<TailedInput>(std::move(file), std::move(tail));
 }
 
 #ifdef QUILLARY_POSIX_INPUT

@@ -26,4 +26,8 @@ std::shared_ptr<InputSource> openInputSource(const QString& path);
 // so sources on several threads may read one QByteArray at once.
 std::shared_ptr<InputSource> openInputSource(const QString& name, QByteArray bytes);
 
+// The bytes of file followed by tail, as one input (a file with a section
+// added at its end, without writing it).
+std::shared_ptr<InputSource> openInputSource(std::shared_ptr<InputSource> file, QByteArray tail);
+
 } // namespace quillary

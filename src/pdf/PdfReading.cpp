@@ -1,5 +1,7 @@
 #include "pdf/PdfReading.h"
 
+#include "pdf/FirstPageInput.h"
+
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
 
@@ -60,6 +62,25 @@ std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input, const QString&
                 throw;
         }
     }
+}
+
+std::shared_ptr<QPDF> openPdfForFirstPage(const QString& path, const QString& password)
+{
+    std::shared_ptr<InputSource> file = openInputSource(path);
+    if (std::shared_ptr<InputSource> quick = firstPageInput(file)) {
+        try {
+            auto pdf = openPdf(quick, password);
+            // Only a clean reading counts: what qpdf had to mend it mends
+            // (and reports) reading the whole file.
+            if (PageTreeHelper(*pdf).firstPage() && !pdf->anyWarnings())
+                return pdf;
+        } catch (const QPDFExc& e) {
+            if (e.getErrorCode() == qpdf_e_password)
+                throw;
+        } catch (const std::exception&) {
+        }
+    }
+    return openPdf(file, password);
 }
 
 QStringList takeWarnings(QPDF& pdf, const QString& file)
@@ -194,7 +215,7 @@ std::optional<QPDFPageObjectHelper> PageTreeHelper::firstPage()
 std::optional<QRectF> firstPageMediaBox(const QString& path)
 {
     try {
-        auto pdf = openPdf(path);
+        auto pdf = openPdfForFirstPage(path);
         auto page = PageTreeHelper(*pdf).firstPage();
         if (!page)
             return std::nullopt;

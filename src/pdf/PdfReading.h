@@ -29,6 +29,10 @@ namespace quillary {
 std::shared_ptr<QPDF> openPdf(const QString& path, const QString& password = {});
 // The same from an input source (a file's bytes in memory, say).
 std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input, const QString& password = {});
+// The same for reading page 1 alone (see FirstPageInput.h): a long file
+// costs what a short one costs. Objects outside page 1 may read as null.
+// Where page 1 cannot be found that way, the file is opened whole.
+std::shared_ptr<QPDF> openPdfForFirstPage(const QString& path, const QString& password = {});
 
 // The warnings qpdf collected since the last call, as "<file>: <what>" lines
 // (at most a few, repeats dropped). The list in pdf is emptied.

@@ -69,9 +69,10 @@ void PreviewPages::loaded(int id, int pageCount)
         return;
     const Pending result = *it;
     pending.erase(it);
-    // Older than what is on screen, or the first page of a rebuild whose
-    // whole result is already there.
-    if (result.generation < shownGeneration || (result.generation == shownGeneration && shownWhole)) {
+    // Older than what is on screen or than a rebuild started since, or the
+    // first page of a rebuild whose whole result is already there.
+    if (result.generation < shownGeneration || result.generation < newestStarted
+        || (result.generation == shownGeneration && shownWhole)) {
         pageRenderer->removeSource(id);
         return;
     }

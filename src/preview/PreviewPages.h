@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QObject>
 
+#include <algorithm>
 #include <memory>
 
 namespace quillary {
@@ -39,6 +40,9 @@ public:
     // parsed on the render thread and then shown, unless something newer is
     // on screen by then.
     void present(quint64 generation, Part part, QByteArray bytes, bool termsPage);
+    // A rebuild of this generation has started: what an older one presented
+    // and is still being parsed is dropped, never shown.
+    void begin(quint64 generation) { newestStarted = std::max(newestStarted, generation); }
     // Shows nothing.
     void clear();
 
@@ -69,6 +73,7 @@ private:
     QHash<int, Pending> pending;
     int nextSource = 1;
     quint64 shownGeneration = 0;
+    quint64 newestStarted = 0;
     bool shownWhole = false;
     // The whole result on screen (possibly of an older generation while the
     // first page of a newer one is shown over it) and the newer first page.

@@ -64,6 +64,7 @@ void PreviewController::startRebuild(const QString& key, bool overlay, bool keep
         currentRebuild->stop = true;
     auto job = std::make_shared<RebuildJob>();
     job->generation = ++generation;
+    previewPages->begin(job->generation);
     job->request = mergeRequest(*paths, overlay);
     job->termsPage = termsPageIncluded(*paths);
     job->firstPageScratch = sharedStore().scratchPath(StoreKey::Temporary);

@@ -98,6 +98,35 @@ private slots:
     }
 
     // An image of another merge or size stands in until the fresh one comes.
+    // A result still being parsed when a newer rebuild starts is never
+    // shown; without a newer rebuild it is.
+    void supersededResultsStayOff_data()
+    {
+        QTest::addColumn<bool>("newerStarted");
+        QTest::addColumn<QList<quint64>>("shown");
+        QTest::newRow("no newer rebuild") << false << QList<quint64>{1, 2};
+        QTest::newRow("newer rebuild started") << true << QList<quint64>{2};
+    }
+
+    void supersededResultsStayOff()
+    {
+        QFETCH(bool, newerStarted);
+        QFETCH(QList<quint64>, shown);
+        const QByteArray bytes = pdfchecks::bytesOf(document(2));
+        PreviewPages pages;
+        QList<quint64> presented;
+        connect(&pages, &PreviewPages::presented, this,
+                [&](quint64 generation, PreviewPages::Part) { presented << generation; });
+        pages.begin(1);
+        pages.present(1, PreviewPages::Part::FirstPage, bytes, false);
+        if (newerStarted)
+            pages.begin(2);
+        pages.present(2, PreviewPages::Part::Whole, bytes, false);
+        // Parsed in order: once the newer one is shown, the older one was handled.
+        QTRY_VERIFY(presented.contains(2));
+        QCOMPARE(presented, shown);
+    }
+
     void staleImagesStandIn()
     {
         PageImageCache cache(4);

@@ -1,0 +1,251 @@
+// Page 1 read without the whole cross-reference table: whether the short way
+// is taken for a file, and that it finds the same page 1 as reading the
+// whole file (content, inherited attributes, updates, passwords).
+
+#include "PdfChecks.h"
+#include "pdf/FirstPageInput.h"
+#include "pdf/PdfReading.h"
+#include "pdf/TaskManager.h"
+
+#include <QTemporaryDir>
+
+#include <map>
+
+using namespace quillary;
+using namespace pdfchecks;
+
+namespace {
+
+using Objects = std::map<int, QByteArray>;
+
+QByteArray stream(const QByteArray& content)
+{
+    return "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream";
+}
+
+// A PDF written by hand: the first section, then updates, each with its own
+// classic table. entryLength 19 writes entries one byte short; shift moves
+// the entry of object 3 off its object.
+QByteArray handWritten(const QList<Objects>& sections, int entryLength = 20, int shift = 0)
+{
+    QByteArray pdf("%PDF-1.4\n");
+    qint64 previous = -1;
+    int size = 1;
+    for (const Objects& objects : sections) {
+        std::map<int, qint64> offsets;
+        for (const auto& [number, body] : objects) {
+            offsets[number] = pdf.size();
+            pdf += QByteArray::number(number) + " 0 obj\n" + body + "\nendobj\n";
+            size = std::max(size, number + 1);
+        }
+        const qint64 table = pdf.size();
+        const char* end = entryLength == 20 ? "\r\n" : "\n";
+        pdf += "xref\n";
+        if (previous < 0)
+            pdf += QByteArray("0 1\n0000000000 65535 f") + end;
+        for (const auto& [number, offset] : offsets)
+            pdf += QByteArray::number(number) + " 1\n"
+                   + QByteArray::number(offset + (number == 3 ? shift : 0)).rightJustified(10, '0') + " 00000 n" + end;
+        pdf += "trailer\n<< /Size " + QByteArray::number(size) + " /Root 1 0 R";
+        if (previous >= 0)
+            pdf += " /Prev " + QByteArray::number(previous);
+        pdf += " >>\nstartxref\n" + QByteArray::number(table) + "\n%%EOF\n";
+        previous = table;
+    }
+    return pdf;
+}
+
+// Two pages taking media box and resources from their parent.
+Objects twoPages()
+{
+    return {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+            {2, "<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 2 /MediaBox [0 0 595 842]"
+                " /Resources << /Font << /F1 7 0 R >> >> >>"},
+            {3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>"},
+            {4, stream("BT /F1 12 Tf 72 700 Td (page one) Tj ET")},
+            {5, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R >>"},
+            {6, stream("BT /F1 12 Tf 72 700 Td (page two) Tj ET")},
+            {7, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}};
+}
+
+// The pages and count more objects no page refers to.
+Objects padded(Objects objects, int count)
+{
+    for (int n = 100; n < 100 + count; ++n)
+        objects[n] = "<< /Unused true >>";
+    return objects;
+}
+
+Objects with(Objects objects, const Objects& changes)
+{
+    for (const auto& [number, body] : changes)
+        objects[number] = body;
+    return objects;
+}
+
+// The same document written again by qpdf, as most producers write.
+QByteArray rewritten(const QByteArray& pdf, bool objectStreams)
+{
+    QPDF in;
+    in.processMemoryFile("in", pdf.constData(), size_t(pdf.size()));
+    QPDFWriter writer(in);
+    writer.setOutputMemory();
+    writer.setStaticID(true);
+    writer.setObjectStreamMode(objectStreams ? qpdf_o_generate : qpdf_o_disable);
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+}
+
+// What page 1 shows: its content, media box and resources, resolved.
+QString pageOne(QPDF& pdf)
+{
+    auto page = PageTreeHelper(pdf).firstPage();
+    if (!page)
+        return QStringLiteral("no page");
+    QPDFObjectHandle object = page->getObjectHandle();
+    const QRectF box = mediaBoxOf(object);
+    return QStringLiteral("%1 | %2x%3 | %4")
+        .arg(QString::fromLatin1(streamData(object.getKey("/Contents"))))
+        .arg(box.width())
+        .arg(box.height())
+        .arg(QString::fromStdString(object.getKey("/Resources").unparseResolved()));
+}
+
+struct Shape {
+    QByteArray pdf;
+    bool shortWay; // page 1 read without the whole table
+    QString content; // page 1's text
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Shape)
+
+class TestFirstPage : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    QString file(const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(QStringLiteral("document.pdf"));
+        QFile::remove(path);
+        testpdfs::writeBytes(path, bytes);
+        return path;
+    }
+
+private slots:
+    void samePageOne_data()
+    {
+        const Objects pages = twoPages();
+        const QByteArray one = "page one", two = "page two";
+        table<Shape>({
+            {"inherited attributes", {handWritten({pages}), true, one}},
+            {"nested tree, media box from the nearer node",
+             {handWritten({with(pages, {{2, "<< /Type /Pages /Kids [8 0 R 5 0 R] /Count 2 /MediaBox [0 0 595 842]"
+                                            " /Resources << /Font << /F1 7 0 R >> >> >>"},
+                                        {8, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R] /Count 1"
+                                            " /MediaBox [0 0 612 792] >>"}})}),
+              true, one}},
+            {"empty first branch",
+             {handWritten({with(pages, {{2, "<< /Type /Pages /Kids [9 0 R 5 0 R 3 0 R] /Count 2"
+                                            " /MediaBox [0 0 595 842] /Resources << /Font << /F1 7 0 R >> >> >>"},
+                                        {9, "<< /Type /Pages /Parent 2 0 R /Kids [] /Count 0 >>"}})}),
+              true, two}},
+            {"update replaces page 1's content",
+             {handWritten({pages, {{4, stream("BT /F1 12 Tf 72 700 Td (page one, amended) Tj ET")}}}), true,
+              "page one, amended"}},
+            {"update of another page", {handWritten({pages, {{6, stream("(two)")}}}), true, one}},
+            {"written by qpdf", {rewritten(handWritten({pages}), false), true, one}},
+            {"cross-reference stream", {rewritten(handWritten({pages}), true), false, one}},
+            {"entries one byte short", {handWritten({pages}, 19), false, one}},
+            {"entry beside its object", {handWritten({pages}, 20, 4), false, one}},
+            {"4,000 subsections", {handWritten({padded(pages, 4000)}), true, one}},
+            {"more subsections than are looked through", {handWritten({padded(pages, 4100)}), false, one}},
+            {"no table at startxref", {handWritten({pages}).replace("startxref\n", "startxref\n1"), false, one}},
+        });
+    }
+
+    void samePageOne()
+    {
+        const Shape row = fetch<Shape>();
+        const QString path = file(row.pdf);
+        QCOMPARE(firstPageInput(openInputSource(path)) != nullptr, row.shortWay);
+
+        auto whole = openPdf(path);
+        auto quick = openPdfForFirstPage(path);
+        const QString expected = pageOne(*whole);
+        QVERIFY2(expected.contains(row.content), qPrintable(expected));
+        QCOMPARE(pageOne(*quick), expected);
+        QCOMPARE(TaskManager::readDocument(path).ok(), true);
+    }
+
+    // Any byte of a file spoiled, or the file cut short anywhere: the short
+    // way declines or finds what reading the whole file finds.
+    void damagedFilesReadAsWhole()
+    {
+        const QByteArray pdf = handWritten({twoPages(), {{4, stream("(amended)")}}});
+        auto answer = [](const std::function<std::shared_ptr<QPDF>()>& open) {
+            try {
+                auto document = open();
+                return pageOne(*document);
+            } catch (const std::exception& e) {
+                return QStringLiteral("fails");
+            }
+        };
+        int shortWays = 0;
+        for (qsizetype at = 0; at < pdf.size(); ++at) {
+            for (const QByteArray& spoilt : {pdf.left(at), QByteArray(pdf).replace(at, 1, "x")}) {
+                const QString path = file(spoilt);
+                if (firstPageInput(openInputSource(path)))
+                    ++shortWays;
+                const QString whole = answer([&] { return openPdf(path); });
+                const QString quick = answer([&] { return openPdfForFirstPage(path); });
+                if (whole != "fails")
+                    QVERIFY2(quick == whole, qPrintable(QStringLiteral("byte %1: %2 / %3").arg(at).arg(quick, whole)));
+            }
+        }
+        QVERIFY(shortWays > 0);
+    }
+
+    // A long flat tree: page 1 is found among the first kids, and what lies
+    // beyond it is not read.
+    void longDocumentReadsOnlyPageOne()
+    {
+        const QString path = dir.filePath(QStringLiteral("long.pdf"));
+        QVERIFY(testpdfs::writeNumbered(path, 300));
+        QVERIFY(firstPageInput(openInputSource(path)));
+        auto quick = openPdfForFirstPage(path);
+        auto page = PageTreeHelper(*quick).firstPage();
+        QVERIFY(page);
+        QVERIFY(QString::fromLatin1(streamData(page->getObjectHandle().getKey("/Contents"))).contains("Page 1"));
+        // The tree's node lists the kids up to page 1 only.
+        QCOMPARE(quick->getRoot().getKey("/Pages").getKey("/Kids").getArrayNItems(), 1);
+        QCOMPARE(testpdfs::pageCount(path), 300);
+    }
+
+    void lockedDocument_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("code");
+        QTest::newRow("right password") << "letter" << int(ErrorCode::None);
+        QTest::newRow("wrong password") << "letters" << int(ErrorCode::PasswordProtected);
+        QTest::newRow("no password") << "" << int(ErrorCode::PasswordProtected);
+    }
+
+    void lockedDocument()
+    {
+        QFETCH(QString, password);
+        QFETCH(int, code);
+        const QString path = dir.filePath(QStringLiteral("locked.pdf"));
+        QVERIFY(testpdfs::writeEncrypted(path, QStringLiteral("letter"), QStringLiteral("owner")));
+        QVERIFY(firstPageInput(openInputSource(path)));
+        const auto read = TaskManager::readDocument(path, password);
+        QCOMPARE(int(read.code), code);
+        if (read.ok())
+            QCOMPARE(read.value->width, 595);
+    }
+};
+
+QTEST_MAIN(TestFirstPage)
+#include "tst_pdf_firstpage.moc"
