@@ -20,7 +20,7 @@ FORKS=${QUILLARY_FUZZ_FORKS:-1}
 SECONDS_PER_TARGET=${1:-60}
 shift || true
 ALL_TARGETS=(fuzz_white_background fuzz_property_list fuzz_store_startup fuzz_merge_document fuzz_stamp_options
-  fuzz_backend_job fuzz_watch_entries fuzz_page_import)
+  fuzz_backend_job fuzz_watch_entries fuzz_page_import fuzz_first_page)
 TARGETS=("$@")
 ((${#TARGETS[@]})) || TARGETS=("${ALL_TARGETS[@]}")
 

@@ -1,5 +1,6 @@
 #include "pdf/FirstPageInput.h"
 
+#include "pdf/ObjectScan.h"
 #include "pdf/PdfInput.h"
 
 #include <QByteArray>
@@ -19,6 +20,8 @@
 
 namespace quillary {
 
+using namespace objectscan;
+
 namespace {
 
 // Bounds for a hostile file: beyond them the file is opened whole, which
@@ -27,51 +30,12 @@ constexpr int MaxSections = 32;          // incremental updates
 constexpr size_t MaxSubsections = 4096;   // all tables together: each lookup walks them
 constexpr int MaxObjects = 20000;        // page 1 of a real document needs far fewer
 constexpr int MaxNodes = 10000;          // page tree nodes looked at, as PageTreeHelper
-constexpr int MaxDepth = 64;
-constexpr size_t MaxKids = 64;            // kids of a node looked at for page 1
 constexpr qpdf_offset_t EntrySize = 20;
 constexpr qpdf_offset_t MaxRaw = 1 << 20;   // bytes of a dictionary entry copied
-
-// The file does not lend itself to reading page 1 alone.
-struct Unsuitable {};
 
 struct Entry {
     qpdf_offset_t offset = 0;
     int generation = 0;
-};
-
-// One entry of a dictionary as the file writes it.
-struct Item {
-    std::string key;                 // as written
-    qpdf_offset_t from = 0, to = 0;  // the value's bytes
-    std::optional<QPDFObjGen> reference;
-    std::optional<qint64> integer;
-    std::string name;                // a name value, as qpdf reads it
-};
-
-// An object read token by token, without making objects of it: its
-// dictionary's entries and the references it holds.
-struct Scanned {
-    bool dictionary = false;
-    std::vector<Item> items;
-    std::vector<QPDFObjGen> references; // all, but a dictionary's /Parent
-    // A page tree node's /Kids, read by scanKids.
-    bool hasKids = false;
-    bool moreKids = false;
-    std::vector<QPDFObjGen> kids;
-
-    const Item* find(std::string_view key) const
-    {
-        for (const Item& item : items)
-            if (item.key == key)
-                return &item;
-        return nullptr;
-    }
-    bool isPageTreeNode() const
-    {
-        const Item* type = find("/Type");
-        return type && (type->name == "/Page" || type->name == "/Pages");
-    }
 };
 
 class FirstPageIndex {
@@ -201,7 +165,7 @@ private:
                 const std::string line = lineAt(next, next, &start);
                 if (line.rfind("trailer", 0) == 0) {
                     in->seek(start + 7, SEEK_SET);
-                    Scanned dictionary = scan(false);
+                    Scanned dictionary = scanObject(in, false);
                     if (!dictionary.dictionary || dictionary.find("/XRefStm"))
                         throw Unsuitable{};
                     tables.push_back(std::move(subsections));
@@ -280,185 +244,7 @@ private:
             || number.getValue() != std::to_string(id.getObj())
             || generation.getValue() != std::to_string(id.getGen()))
             throw Unsuitable{}; // the table points elsewhere: qpdf mends that reading the whole file
-        return scan(node);
-    }
-
-    // Scans the object at the input's position (a stream's dictionary only).
-    // node: a page tree node, whose /Kids are read by scanKids.
-    Scanned scan(bool node)
-    {
-        Scanned s;
-        QPDFTokenizer tokenizer;
-        auto token = tokenizer.readToken(in, "object");
-        int depth = 0;
-        if (token.getType() == QPDFTokenizer::tt_dict_open)
-            s.dictionary = true;
-        else if (token.getType() != QPDFTokenizer::tt_array_open)
-            return s; // a number, a name, ...: refers to nothing
-        depth = 1;
-        bool expectKey = s.dictionary;
-        Item item;
-        std::vector<std::pair<qint64, qpdf_offset_t>> numbers; // pending in a value
-        // The two tokens before, for "n g R" inside values.
-        QPDFTokenizer::Token before1, before2;
-        auto finish = [&] {
-            if (item.reference && item.key != "/Parent")
-                s.references.push_back(*item.reference);
-            s.items.push_back(std::move(item));
-            item = Item{};
-            expectKey = true;
-        };
-        for (;;) {
-            token = tokenizer.readToken(in, "object");
-            const auto type = token.getType();
-            const qpdf_offset_t start = in->getLastOffset(), end = in->tell();
-            if (type == QPDFTokenizer::tt_bad || type == QPDFTokenizer::tt_eof)
-                throw Unsuitable{};
-            if (s.dictionary && depth == 1 && !expectKey && !numbers.empty()) {
-                if (type == QPDFTokenizer::tt_integer && numbers.size() == 1) {
-                    numbers.emplace_back(signedNumber(token.getValue()), end);
-                    continue;
-                }
-                if (type == QPDFTokenizer::tt_word && token.getValue() == "R" && numbers.size() == 2) {
-                    item.reference = objGen(numbers[0].first, numbers[1].first);
-                    item.to = end;
-                    numbers.clear();
-                    finish();
-                    continue;
-                }
-                if (numbers.size() != 1)
-                    throw Unsuitable{};
-                item.integer = numbers[0].first;
-                item.to = numbers[0].second;
-                numbers.clear();
-                finish(); // and the token begins the next entry
-            }
-            if (s.dictionary && depth == 1 && expectKey) {
-                if (type == QPDFTokenizer::tt_dict_close)
-                    return s;
-                if (type != QPDFTokenizer::tt_name)
-                    throw Unsuitable{};
-                item.key = token.getRawValue();
-                expectKey = false;
-                if (node && token.getValue() == "/Kids" && !s.hasKids) {
-                    const qpdf_offset_t after = in->tell();
-                    if (tokenizer.readToken(in, "object").getType() == QPDFTokenizer::tt_array_open) {
-                        s.hasKids = true;
-                        item.from = in->getLastOffset();
-                        scanKids(s.kids, s.moreKids);
-                        item.to = in->tell();
-                        finish();
-                        continue;
-                    }
-                    in->seek(after, SEEK_SET);
-                }
-                continue;
-            }
-            if (s.dictionary && depth == 1) { // a value begins
-                item.from = start;
-                if (type == QPDFTokenizer::tt_integer) {
-                    numbers.emplace_back(signedNumber(token.getValue()), end);
-                    continue;
-                }
-                if (type == QPDFTokenizer::tt_dict_open || type == QPDFTokenizer::tt_array_open) {
-                    depth = 2;
-                    before1 = before2 = {};
-                    continue;
-                }
-                if (type == QPDFTokenizer::tt_dict_close || type == QPDFTokenizer::tt_array_close
-                    || type == QPDFTokenizer::tt_brace_open || type == QPDFTokenizer::tt_brace_close
-                    || type == QPDFTokenizer::tt_word)
-                    throw Unsuitable{};
-                if (type == QPDFTokenizer::tt_name)
-                    item.name = token.getValue();
-                item.to = end;
-                finish();
-                continue;
-            }
-            // Inside a value (or an array object): references only.
-            if (type == QPDFTokenizer::tt_dict_open || type == QPDFTokenizer::tt_array_open) {
-                if (++depth > MaxDepth)
-                    throw Unsuitable{};
-            } else if (type == QPDFTokenizer::tt_dict_close || type == QPDFTokenizer::tt_array_close) {
-                if (--depth == (s.dictionary ? 1 : 0)) {
-                    if (!s.dictionary)
-                        return s;
-                    item.to = end;
-                    finish();
-                    continue;
-                }
-            } else if (type == QPDFTokenizer::tt_word && token.getValue() == "R"
-                       && before1.getType() == QPDFTokenizer::tt_integer
-                       && before2.getType() == QPDFTokenizer::tt_integer) {
-                s.references.push_back(objGen(signedNumber(before2.getValue()), signedNumber(before1.getValue())));
-            }
-            before2 = before1;
-            before1 = token;
-        }
-    }
-
-    // An integer token's value; a sign is allowed.
-    static qint64 signedNumber(std::string text)
-    {
-        if (!text.empty() && text[0] == '+')
-            text.erase(0, 1);
-        qint64 value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size())
-            throw Unsuitable{};
-        return value;
-    }
-
-    static QPDFObjGen objGen(qint64 number, qint64 generation)
-    {
-        if (number <= 0 || number > 0x7fffffff || generation > 65535)
-            throw Unsuitable{};
-        return QPDFObjGen(int(number), int(generation));
-    }
-
-    // The references of a /Kids array up to its "]", read byte by byte:
-    // numbers, R and white space only; anything else is left to qpdf.
-    void scanKids(std::vector<QPDFObjGen>& kids, bool& moreKids)
-    {
-        qpdf_offset_t at = in->tell();
-        std::vector<qint64> numbers;
-        qint64 current = -1;
-        char buffer[65536];
-        for (;;) {
-            in->seek(at, SEEK_SET);
-            const size_t length = in->read(buffer, sizeof buffer);
-            if (length == 0)
-                throw Unsuitable{};
-            for (size_t i = 0; i < length; ++i) {
-                const char c = buffer[i];
-                if (c >= '0' && c <= '9') {
-                    current = (current < 0 ? 0 : current) * 10 + (c - '0');
-                    if (current > 0x7fffffff)
-                        throw Unsuitable{};
-                    continue;
-                }
-                if (current >= 0) {
-                    numbers.push_back(current);
-                    current = -1;
-                }
-                if (c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0')
-                    continue;
-                if (c == 'R' && numbers.size() == 2) {
-                    if (kids.size() < MaxKids)
-                        kids.push_back(objGen(numbers[0], numbers[1]));
-                    else
-                        moreKids = true;
-                    numbers.clear();
-                    continue;
-                }
-                if (c == ']' && numbers.empty()) {
-                    in->seek(at + qpdf_offset_t(i) + 1, SEEK_SET);
-                    return;
-                }
-                throw Unsuitable{};
-            }
-            at += qpdf_offset_t(length);
-        }
+        return scanObject(in, node);
     }
 
     void list(QPDFObjGen id, const Entry& entry)
