@@ -50,6 +50,33 @@ public:
         position = target;
     }
 
+    // Through read(): for sources without their bytes at hand. Line ends
+    // are skipped across the reads' chunks too.
+    qpdf_offset_t findAndSkipNextEOL() override
+    {
+        char buffer[4096];
+        for (;;) {
+            const qpdf_offset_t start = position;
+            const size_t length = read(buffer, sizeof buffer);
+            if (length == 0)
+                return position;
+            const char* end = buffer + length;
+            const char* eol = std::find_if(static_cast<const char*>(buffer), end, [](char c) { return c == '\r' || c == '\n'; });
+            if (eol == end)
+                continue;
+            const qpdf_offset_t result = start + (eol - buffer);
+            position = result + 1;
+            char c;
+            while (read(&c, 1) == 1) {
+                if (c != '\r' && c != '\n') {
+                    unreadCh(c);
+                    break;
+                }
+            }
+            return result;
+        }
+    }
+
     void rewind() override { position = 0; }
 
     void unreadCh(char) override
@@ -114,26 +141,6 @@ public:
     {
         this->file->seek(0, SEEK_END);
         fileSize = this->file->tell();
-    }
-
-    qpdf_offset_t findAndSkipNextEOL() override
-    {
-        char buffer[4096];
-        for (;;) {
-            const qpdf_offset_t start = position;
-            const size_t length = read(buffer, sizeof buffer);
-            if (length == 0)
-                return position;
-            const char* end = buffer + length;
-            const char* eol = std::find_if(static_cast<const char*>(buffer), end, [](char c) { return c == '\r' || c == '\n'; });
-            if (eol == end)
-                continue;
-            const char* after = eol;
-            while (after != end && (*after == '\r' || *after == '\n'))
-                ++after;
-            position = start + (after - buffer);
-            return start + (eol - buffer);
-        }
     }
 
     size_t read(char* buffer, size_t length) override
@@ -226,31 +233,6 @@ public:
     }
     WindowedFileInput(const WindowedFileInput&) = delete;
     WindowedFileInput& operator=(const WindowedFileInput&) = delete;
-
-    qpdf_offset_t findAndSkipNextEOL() override
-    {
-        char buffer[4096];
-        for (;;) {
-            const qpdf_offset_t start = position;
-            const size_t length = read(buffer, sizeof buffer);
-            if (length == 0)
-                return position;
-            const char* end = buffer + length;
-            const char* eol = std::find_if(static_cast<const char*>(buffer), end, [](char c) { return c == '\r' || c == '\n'; });
-            if (eol == end)
-                continue;
-            const qpdf_offset_t result = start + (eol - buffer);
-            position = result + 1;
-            char c;
-            while (read(&c, 1) == 1) {
-                if (c != '\r' && c != '\n') {
-                    unreadCh(c);
-                    break;
-                }
-            }
-            return result;
-        }
-    }
 
     size_t read(char* buffer, size_t length) override
     {

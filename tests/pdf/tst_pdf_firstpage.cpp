@@ -224,6 +224,41 @@ private slots:
         QCOMPARE(testpdfs::pageCount(path), 300);
     }
 
+    // qpdf finds line ends through the source (the "xref" line, the
+    // trailer): every kind of source skips all of a line end, also where it
+    // is split between two reads, or between the file and the added table.
+    void lineEndsSkippedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("fileBytes");
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<bool>("fromMemory");
+        QTest::addColumn<int>("lineEnd");
+        const QByteArray chunk(4095, 'x');
+        QTest::newRow("memory") << chunk + "\r\nnext" << QByteArray() << true << 4095;
+        QTest::newRow("file, split between two reads") << chunk + "\r\nnext" << QByteArray() << false << 4095;
+        QTest::newRow("file, three line-end bytes") << QByteArray("ab\n\r\nnext") << QByteArray() << false << 2;
+        QTest::newRow("file and table, split between two reads") << chunk + "\r\nnext" << QByteArray("") << false << 4095;
+        QTest::newRow("file and table, split between them") << QByteArray("abc\r") << QByteArray("\nnext") << false << 3;
+        QTest::newRow("in the table") << QByteArray("abc") << QByteArray("def\r\nnext") << false << 6;
+    }
+
+    void lineEndsSkippedWhole()
+    {
+        QFETCH(QByteArray, fileBytes);
+        QFETCH(QByteArray, tail);
+        QFETCH(bool, fromMemory);
+        QFETCH(int, lineEnd);
+        const QString path = file(fileBytes);
+        std::shared_ptr<InputSource> in = fromMemory ? openInputSource(path, fileBytes) : openInputSource(path);
+        if (QByteArray(QTest::currentDataTag()).contains("table"))
+            in = openInputSource(in, tail);
+        in->seek(0, SEEK_SET);
+        QCOMPARE(in->findAndSkipNextEOL(), qpdf_offset_t(lineEnd));
+        char rest[8] = {};
+        QCOMPARE(in->read(rest, 4), size_t(4));
+        QCOMPARE(QByteArray(rest), QByteArray("next"));
+    }
+
     void lockedDocument_data()
     {
         QTest::addColumn<QString>("password");
