@@ -11,6 +11,14 @@
 
 namespace quillary {
 
+QPDFObjectHandle sharedName(std::map<std::string, QPDFObjectHandle>& names, const std::string& name)
+{
+    auto it = names.find(name);
+    if (it == names.end())
+        it = names.emplace(name, QPDFObjectHandle::newName(name)).first;
+    return it->second;
+}
+
 namespace {
 
 // Thrown through QPDFWriter to end a write at once.

@@ -19,6 +19,10 @@ class QPDFWriter;
 
 namespace quillary {
 
+// One name object per document for names set on every page: a thousand
+// copies of /XObject cost more memory than the page's own data.
+QPDFObjectHandle sharedName(std::map<std::string, QPDFObjectHandle>& names, const std::string& name);
+
 // Copies objects from one document into another. Unlike
 // QPDF::copyForeignObject it never reads the source's page list (which for
 // a file of a hundred thousand pages costs seconds and a hundred MB), and it
