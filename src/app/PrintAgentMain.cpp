@@ -9,12 +9,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +30,48 @@ void printLine(const char* text)
 {
     std::puts(text);
     std::fflush(stdout);
+}
+
+// A request to end (SIGTERM, SIGHUP, SIGINT: mostly the session ending)
+// reaches the event loop through a pipe; the handler does nothing else.
+int endRequests[2] = {-1, -1};
+
+extern "C" void requestEnd(int signal)
+{
+    const int saved = errno;
+    const char byte = char(signal);
+    [[maybe_unused]] const ssize_t written = ::write(endRequests[1], &byte, 1);
+    errno = saved;
+}
+
+// Takes the signals from here on; a second one ends the process as usual
+// (SA_RESETHAND). False when the pipe or a handler cannot be set up.
+bool takeEndRequests()
+{
+    if (::pipe2(endRequests, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = requestEnd;
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        if (::sigaction(signal, &action, nullptr) != 0)
+            return false;
+    return true;
+}
+
+// Calls ended, in the event loop, once a request taken above arrived (or
+// had arrived before).
+void onEndRequest(QObject* context, const std::function<void()>& ended)
+{
+    auto* notifier = new QSocketNotifier(endRequests[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [notifier, ended] {
+        char byte;
+        while (::read(endRequests[0], &byte, 1) == 1) {
+        }
+        notifier->setEnabled(false);
+        ended();
+    });
 }
 
 } // namespace
@@ -98,6 +144,13 @@ int runPrintAgent(int argc, char* argv[])
         std::fprintf(stderr, "Quillary agent not started: no private folder for its lock (%s)\n", qPrintable(problem));
         return 1;
     }
+    // Taken before the lock, so that an agent seen running takes them.
+    // Without them the previews open when a session ends would count as
+    // deaths of their documents at the next login.
+    const bool endRequestsTaken = takeEndRequests();
+    if (!endRequestsTaken)
+        std::fprintf(stderr, "Quillary agent: cannot take requests to end (%s); previews open when the session ends may "
+                             "count as failed at the next login\n", std::strerror(errno));
     QLockFile lock(lockPath);
     lock.setStaleLockTime(0); // stale only when its process is gone
     if (!lock.tryLock(0)) {
@@ -132,6 +185,11 @@ int runPrintAgent(int argc, char* argv[])
     };
     printer::PrintAgent agent(std::move(settings));
     QObject::connect(&agent, &printer::PrintAgent::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (endRequestsTaken)
+        onEndRequest(&agent, [&agent] {
+            printLine("Quillary agent asked to end");
+            agent.sessionEnds();
+        });
     agent.start();
     return app.exec();
 }

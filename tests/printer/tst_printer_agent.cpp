@@ -358,6 +358,50 @@ private slots:
         QVERIFY(!QFile::exists(note()));
     }
 
+    // The agent is asked to end (the session ends) while a preview is open:
+    // however the preview then goes, with the session's request or killed
+    // after the agent, it is no death of its document and its job waits for
+    // the next session, which opens it as the first time.
+    void sessionEnds_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("agentGoesFirst");
+        QTest::newRow("preview asked to end as well") << int(SIGTERM) << false;
+        QTest::newRow("preview hung up as well") << int(SIGHUP) << false;
+        QTest::newRow("agent gone, preview killed") << int(SIGKILL) << true;
+    }
+    void sessionEnds()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, agentGoesFirst);
+        const QString job = addJob("9-Letter.pdf"), name = QFileInfo(job).fileName();
+        QStringList told;
+        PrintAgent::Settings s = settings();
+        s.tell = [&](const QString&, const QString& text) { told << text; };
+        for (int session = 1; session <= 2; ++session) {
+            auto agent = std::make_unique<PrintAgent>(s);
+            QSignalSpy finished(agent.get(), &PrintAgent::finished);
+            agent->start();
+            QTRY_COMPARE_WITH_TIMEOUT(opened().size(), session, kDeadline);
+            QTRY_VERIFY_WITH_TIMEOUT(pidsOf(name).size() == session, kDeadline);
+            agent->sessionEnds();
+            if (agentGoesFirst)
+                agent.reset();
+            QVERIFY(::kill(pidsOf(name).last(), signal) == 0);
+            if (!agentGoesFirst)
+                QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kDeadline);
+            QVERIFY(QFile::exists(job));
+            QVERIFY(!QFile::exists(note())); // nothing counted
+        }
+        PrintAgent next(s);
+        next.start();
+        QTRY_COMPARE_WITH_TIMEOUT(opened().size(), 3, kDeadline);
+        close(job);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(job) && next.openJobs().isEmpty(), kDeadline);
+        QVERIFY(told.isEmpty());
+        QVERIFY(!QFile::exists(spool() + "/set-aside/" + name));
+    }
+
     // The note is the user's file but read as untrusted: what is not a small
     // regular file of "<count> <job>" lines counts nothing and is replaced,
     // never written through; a line that reads well among bad ones counts.
@@ -549,6 +593,12 @@ private slots:
         QCOMPARE(said(*agent()), QStringLiteral("Quillary print service not installed"));
 
         QVERIFY(QFile(entry).open(QIODevice::WriteOnly));
+        // A request to end (the session ends) is taken, not fatal.
+        const auto asked = agent();
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(path("run")).entryList(QDir::Files).join(' ').contains("agent.lock"), kDeadline);
+        QVERIFY(::kill(pid_t(asked->processId()), SIGTERM) == 0);
+        QCOMPARE(said(*asked), QStringLiteral("Quillary agent asked to end"));
+
         const auto first = agent();
         // Once the first holds the lock, a second ends at once.
         QTRY_VERIFY_WITH_TIMEOUT(QDir(path("run")).entryList(QDir::Files).join(' ').contains("agent.lock"), kDeadline);

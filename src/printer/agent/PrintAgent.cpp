@@ -399,6 +399,28 @@ void PrintAgent::refuse(const QString& job, const QString& reason)
     emit previewFailed(job, reason);
 }
 
+void PrintAgent::forgetStarts(const QSet<QString>& names)
+{
+    StartCounts counts = starts;
+    for (const QString& name : names)
+        counts.remove(name);
+    if (counts.size() == starts.size())
+        return;
+    QString problem;
+    if (!keepStarts(counts, &problem))
+        printLine(QStringLiteral("Cannot update the note of started previews: %1").arg(problem));
+}
+
+void PrintAgent::sessionEnds()
+{
+    // The previews still open end with the session, not because of their
+    // documents: their jobs stay for the next session, uncounted, even when
+    // this agent is gone before they are.
+    sessionEnding = true;
+    forgetStarts(openNames);
+    stop();
+}
+
 bool PrintAgent::keepStarts(const StartCounts& counts, QString* problem)
 {
     fs::Fd folder;
@@ -490,21 +512,22 @@ void PrintAgent::ended(QProcess* process)
     const QString name = QFileInfo(job).fileName();
     openNames.remove(name);
     process->deleteLater();
-    if (process->exitStatus() == QProcess::CrashExit && !askedToEnd(process->exitCode())) {
+    const bool signalled = process->exitStatus() == QProcess::CrashExit;
+    if (signalled && !askedToEnd(process->exitCode())) {
         // Died (the signal is its exit code): the job stays, counted, and the
         // next look opens it once more or sets it aside.
         printLine(QStringLiteral("The preview for %1 stopped unexpectedly (signal %2)").arg(job).arg(process->exitCode()));
         if (!stopping && !soon.isActive())
             soon.start();
     } else {
-        QFile::remove(job);
-        if (starts.contains(name)) {
-            StartCounts counts = starts;
-            counts.remove(name);
-            QString problem;
-            if (!keepStarts(counts, &problem))
-                printLine(QStringLiteral("Cannot update the note of started previews: %1").arg(problem));
+        if (signalled && sessionEnding) {
+            // The session takes the preview with it before the user decided
+            // anything: the job stays for the next session.
+            failed.insert(name);
+        } else {
+            QFile::remove(job);
         }
+        forgetStarts({name});
     }
     emit previewEnded(job);
     if (stopping && previews.isEmpty())

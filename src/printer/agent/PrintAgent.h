@@ -8,7 +8,10 @@
 // when the agent starts.
 //
 // A preview that dies (killed by a signal other than a request to end) leaves
-// its job where it is, and the job is opened once more. A job whose preview
+// its job where it is, and the job is opened once more. A preview asked to
+// end (SIGTERM, SIGHUP, SIGINT) has ended of its own accord, but when the
+// agent itself was asked to end first (sessionEnds: the session ends), its
+// job stays for the next session, uncounted. A job whose preview
 // died twice, counting previews that ended with an earlier agent or session
 // (see PreviewStarts.h), is not opened again: it is moved into the spool
 // folder's set-aside folder and the user is told once, in words, where it is.
@@ -68,6 +71,10 @@ public:
     void start();
     // Opens no more jobs; finished() follows once the open previews have ended.
     void stop();
+    // The agent was asked to end (the session ends): the previews open now
+    // are no deaths, whatever ends them, and their jobs stay for the next
+    // session; then as stop().
+    void sessionEnds();
     bool isStopping() const { return stopping; }
 
     // Job files whose preview runs, in the order they were opened.
@@ -108,6 +115,9 @@ private:
     void refuse(const QString& jobFile, const QString& reason);
     // Keeps counts as the note, in one step; false with *problem when it cannot.
     bool keepStarts(const StartCounts& counts, QString* problem);
+    // Takes names out of the kept counts, saying so when the note cannot be
+    // written.
+    void forgetStarts(const QSet<QString>& names);
     void setAside(const QString& jobFile);
 
     Settings settings;
@@ -128,6 +138,7 @@ private:
     QSet<QString> failed;             // file names, not retried while this agent runs
     StartCounts starts;               // as kept in the note: starts not ended of their own accord
     bool stopping = false;
+    bool sessionEnding = false;
 };
 
 // Whether the print service is on for this user. The user's own autostart
