@@ -130,7 +130,7 @@ CustomCollectionView::CustomCollectionView(PreviewPages& pages, QWidget* parent)
     // The bar lies over the strip's lower edge and fades when it stands still.
     installOverlayScrollBars(this);
     setAccessibleName(tr("Pages"));
-    setAccessibleDescription(tr("The merged pages; the arrow keys choose a page"));
+    setMessage({});
 
     requestTimer.setSingleShot(true);
     requestTimer.setInterval(0);
@@ -168,6 +168,13 @@ void CustomCollectionView::setPageAspect(qreal ratio)
     cache.clear();
     viewport()->update();
     scheduleRequests();
+}
+
+void CustomCollectionView::setMessage(const QString& text)
+{
+    const QString description = text.isEmpty() ? tr("The merged pages; the arrow keys choose a page") : text;
+    if (accessibleDescription() != description)
+        setAccessibleDescription(description);
 }
 
 int CustomCollectionView::selectedIndex() const

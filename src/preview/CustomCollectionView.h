@@ -19,6 +19,11 @@ class CustomCollectionView : public QListView {
 public:
     explicit CustomCollectionView(PreviewPages& pages, QWidget* parent = nullptr);
 
+    // What the strip says in place of pages (empty: nothing). A message
+    // drawn on the strip is invisible to the accessibility bus, so the
+    // strip's description carries it.
+    void setMessage(const QString& text);
+
     // Width / height of the output page.
     void setPageAspect(qreal aspect);
     qreal pageAspect() const { return aspect; }

@@ -242,6 +242,7 @@ void PreviewController::updateState()
     stripMessage->setText(problem);
     stripMessage->setGeometry(collectionView->viewport()->rect());
     stripMessage->setVisible(showMessage);
+    collectionView->setMessage(showMessage ? problem : QString());
 }
 
 void PreviewController::showEvent(QShowEvent* event)

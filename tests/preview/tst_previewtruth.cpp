@@ -83,6 +83,12 @@ class TestPreviewTruth : public QObject {
     {
         return preview.collectionView->viewport()->findChild<QLabel*>();
     }
+    // What a screen reader hears of the strip besides its name.
+    static QString stripDescription(PreviewController& preview)
+    {
+        QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(preview.collectionView);
+        return strip ? strip->text(QAccessible::Description) : QString();
+    }
 
 private slots:
     void initTestCase()
@@ -134,6 +140,7 @@ private slots:
             QVERIFY(!preview.passwordPanel->isVisible());
             QVERIFY(stripMessage(preview)->isVisible());
             QCOMPARE(stripMessage(preview)->text(), row.message);
+            QCOMPARE(stripDescription(preview), row.message);
         }
         QVERIFY(stripMessage(preview)->text() != kNoFit);
     }
@@ -160,6 +167,7 @@ private slots:
         QVERIFY(stripMessage(preview)->isVisible());
         QCOMPARE(stripMessage(preview)->text(),
                  u"The preview could not be made: “limit.pdf” is damaged or not in a format Quillary can read."_s);
+        QCOMPARE(stripDescription(preview), stripMessage(preview)->text());
         QVERIFY(!preview.saveButton->isEnabled() && !preview.printButton->isEnabled());
     }
 
@@ -495,6 +503,7 @@ private slots:
         if (!row.note.isEmpty()) {
             // Nothing fits: nothing is in use until the user picks it.
             QTRY_COMPARE(stripMessage(preview)->text(), kNoFit);
+            QCOMPARE(stripDescription(preview), kNoFit);
             QVERIFY(!preview.selectedKey);
             QCOMPARE(preview.popUp->currentIndex(), -1);
             QVERIFY(!preview.stripNote->isVisible());
@@ -504,6 +513,7 @@ private slots:
         QCOMPARE(preview.selectedKey.value_or(QString()), u"Mine"_s);
         QCOMPARE(preview.stripNote->isVisible(), !row.note.isEmpty());
         QCOMPARE(preview.stripNote->text(), row.note);
+        QVERIFY(!stripDescription(preview).contains(kNoFit)); // the message went with the pages' coming
         QVERIFY(preview.saveButton->isEnabled()); // said before the user saves, not instead
     }
 };
