@@ -51,9 +51,15 @@ public:
     }
 
     // Through read(): for sources without their bytes at hand. Line ends
-    // are skipped across the reads' chunks too.
+    // are skipped across the reads' chunks too. The offset of the last read
+    // stays that of the caller's, as with qpdf's own sources.
     qpdf_offset_t findAndSkipNextEOL() override
     {
+        struct KeepLastOffset {
+            qpdf_offset_t& offset;
+            const qpdf_offset_t kept = offset;
+            ~KeepLastOffset() { offset = kept; }
+        } keep{last_offset};
         char buffer[4096];
         for (;;) {
             const qpdf_offset_t start = position;

@@ -252,8 +252,12 @@ private slots:
         std::shared_ptr<InputSource> in = fromMemory ? openInputSource(path, fileBytes) : openInputSource(path);
         if (QByteArray(QTest::currentDataTag()).contains("table"))
             in = openInputSource(in, tail);
+        char first = 0;
+        QCOMPARE(in->read(&first, 1), size_t(1));
+        const qpdf_offset_t lastRead = in->getLastOffset();
         in->seek(0, SEEK_SET);
         QCOMPARE(in->findAndSkipNextEOL(), qpdf_offset_t(lineEnd));
+        QCOMPARE(in->getLastOffset(), lastRead); // qpdf's own sources leave it too
         char rest[8] = {};
         QCOMPARE(in->read(rest, 4), size_t(4));
         QCOMPARE(QByteArray(rest), QByteArray("next"));
