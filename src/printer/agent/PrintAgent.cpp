@@ -450,11 +450,7 @@ void PrintAgent::setAside(const QString& job)
         emit previewFailed(job, why);
         return;
     }
-    StartCounts counts = starts;
-    counts.remove(name);
-    QString problem;
-    if (!keepStarts(counts, &problem)) // the job is gone: the next look forgets it anyway
-        printLine(QStringLiteral("Cannot update the note of started previews: %1").arg(problem));
+    forgetStarts({name}); // should the note stay, the job is gone: the next look forgets it anyway
     const QString keptFolder = settings.spoolFolder + QLatin1Char('/') + QLatin1String(kSetAsideFolder);
     const QString kept = keptFolder + QLatin1Char('/') + keptName;
     printLine(QStringLiteral("Set %1 aside as %2: its preview stopped twice while opening it").arg(job, kept));
