@@ -55,6 +55,19 @@ QByteArray handWritten(const QList<Objects>& sections, int entryLength = 20, int
     return pdf;
 }
 
+// The table's entry for object `from` given the offset of object `to`.
+QByteArray entryPointingElsewhere(QByteArray pdf, int from, int to)
+{
+    const auto entry = [&pdf](int number) {
+        const qsizetype at = pdf.indexOf("\n" + QByteArray::number(number) + " 0 obj") + 1;
+        return QByteArray::number(at).rightJustified(10, '0') + " 00000 n";
+    };
+    const QByteArray wrong = entry(to), right = entry(from);
+    if (pdf.count(right) != 1)
+        return {}; // not the file this row means: fails the row
+    return pdf.replace(right, wrong);
+}
+
 // Two pages taking media box and resources from their parent.
 Objects twoPages()
 {
@@ -160,6 +173,7 @@ private slots:
             {"cross-reference stream", {rewritten(handWritten({pages}), true), false, one}},
             {"entries one byte short", {handWritten({pages}, 19), false, one}},
             {"entry beside its object", {handWritten({pages}, 20, 4), false, one}},
+            {"entry of page 1 pointing at page 2", {entryPointingElsewhere(handWritten({pages}), 3, 5), false, one}},
             {"4,000 subsections", {handWritten({padded(pages, 4000)}), true, one}},
             {"more subsections than are looked through", {handWritten({padded(pages, 4100)}), false, one}},
             {"no table at startxref", {handWritten({pages}).replace("startxref\n", "startxref\n1"), false, one}},
