@@ -1,6 +1,8 @@
 // Laying stationery pages under or over the pages of a document.
 
+#include "pdf/PageRanges.h"
 #include "pdf/PdfContext.h"
+#include "pdf/PdfInput.h"
 #include "pdf/PdfReading.h"
 #include "pdf/PlainLines.h"
 #include "pdf/Stationery.h"
@@ -274,6 +276,64 @@ Result mergeSinglePageUnguarded(const SinglePageRequest& request)
     return context.close();
 }
 
+ValueResult<QByteArray> mergeRangeUnguarded(const MergeRequest& request, const DocumentPages& pages, int first,
+                                            int count, bool* declined, const MergeControl& control)
+{
+    *declined = false;
+    const QString& path = request.documentPath;
+    if (!QFileInfo::exists(path))
+        return noSuchFile(path);
+    if (!pages.ranges || first < 0 || count <= 0 || first > pages.pageCount - count)
+        return Result::failure(ErrorCode::NoPages, QStringLiteral("%1: no pages %2 to %3").arg(path).arg(first + 1).arg(first + count));
+    if (control.stopped())
+        return stopped(path);
+    Result error;
+    auto document = PdfSource::openRange(path, *pages.ranges, first, count, request.documentPassword, &error, declined);
+    if (!document)
+        return error;
+    // Page 1 sets the output's size when the format is neither A4 nor Letter.
+    auto pageOne = first == 0 ? document : openDocument(path, &error, request.documentPassword, PdfSource::Pages::FirstOnly);
+    if (!pageOne)
+        return error;
+
+    std::shared_ptr<PdfSource> start, continuation, terms;
+    const bool last = first + count == pages.pageCount;
+    if (first == 0 && takesPart(request.useStartPage, request.startPagePath)
+        && !(start = openStationery(*request.startPagePath, &error)))
+        return error;
+    if (first + count > 1 && takesPart(request.useContinuationPage, request.continuationPagePath)
+        && !(continuation = openStationery(*request.continuationPagePath, &error)))
+        return error;
+    if (last && takesPart(request.useTermsPage, request.termsPagePath)
+        && !(terms = openStationery(*request.termsPagePath, &error)))
+        return error;
+
+    // A new file that takes the range alone, as the first page alone is.
+    PdfContext context(request.outputPath.isEmpty() ? path : request.outputPath,
+                       outputBox(*pageOne, formatOf(*pageOne, request.documentFormat)));
+    for (int k = 0; k < count; ++k) {
+        if (control.stopped())
+            return stopped(path);
+        const bool isFirst = first + k == 0;
+        const auto& stationery = isFirst ? start : continuation;
+        context.beginPage();
+        if (stationery && !request.stationeryIsOverlay)
+            context.drawPage(stationery, 0);
+        context.drawPage(document, k,
+                         isFirst ? QPointF(request.firstPageOffsetX, request.firstPageOffsetY)
+                                 : QPointF(request.continuationOffsetX, request.continuationOffsetY));
+        if (stationery && request.stationeryIsOverlay)
+            context.drawPage(stationery, 0);
+        context.endPage();
+    }
+    if (terms) {
+        context.beginPage();
+        context.drawPage(terms, 0);
+        context.endPage();
+    }
+    return context.closeToBytes(control);
+}
+
 Result extractPageUnguarded(const QString& documentPath, int pageIndex, const QString& outputPath,
                            std::uint8_t documentFormat, const QString& documentPassword)
 {
@@ -297,6 +357,26 @@ Result extractPageUnguarded(const QString& documentPath, int pageIndex, const QS
 ValueResult<QByteArray> TaskManager::mergeToBytes(const MergeRequest& request, const MergeControl& control)
 {
     return guarded(request.documentPath, [&] { return mergeToBytesUnguarded(request, control); });
+}
+
+std::shared_ptr<const DocumentPages> TaskManager::indexPages(const QString& path)
+{
+    try {
+        auto ranges = PageRanges::index(openInputSource(path), openInputSource(path));
+        if (!ranges || ranges->pageCount() == 0)
+            return nullptr;
+        return std::make_shared<const DocumentPages>(DocumentPages{path, ranges->pageCount(), ranges});
+    } catch (const std::exception&) {
+        return nullptr; // said when the file is read whole
+    }
+}
+
+ValueResult<QByteArray> TaskManager::mergeRange(const MergeRequest& request, const DocumentPages& pages, int first,
+                                                int count, bool* declined, const MergeControl& control)
+{
+    *declined = false;
+    return guarded(request.documentPath,
+                   [&] { return mergeRangeUnguarded(request, pages, first, count, declined, control); });
 }
 
 Result TaskManager::mergeSinglePage(const SinglePageRequest& request)

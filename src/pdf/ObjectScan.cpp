@@ -28,7 +28,7 @@ namespace {
 
 // The references of a /Kids array up to its "]", read byte by byte:
 // numbers, R and white space only; anything else is left to qpdf.
-void scanKids(const std::shared_ptr<InputSource>& in, std::vector<QPDFObjGen>& kids, bool& moreKids)
+void scanKids(const std::shared_ptr<InputSource>& in, std::vector<QPDFObjGen>& kids, bool& moreKids, size_t maxKids)
 {
     qpdf_offset_t at = in->tell();
     std::vector<qint64> numbers;
@@ -54,7 +54,7 @@ void scanKids(const std::shared_ptr<InputSource>& in, std::vector<QPDFObjGen>& k
             if (c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0')
                 continue;
             if (c == 'R' && numbers.size() == 2) {
-                if (kids.size() < MaxKids)
+                if (kids.size() < maxKids)
                     kids.push_back(objGen(numbers[0], numbers[1]));
                 else
                     moreKids = true;
@@ -75,7 +75,7 @@ void scanKids(const std::shared_ptr<InputSource>& in, std::vector<QPDFObjGen>& k
 
 // Scans the object at the input's position (a stream's dictionary only).
 // node: a page tree node, whose /Kids are read by scanKids.
-Scanned scanObject(const std::shared_ptr<InputSource>& in, bool node)
+Scanned scanObject(const std::shared_ptr<InputSource>& in, bool node, size_t maxKids)
 {
     Scanned s;
     QPDFTokenizer tokenizer;
@@ -135,7 +135,7 @@ Scanned scanObject(const std::shared_ptr<InputSource>& in, bool node)
                 if (tokenizer.readToken(in, "object").getType() == QPDFTokenizer::tt_array_open) {
                     s.hasKids = true;
                     item.from = in->getLastOffset();
-                    scanKids(in, s.kids, s.moreKids);
+                    scanKids(in, s.kids, s.moreKids, maxKids);
                     item.to = in->tell();
                     finish();
                     continue;

@@ -1,8 +1,8 @@
 #pragma once
 
 // Objects of a PDF read token by token, without making objects of them:
-// enough to follow page 1 through a file without reading all of it.
-// Internal to quillary_core; used by FirstPageInput.
+// enough to follow pages through a file without reading all of it.
+// Internal to quillary_core; used by ShortRead.
 
 #include <qpdf/InputSource.hh>
 #include <qpdf/QPDFObjGen.hh>
@@ -58,9 +58,9 @@ struct Scanned {
 };
 
 // Scans the object at the input's position (a stream's dictionary only).
-// node: a page tree node, whose /Kids are read as far as MaxKids.
+// node: a page tree node, whose /Kids are read as far as maxKids.
 // Throws Unsuitable for anything the scan does not follow.
-Scanned scanObject(const std::shared_ptr<InputSource>& in, bool node);
+Scanned scanObject(const std::shared_ptr<InputSource>& in, bool node, size_t maxKids = MaxKids);
 
 // An integer token's value; a sign is allowed.
 qint64 signedNumber(std::string text);

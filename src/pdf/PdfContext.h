@@ -49,6 +49,14 @@ public:
     static std::shared_ptr<PdfSource> open(const QString& path, const QByteArray& bytes, Result* error = nullptr,
                                            Pages pages = Pages::All, const QString& password = {});
 
+    // Pages [first, first + count) of a document indexed by PageRanges,
+    // read without the rest of it. Null with *declined set when they cannot
+    // be read alone (or not cleanly: what qpdf has to mend it mends reading
+    // the whole file); null with *error when the file cannot be opened at
+    // all (a wrong password).
+    static std::shared_ptr<PdfSource> openRange(const QString& path, const PageRanges& ranges, int first, int count,
+                                                const QString& password, Result* error, bool* declined);
+
     const QString& path() const { return filePath; }
     // Pages that can be drawn: with Pages::FirstOnly 1, or 0 for a file
     // without pages.

@@ -1,5 +1,7 @@
 #include "pdf/PdfContext.h"
 
+#include "pdf/PageRanges.h"
+#include "pdf/PdfInput.h"
 #include "pdf/PdfReading.h"
 #include "pdf/PdfWriting.h"
 #include "pdf/StationeryNormaliser.h"
@@ -68,6 +70,37 @@ std::shared_ptr<PdfSource> PdfSource::open(const QString& path, const std::funct
             *error = Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
         return nullptr;
     }
+}
+
+std::shared_ptr<PdfSource> PdfSource::openRange(const QString& path, const PageRanges& ranges, int first, int count,
+                                                const QString& password, Result* error, bool* declined)
+{
+    *declined = false;
+    std::shared_ptr<InputSource> input;
+    try {
+        input = ranges.input(openInputSource(path), openInputSource(path), first, count);
+    } catch (const std::exception& e) {
+        *error = Result::failure(errorCodeOf(e), QStringLiteral("%1: %2").arg(path, describePdfError(e)));
+        return nullptr;
+    }
+    Result opening;
+    std::shared_ptr<PdfSource> source;
+    if (input)
+        source = open(path, [&] { return openPdf(input, password); }, &opening, Pages::All);
+    if (!source && opening.code == ErrorCode::PasswordProtected) {
+        *error = opening;
+        return nullptr;
+    }
+    bool same = source && source->pageCount() == count && source->openingWarnings.isEmpty();
+    for (int i = 0; same && i < count; ++i)
+        same = source->pages[size_t(i)].getObjectHandle().getObjGen() == ranges.page(first + i);
+    if (!same) {
+        *declined = true;
+        *error = Result::failure(ErrorCode::Damaged, QStringLiteral("%1: pages %2 to %3 cannot be read alone")
+                                                         .arg(path).arg(first + 1).arg(first + count));
+        return nullptr;
+    }
+    return source;
 }
 
 void PdfSource::compressContent(int pageIndex)

@@ -19,10 +19,18 @@
 
 namespace quillary {
 
+class PageRanges;
 class PdfContext;
 class PdfSource;
 class PageImageSource;
 class StationeryCache;
+
+// Where each page of a long document lies (TaskManager::indexPages).
+struct DocumentPages {
+    QString path;
+    int pageCount = 0;
+    std::shared_ptr<const PageRanges> ranges;
+};
 
 // The composition engine's requests and operations.
 //
@@ -178,6 +186,18 @@ public:
     // (request.outputPath only names the output in messages). Runs on any
     // thread; hand the bytes to the thread that draws (pageImages).
     static ValueResult<QByteArray> mergeToBytes(const MergeRequest& request, const MergeControl& control = {});
+    // Where the pages of the document at path lie, found by following its
+    // page tree without reading the rest of the file (a few bytes a page);
+    // null when the file does not lend itself to reading in ranges (merge it
+    // whole then).
+    static std::shared_ptr<const DocumentPages> indexPages(const QString& path);
+    // Pages [first, first + count) of the indexed document merged as
+    // mergeToBytes merges them, with the terms page after them when the range
+    // ends the document: memory and time as for a document of count pages.
+    // *declined (and a failure) when the range cannot be read alone that
+    // way: merge the whole document then.
+    static ValueResult<QByteArray> mergeRange(const MergeRequest& request, const DocumentPages& pages, int first,
+                                              int count, bool* declined, const MergeControl& control = {});
     // The merged document handed to sink as it is written (request.outputPath
     // only names it in messages), stationery from the cache as for a batch.
     // Every input is opened and every page composed before the first byte

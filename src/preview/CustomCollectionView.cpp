@@ -272,6 +272,8 @@ void CustomCollectionView::requestVisible()
         pages.renderer().request(Requester::Strip, {});
         return;
     }
+    // The pages of a long document come in ranges, merged when wanted.
+    pages.want(first - kPreload, last + kPreload);
     const int count = pages.count();
     const QSize pixels = thumbnailPixels();
     const qreal ratio = devicePixelRatioF();

@@ -43,6 +43,7 @@ PreviewController::PreviewController(const QString& documentPath, QWidget* paren
     // that is still stopping, and saving and printing queue behind them.
     engine.setMaxThreadCount(2);
     printer.setMaxThreadCount(1);
+    rangeMerger.setMaxThreadCount(1);
 
     // The document first: whether it can be shown at all, then its format.
     readDocument(TaskManager::readDocument(path), QString());
@@ -67,6 +68,7 @@ PreviewController::~PreviewController()
     // A print job that has started is finished: closing the window must not
     // lose a page half way through the printer.
     engine.waitForDone();
+    rangeMerger.waitForDone();
     printer.waitForDone();
     for (const QString& scratch : std::as_const(scratchFiles))
         sharedStore().removeIfReadable(scratch);
@@ -189,7 +191,8 @@ void PreviewController::buildInterface()
     connect(previewPages.get(), &PreviewPages::presented, this,
             [this](quint64 generation, PreviewPages::Part part) { presented(generation, int(part)); });
     connect(previewPages.get(), &PreviewPages::presentFailed, this,
-            [this](quint64 generation) { presentFailed(generation); });
+            [this](quint64 generation, PreviewPages::Part part) { presentFailed(generation, int(part)); });
+    connect(previewPages.get(), &PreviewPages::rangeWanted, this, &PreviewController::rangeWanted);
     connect(previewPages.get(), &PreviewPages::pagesReset, this, &PreviewController::updateState);
 }
 

@@ -26,6 +26,7 @@
 #include <QWidget>
 
 #include <array>
+#include <deque>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -121,6 +122,11 @@ public:
     bool isRebuilding() const { return currentRebuild != nullptr; }
     // The rebuild counted last (the one running, or on screen).
     quint64 rebuildGeneration() const { return generation; }
+    // Documents of at least rangesFrom pages are shown in ranges of
+    // pagesPerRange pages, merged as the views want them: a long document
+    // is never merged whole for looking at. Tests make both small.
+    static inline int rangesFrom = 2000;
+    static inline int pagesPerRange = 200;
     // Everything a merge reads, taken now: the worker never sees live state.
     MergeRequest mergeRequest(const TemplatePagePaths& paths, bool overlay) const;
 
@@ -163,7 +169,12 @@ private:
     void firstPageMerged(const std::shared_ptr<RebuildJob>& job, QByteArray bytes);
     void rebuildMerged(const std::shared_ptr<RebuildJob>& job, const ValueResult<QByteArray>& result);
     void presented(quint64 generation, int part);
-    void presentFailed(quint64 generation);
+    void presentFailed(quint64 generation, int part);
+    void pagesIndexed(const std::shared_ptr<RebuildJob>& job, const std::shared_ptr<const DocumentPages>& pages,
+                      bool inRanges);
+    void rangeWanted(quint64 generation, int range);
+    void mergeNextRange();
+    void rangeMerged(quint64 generation, int range, const ValueResult<QByteArray>& result, bool declined);
     void selectionChanged(int index);
     void showProblem(const QString& text);
     void updateState();
@@ -181,6 +192,15 @@ private:
     QLabel* stripMessage;
     QThreadPool engine;   // merges
     QThreadPool printer;  // print jobs
+    QThreadPool rangeMerger; // ranges of a long document, one at a time
+    // Where the document's pages lie, once looked for (null: merged whole).
+    std::optional<std::shared_ptr<const DocumentPages>> documentPages;
+    bool rangesDeclined = false; // a range could not be read alone: merged whole
+    // The rebuild whose ranges are shown, and the ranges wanted, newest first.
+    quint64 rangeGeneration = 0;
+    MergeRequest rangeRequest;
+    std::deque<int> rangeQueue;
+    bool rangeRunning = false;
     std::shared_ptr<RebuildJob> currentRebuild;
     quint64 generation = 0;
     QString problem;

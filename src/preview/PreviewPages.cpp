@@ -20,6 +20,8 @@ PreviewPages::~PreviewPages()
 
 int PreviewPages::count() const
 {
+    if (ranged)
+        return documentPages + (termsPage ? 1 : 0);
     if (baseSource >= 0)
         return baseCount;
     return firstSource >= 0 ? 1 : 0;
@@ -29,6 +31,15 @@ PageEntry PreviewPages::entry(int index) const
 {
     if (index < 0 || index >= count())
         return {};
+    if (ranged) {
+        const int range = rangeOf(index);
+        const auto it = ranges.constFind(range);
+        const bool there = it != ranges.constEnd() && it->source >= 0;
+        // Page 1 of a newer rebuild goes over the ranges of an older one.
+        if (index == 0 && firstSource >= 0 && (!there || firstGeneration > rangeGeneration))
+            return {firstSource, 0};
+        return there ? PageEntry{it->source, index - range * rangeSize} : PageEntry{};
+    }
     if (index == 0 && firstSource >= 0)
         return {firstSource, 0};
     return {baseSource, index};
@@ -48,6 +59,8 @@ void PreviewPages::clear()
     for (auto it = pending.constBegin(); it != pending.constEnd(); ++it)
         pageRenderer->removeSource(it.key());
     pending.clear();
+    dropRanges();
+    ranged = false;
     release(baseSource);
     release(firstSource);
     baseCount = 0;
@@ -69,10 +82,15 @@ void PreviewPages::loaded(int id, int pageCount)
         return;
     const Pending result = *it;
     pending.erase(it);
+    if (result.part == Part::Range) {
+        rangeLoaded(id, result);
+        return;
+    }
     // Older than what is on screen or than a rebuild started since, or the
     // first page of a rebuild whose whole result is already there.
     if (result.generation < shownGeneration || result.generation < newestStarted
-        || (result.generation == shownGeneration && shownWhole)) {
+        || (result.generation == shownGeneration && shownWhole
+            && (!ranged || result.part == Part::Whole || ranges.value(0).source >= 0))) {
         pageRenderer->removeSource(id);
         return;
     }
@@ -82,6 +100,8 @@ void PreviewPages::loaded(int id, int pageCount)
             emit pageCarriedOver(0, PageEntry{firstSource, 0}, PageEntry{id, 0});
         release(baseSource);
         release(firstSource);
+        dropRanges();
+        ranged = false;
         baseSource = id;
         baseCount = pageCount;
         termsPage = result.termsPage;
@@ -91,8 +111,12 @@ void PreviewPages::loaded(int id, int pageCount)
         release(firstSource);
         firstSource = id;
         firstGeneration = result.generation;
+        if (ranged && result.generation == rangeGeneration) {
+            emit pageChanged(0); // page 1 before its range
+            return;
+        }
         shownWhole = false;
-        if (baseSource < 0) {
+        if (baseSource < 0 && !ranged) {
             termsPage = false; // the page shown alone is the start page
             emit pagesReset();
         } else {
@@ -109,6 +133,116 @@ void PreviewPages::failed(int id)
     const Pending result = pending.take(id);
     if (result.generation >= shownGeneration)
         emit presentFailed(result.generation, result.part);
+}
+
+} // namespace quillary
+
+namespace quillary {
+
+int PreviewPages::rangeOf(int index) const
+{
+    return std::clamp(index, 0, std::max(documentPages - 1, 0)) / rangeSize;
+}
+
+void PreviewPages::beginRanges(quint64 generation, int pages, bool terms, int size)
+{
+    if (generation < shownGeneration || generation < newestStarted)
+        return;
+    dropRanges();
+    release(baseSource);
+    baseCount = 0;
+    if (firstSource >= 0 && firstGeneration != generation)
+        release(firstSource);
+    ranged = true;
+    rangeGeneration = shownGeneration = generation;
+    shownWhole = true;
+    documentPages = pages;
+    termsPage = terms;
+    rangeSize = std::max(size, 1);
+    emit pagesReset();
+}
+
+void PreviewPages::presentRange(quint64 generation, int range, QByteArray bytes)
+{
+    const int id = nextSource++;
+    pending.insert(id, Pending{generation, Part::Range, termsPage, range});
+    pageRenderer->addSource(id, std::move(bytes));
+}
+
+void PreviewPages::want(int first, int last)
+{
+    if (!ranged || documentPages <= 0)
+        return;
+    first = std::max(first, 0);
+    last = std::min(last, count() - 1);
+    if (first > last)
+        return;
+    ++clock;
+    for (int range = rangeOf(first); range <= rangeOf(last); ++range) {
+        Range& slot = ranges[range];
+        slot.used = clock;
+        if (slot.source < 0 && !slot.requested) {
+            slot.requested = true;
+            emit rangeWanted(rangeGeneration, range);
+        }
+    }
+}
+
+void PreviewPages::unrequest(quint64 generation, int range)
+{
+    if (!ranged || generation != rangeGeneration)
+        return;
+    if (const auto it = ranges.find(range); it != ranges.end())
+        it->requested = false;
+}
+
+bool PreviewPages::wantedSince(int range, quint64 since) const
+{
+    const auto it = ranges.constFind(range);
+    return it != ranges.constEnd() && it->used > since;
+}
+
+int PreviewPages::loadedRanges() const
+{
+    return int(std::count_if(ranges.cbegin(), ranges.cend(), [](const Range& r) { return r.source >= 0; }));
+}
+
+void PreviewPages::rangeLoaded(int id, const Pending& result)
+{
+    if (!ranged || result.generation != rangeGeneration) {
+        pageRenderer->removeSource(id);
+        return;
+    }
+    Range& slot = ranges[result.range];
+    release(slot.source);
+    slot.source = id;
+    slot.requested = false;
+    slot.used = std::max(slot.used, clock);
+    // The least recently wanted ranges go; their images stay in the views
+    // as stand-ins until they are wanted again.
+    while (loadedRanges() > KeptRanges) {
+        auto oldest = ranges.end();
+        for (auto it = ranges.begin(); it != ranges.end(); ++it)
+            if (it->source >= 0 && it.key() != result.range && (oldest == ranges.end() || it->used < oldest->used))
+                oldest = it;
+        release(oldest->source);
+        ranges.erase(oldest);
+    }
+    const int first = result.range * rangeSize;
+    const int last = result.range == rangeOf(count() - 1) ? count() - 1 : first + rangeSize - 1;
+    if (result.range == 0 && firstSource >= 0 && firstGeneration == rangeGeneration) {
+        emit pageCarriedOver(0, PageEntry{firstSource, 0}, PageEntry{id, 0});
+        release(firstSource);
+    }
+    for (int i = first; i <= last; ++i)
+        emit pageChanged(i);
+}
+
+void PreviewPages::dropRanges()
+{
+    for (Range& slot : ranges)
+        release(slot.source);
+    ranges.clear();
 }
 
 } // namespace quillary

@@ -5,6 +5,11 @@
 // the worker that renders them. A rebuild presents its first page alone as
 // soon as that is merged, then the whole result; results of an older rebuild
 // than the one on screen are dropped.
+//
+// A long document is not merged whole for looking at: its pages come in
+// ranges, merged when a view wants one of their pages (rangeWanted), and
+// only a few ranges are kept, so that memory stays that of a short document
+// however far the strip is scrolled.
 
 #include "preview/PageRenderer.h"
 
@@ -19,7 +24,7 @@ namespace quillary {
 class PreviewPages : public QObject {
     Q_OBJECT
 public:
-    enum class Part { FirstPage, Whole };
+    enum class Part { FirstPage, Whole, Range };
     Q_ENUM(Part)
 
     explicit PreviewPages(QObject* parent = nullptr);
@@ -46,6 +51,27 @@ public:
     // Shows nothing.
     void clear();
 
+    // The pages of this generation come in ranges of rangeSize pages (the
+    // last one with the terms page after it): count() is known now, each
+    // page's entry once its range is there.
+    void beginRanges(quint64 generation, int documentPages, bool termsPage, int rangeSize);
+    bool isRanged() const { return ranged; }
+    quint64 rangesGeneration() const { return rangeGeneration; }
+    // The merged PDF of one range of pages.
+    void presentRange(quint64 generation, int range, QByteArray bytes);
+    // Views say which pages they are about to show; a range not there yet is
+    // asked for once through rangeWanted.
+    void want(int first, int last);
+    // The range may be asked for again (its merge was dropped unmade).
+    void unrequest(quint64 generation, int range);
+    // Whether a view asked for a page of the range since the given moment
+    // (wantClock()).
+    bool wantedSince(int range, quint64 since) const;
+    quint64 wantClock() const { return clock; }
+    // The ranges kept at once.
+    static constexpr int KeptRanges = 4;
+    int loadedRanges() const;
+
 signals:
     // The number of pages or every page changed.
     void pagesReset();
@@ -58,13 +84,24 @@ signals:
     void presented(quint64 generation, quillary::PreviewPages::Part part);
     // The bytes of a rebuild were no readable PDF.
     void presentFailed(quint64 generation, quillary::PreviewPages::Part part);
+    // A view wants the pages [range * size, ...) of the generation shown.
+    void rangeWanted(quint64 generation, int range);
 
 private:
     struct Pending {
         quint64 generation = 0;
         Part part = Part::Whole;
         bool termsPage = false;
+        int range = -1;
     };
+    struct Range {
+        int source = -1;
+        bool requested = false;
+        quint64 used = 0;
+    };
+    int rangeOf(int index) const;
+    void rangeLoaded(int id, const Pending& result);
+    void dropRanges();
     void loaded(int id, int pageCount);
     void failed(int id);
     void release(int& source);
@@ -82,6 +119,13 @@ private:
     int firstSource = -1;
     quint64 firstGeneration = 0;
     bool termsPage = false;
+    // Pages in ranges.
+    bool ranged = false;
+    quint64 rangeGeneration = 0;
+    int documentPages = 0;
+    int rangeSize = 1;
+    QHash<int, Range> ranges;
+    quint64 clock = 0;
 };
 
 } // namespace quillary

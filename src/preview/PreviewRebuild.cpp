@@ -68,6 +68,9 @@ void PreviewController::startRebuild(const QString& key, bool overlay, bool keep
     job->request = mergeRequest(*paths, overlay);
     job->termsPage = termsPageIncluded(*paths);
     job->firstPageScratch = sharedStore().scratchPath(StoreKey::Temporary);
+    job->pages = documentPages;
+    job->rangesAllowed = !rangesDeclined && rangesFrom > 0;
+    rangeQueue.clear();
     scratchFiles.insert(job->firstPageScratch);
     currentRebuild = job;
     problem.clear();
@@ -96,6 +99,16 @@ void PreviewController::startRebuild(const QString& key, bool overlay, bool keep
         }
         QMetaObject::invokeMethod(
             this, [this, job, bytes] { firstPageMerged(job, bytes); }, Qt::QueuedConnection);
+
+        // A long document is shown in ranges (see PreviewRanges.cpp).
+        if (!job->pages && !job->stop)
+            job->pages = TaskManager::indexPages(r.documentPath);
+        const auto pages = job->pages.value_or(nullptr);
+        const bool inRanges = job->rangesAllowed && pages && pages->pageCount >= rangesFrom;
+        QMetaObject::invokeMethod(
+            this, [this, job, pages, inRanges] { pagesIndexed(job, pages, inRanges); }, Qt::QueuedConnection);
+        if (inRanges)
+            return;
 
         const MergeControl control{&job->stop, {}};
         auto whole = job->stop ? ValueResult<QByteArray>(Result::failure(ErrorCode::Cancelled, {}))
@@ -137,8 +150,15 @@ void PreviewController::presented(quint64 shown, int part)
     emit rebuildFinished(true);
 }
 
-void PreviewController::presentFailed(quint64 failed)
+void PreviewController::presentFailed(quint64 failed, int part)
 {
+    if (PreviewPages::Part(part) == PreviewPages::Part::Range) {
+        if (failed == rangeGeneration && previewPages->isRanged()) {
+            previewPages->clear();
+            showProblem(tr("The merged document could not be read."));
+        }
+        return;
+    }
     if (!currentRebuild || currentRebuild->generation != failed)
         return;
     currentRebuild.reset();

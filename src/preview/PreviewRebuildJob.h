@@ -13,6 +13,10 @@ struct PreviewController::RebuildJob {
     MergeRequest request;
     QString firstPageScratch; // the first page merged alone
     bool termsPage = false;
+    // The document's page index as known when the rebuild started; looked
+    // for by the worker when not known yet. Shown in ranges when allowed.
+    std::optional<std::shared_ptr<const DocumentPages>> pages;
+    bool rangesAllowed = false;
     std::atomic<bool> stop{false};
 };
 

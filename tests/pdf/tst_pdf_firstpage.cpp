@@ -1,9 +1,11 @@
-// Page 1 read without the whole cross-reference table: whether the short way
-// is taken for a file, and that it finds the same page 1 as reading the
-// whole file (content, inherited attributes, updates, passwords).
+// Page 1, and ranges of pages, read without the whole cross-reference
+// table: whether the short way is taken for a file, and that it finds the
+// same pages as reading the whole file (content, inherited attributes,
+// updates, passwords), merged as the whole document is merged.
 
 #include "PdfChecks.h"
 #include "pdf/FirstPageInput.h"
+#include "pdf/PageRanges.h"
 #include "pdf/PdfReading.h"
 #include "pdf/TaskManager.h"
 
@@ -125,6 +127,55 @@ QString pageOne(QPDF& pdf)
         .arg(QString::fromStdString(object.getKey("/Resources").unparseResolved()));
 }
 
+// What a page shows, resolved, as pageOne.
+QString pageShown(QPDFObjectHandle page)
+{
+    const QRectF box = mediaBoxOf(page);
+    QPDFPageObjectHelper helper(page);
+    QString contents;
+    for (QPDFObjectHandle stream : helper.getPageContents())
+        contents += QString::fromLatin1(streamData(stream));
+    return QStringLiteral("%1 | %2x%3 | %4")
+        .arg(contents)
+        .arg(box.width())
+        .arg(box.height())
+        .arg(QString::fromStdString(helper.getAttribute("/Resources", false).unparseResolved()));
+}
+
+// The pages of a file read through a range's input, or "declined".
+QStringList rangeShown(const PageRanges& ranges, const QString& path, int first, int count)
+{
+    auto in = ranges.input(openInputSource(path), openInputSource(path), first, count);
+    if (!in)
+        return {QStringLiteral("declined")};
+    try {
+        auto pdf = openPdf(in);
+        QStringList pages;
+        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*pdf).getAllPages())
+            pages << pageShown(page.getObjectHandle());
+        return pages;
+    } catch (const std::exception&) {
+        return {QStringLiteral("declined")};
+    }
+}
+
+// Three pages in a tree of three levels, each level with its own media box.
+Objects threeLevels()
+{
+    return with(twoPages(), {{2, "<< /Type /Pages /Kids [8 0 R 9 0 R] /Count 3 /MediaBox [0 0 595 842]"
+                                 " /Resources << /Font << /F1 7 0 R >> >> >>"},
+                             {8, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R 10 0 R] /Count 2 /MediaBox [0 0 612 792] >>"},
+                             {10, "<< /Type /Pages /Parent 8 0 R /Kids [5 0 R] /Count 1 /Rotate 90 >>"},
+                             {9, "<< /Type /Pages /Parent 2 0 R /Kids [11 0 R] /Count 1 >>"},
+                             {11, "<< /Type /Page /Parent 9 0 R /Contents 12 0 R >>"},
+                             {12, stream("BT /F1 12 Tf 72 700 Td (page three) Tj ET")}});
+}
+
+struct Ranged {
+    QByteArray pdf;
+    int pages; // found by the index; -1: declined
+};
+
 struct Shape {
     QByteArray pdf;
     bool shortWay; // page 1 read without the whole table
@@ -134,6 +185,7 @@ struct Shape {
 } // namespace
 
 Q_DECLARE_METATYPE(Shape)
+Q_DECLARE_METATYPE(Ranged)
 
 class TestFirstPage : public QObject {
     Q_OBJECT
@@ -277,6 +329,172 @@ private slots:
         QCOMPARE(QByteArray(rest), QByteArray("next"));
     }
 
+    void rangesAsTheWholeDocument_data()
+    {
+        const Objects pages = twoPages();
+        table<Ranged>({
+            {"inherited attributes", {handWritten({pages}), 2}},
+            {"three levels, attributes from each", {handWritten({threeLevels()}), 3}},
+            {"empty branch first", {handWritten({with(pages, {{2, "<< /Type /Pages /Kids [9 0 R 5 0 R 3 0 R] /Count 2"
+                                                                 " /MediaBox [0 0 595 842] /Resources << /Font << /F1 7 0 R >> >> >>"},
+                                                             {9, "<< /Type /Pages /Parent 2 0 R /Kids [] /Count 0 >>"}})}),
+                                    2}},
+            {"update replaces page 2", {handWritten({pages, {{6, stream("BT /F1 12 Tf 72 700 Td (two, amended) Tj ET")}}}), 2}},
+            {"written by qpdf", {rewritten(handWritten({threeLevels()}), false), 3}},
+            {"cross-reference stream", {rewritten(handWritten({pages}), true), -1}},
+            {"a page listed twice", {handWritten({with(pages, {{2, "<< /Type /Pages /Kids [3 0 R 5 0 R 3 0 R] /Count 3"
+                                                                  " /MediaBox [0 0 595 842] /Resources << /Font << /F1 7 0 R >> >> >>"}})}),
+                                     -1}},
+            {"a loop in the tree", {handWritten({with(threeLevels(), {{10, "<< /Type /Pages /Parent 8 0 R /Kids [5 0 R 8 0 R] /Count 1 >>"}})}), -1}},
+            {"a page without its type", {handWritten({with(pages, {{5, "<< /Parent 2 0 R /Contents 6 0 R >>"}})}), -1}},
+            {"a kid that is missing", {handWritten({with(pages, {{2, "<< /Type /Pages /Kids [3 0 R 50 0 R 5 0 R] /Count 3"
+                                                                    " /MediaBox [0 0 595 842] /Resources << /Font << /F1 7 0 R >> >> >>"}})}),
+                                       -1}},
+        });
+    }
+
+    // Every range of pages read alone shows what the whole file shows on
+    // those pages, and nothing more.
+    void rangesAsTheWholeDocument()
+    {
+        const Ranged row = fetch<Ranged>();
+        const QString path = file(row.pdf);
+        auto ranges = PageRanges::index(openInputSource(path), openInputSource(path));
+        QCOMPARE(ranges ? ranges->pageCount() : -1, row.pages);
+        const auto indexed = TaskManager::indexPages(path);
+        QCOMPARE(indexed ? indexed->pageCount : -1, row.pages);
+        if (!ranges)
+            return;
+        auto whole = openPdf(path);
+        QStringList expected;
+        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*whole).getAllPages())
+            expected << pageShown(page.getObjectHandle());
+        QCOMPARE(expected.size(), row.pages);
+        for (int count = 1; count <= row.pages; ++count)
+            for (int first = 0; first + count <= row.pages; ++first)
+                QCOMPARE(rangeShown(*ranges, path, first, count), expected.mid(first, count));
+        QCOMPARE(rangeShown(*ranges, path, row.pages - 1, 2), QStringList{"declined"}); // beyond the end
+    }
+
+    // Any byte of a file spoiled, or the file cut short anywhere: the index
+    // declines, or each range it reads finds what reading the whole file
+    // finds (or declines).
+    void damagedFilesInRanges()
+    {
+        const QByteArray pdf = handWritten({threeLevels(), {{6, stream("(amended)")}}});
+        int indexed = 0;
+        for (qsizetype at = 0; at < pdf.size(); ++at) {
+            for (const QByteArray& spoilt : {pdf.left(at), QByteArray(pdf).replace(at, 1, "x")}) {
+                const QString path = file(spoilt);
+                auto ranges = PageRanges::index(openInputSource(path), openInputSource(path));
+                if (!ranges)
+                    continue;
+                ++indexed;
+                QStringList expected;
+                try {
+                    auto whole = openPdf(path);
+                    for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*whole).getAllPages())
+                        expected << pageShown(page.getObjectHandle());
+                } catch (const std::exception&) {
+                    expected = {QStringLiteral("fails")};
+                }
+                for (int first = 0; first < ranges->pageCount(); ++first) {
+                    const QStringList quick = rangeShown(*ranges, path, first, ranges->pageCount() - first);
+                    if (quick != QStringList{"declined"} && expected != QStringList{"fails"})
+                        QVERIFY2(quick == expected.mid(first, ranges->pageCount() - first),
+                                 qPrintable(QStringLiteral("byte %1, from page %2: %3 / %4")
+                                                .arg(at)
+                                                .arg(first + 1)
+                                                .arg(quick.join(" ; "), expected.join(" ; "))));
+                }
+            }
+        }
+        QVERIFY(indexed > 0);
+    }
+
+    // A range of a long flat tree: the node lists the range's pages alone.
+    void longDocumentInRanges()
+    {
+        const QString path = dir.filePath(QStringLiteral("long.pdf"));
+        QVERIFY(testpdfs::writeNumbered(path, 300));
+        auto ranges = PageRanges::index(openInputSource(path), openInputSource(path));
+        QVERIFY(ranges);
+        QCOMPARE(ranges->pageCount(), 300);
+        auto in = ranges->input(openInputSource(path), openInputSource(path), 150, 10);
+        QVERIFY(in);
+        auto pdf = openPdf(in);
+        QCOMPARE(pdf->getRoot().getKey("/Pages").getKey("/Kids").getArrayNItems(), 10);
+        auto pages = QPDFPageDocumentHelper(*pdf).getAllPages();
+        QCOMPARE(int(pages.size()), 10);
+        QVERIFY(streamData(pages.front().getObjectHandle().getKey("/Contents")).contains("Page 151"));
+        QVERIFY(streamData(pages.back().getObjectHandle().getKey("/Contents")).contains("Page 160"));
+        // A file changed since it was indexed is not read in ranges.
+        QFile grown(path);
+        QVERIFY(grown.open(QIODevice::Append));
+        grown.write("\n% appended\n");
+        grown.close();
+        QVERIFY(!ranges->input(openInputSource(path), openInputSource(path), 150, 10));
+    }
+
+    // Ranges merged alone, with every stationery page and both offsets,
+    // look page for page as the whole merge: the start page on page 1 only,
+    // the terms page after the last range only.
+    void mergedRangesAsTheWholeMerge_data()
+    {
+        QTest::addColumn<bool>("overlay");
+        QTest::addColumn<int>("format");
+        QTest::newRow("behind, A4") << false << int(FormatA4);
+        QTest::newRow("over, the document's own size") << true << int(MergeRequest::FormatOfDocument);
+    }
+
+    void mergedRangesAsTheWholeMerge()
+    {
+        QFETCH(bool, overlay);
+        QFETCH(int, format);
+        const QString document = dir.filePath(QStringLiteral("letter.pdf"));
+        QVERIFY(testpdfs::writeNumbered(document, 7, QSizeF(500, 700)));
+        MergeRequest r;
+        r.documentPath = document;
+        const char* marks[] = {"1 0 0 rg 0 0 60 60 re f", "0 1 0 rg 0 0 60 60 re f", "0 0 1 rg 0 0 500 700 re f"};
+        std::optional<QString>* paths[] = {&r.startPagePath, &r.continuationPagePath, &r.termsPagePath};
+        for (int i = 0; i < 3; ++i) {
+            *paths[i] = dir.filePath(QStringLiteral("stationery-%1.pdf").arg(i));
+            QVERIFY(testpdfs::writeRaw(**paths[i], marks[i]));
+        }
+        r.useStartPage = r.useContinuationPage = r.useTermsPage = true;
+        r.stationeryIsOverlay = overlay;
+        r.firstPageOffsetX = 20;
+        r.firstPageOffsetY = -30;
+        r.continuationOffsetX = -10;
+        r.continuationOffsetY = 40;
+        r.documentFormat = std::uint8_t(format);
+        const auto whole = TaskManager::mergeToBytes(r);
+        QVERIFY2(whole.ok(), qPrintable(whole.error));
+        const QString wholePath = file(*whole.value);
+        QCOMPARE(testpdfs::pageCount(wholePath), 8);
+        const auto pages = TaskManager::indexPages(document);
+        QVERIFY(pages);
+        QCOMPARE(pages->pageCount, 7);
+        const QString rangePath = dir.filePath(QStringLiteral("range.pdf"));
+        for (const int size : {1, 3, 7}) {
+            for (int first = 0; first < 7; first += size) {
+                const int count = std::min(size, 7 - first);
+                bool declined = true;
+                const auto range = TaskManager::mergeRange(r, *pages, first, count, &declined);
+                QVERIFY2(range.ok() && !declined, qPrintable(range.error));
+                QVERIFY(testpdfs::writeBytes(rangePath, *range.value));
+                const int shown = count + (first + count == 7 ? 1 : 0);
+                QCOMPARE(testpdfs::pageCount(rangePath), shown);
+                for (int k = 0; k < shown; ++k)
+                    QVERIFY2(render(rangePath, k) == render(wholePath, first + k),
+                             qPrintable(QStringLiteral("page %1 in a range of %2").arg(first + k + 1).arg(size)));
+            }
+        }
+        bool declined = false;
+        QCOMPARE(TaskManager::mergeRange(r, *pages, 5, 3, &declined).code, ErrorCode::NoPages);
+        QVERIFY(!declined);
+    }
+
     void lockedDocument_data()
     {
         QTest::addColumn<QString>("password");
@@ -297,6 +515,17 @@ private slots:
         QCOMPARE(int(read.code), code);
         if (read.ok())
             QCOMPARE(read.value->width, 595);
+        // In ranges too: the password is asked for, never taken as a file
+        // that cannot be read in ranges.
+        const auto pages = TaskManager::indexPages(path);
+        QVERIFY(pages);
+        MergeRequest r;
+        r.documentPath = path;
+        r.documentPassword = password;
+        bool declined = true;
+        const auto range = TaskManager::mergeRange(r, *pages, 0, 1, &declined);
+        QCOMPARE(int(range.code), code);
+        QVERIFY(!declined);
     }
 };
 
