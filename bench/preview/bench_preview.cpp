@@ -3,7 +3,8 @@
 //
 //   start -> first merged page: from starting the process to the large preview
 //       painting page 1 merged with its stationery;
-//   start -> strip: until every thumbnail on screen shows the whole result;
+//   start -> strip: until every thumbnail on screen shows its merged page (a
+//       long document is merged range by range, as the strip wants pages);
 //   toggle -> strip: from a click on a page toggle until the strip on screen
 //       shows the rebuilt pages;
 //   longest stall: the longest gap between beats of a 1 ms timer on the
