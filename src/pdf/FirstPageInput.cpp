@@ -18,8 +18,9 @@ class FirstPageIndex {
 public:
     explicit FirstPageIndex(std::shared_ptr<InputSource> file)
         : in(std::move(file))
-        , tables(*in)
-        , selection(tables, in, MaxObjects)
+        , tables(in)
+        , reader(tables, in)
+        , selection(reader, MaxObjects)
     {
     }
 
@@ -86,6 +87,7 @@ private:
 
     std::shared_ptr<InputSource> in;
     XrefTables tables;
+    ObjectReader reader;
     Selection selection;
     std::set<QPDFObjGen> walked;
     int nodeBudget = MaxNodes;

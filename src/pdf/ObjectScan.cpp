@@ -78,6 +78,7 @@ void scanKids(const std::shared_ptr<InputSource>& in, std::vector<QPDFObjGen>& k
 Scanned scanObject(const std::shared_ptr<InputSource>& in, bool node, size_t maxKids)
 {
     Scanned s;
+    s.source = in;
     QPDFTokenizer tokenizer;
     auto token = tokenizer.readToken(in, "object");
     int depth = 0;

@@ -35,6 +35,8 @@ struct Item {
 // An object read token by token, without making objects of it: its
 // dictionary's entries and the references it holds.
 struct Scanned {
+    // The input it was read from, where the items' bytes are.
+    std::shared_ptr<InputSource> source;
     bool dictionary = false;
     std::vector<Item> items;
     std::vector<QPDFObjGen> references; // all, but a dictionary's /Parent

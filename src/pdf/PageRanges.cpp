@@ -22,22 +22,23 @@ std::shared_ptr<const PageRanges> PageRanges::index(const std::shared_ptr<InputS
                                                     const std::shared_ptr<InputSource>& table)
 {
     try {
-        std::shared_ptr<PageRanges> ranges(new PageRanges(*file));
+        std::shared_ptr<PageRanges> ranges(new PageRanges(file));
+        ObjectReader reader(ranges->tables, file, table);
         const Scanned& trailer = ranges->tables.trailer();
         const objectscan::Item* root = trailer.find("/Root");
         if (!root || !root->reference)
             return nullptr;
-        const auto entry = ranges->tables.lookup(*table, *root->reference);
+        const auto entry = reader.lookup(*root->reference);
         if (!entry)
             return nullptr;
-        const Scanned catalog = readObject(file, *root->reference, *entry, false);
+        const Scanned catalog = reader.read(*root->reference, *entry, false);
         const objectscan::Item* pages = catalog.find("/Pages");
         if (!catalog.dictionary || !pages || !pages->reference)
             return nullptr;
         ranges->root = *root->reference;
         ranges->rootEntry = *entry;
         std::set<QPDFObjGen> seen;
-        ranges->walk(file, *table, *pages->reference, -1, 0, seen);
+        ranges->walk(reader, *pages->reference, -1, 0, seen);
         return ranges;
     } catch (const Unsuitable&) {
         return nullptr;
@@ -49,20 +50,20 @@ std::shared_ptr<const PageRanges> PageRanges::index(const std::shared_ptr<InputS
 // Depth first, kids in order, as qpdf lists pages. Whatever qpdf would mend
 // (and warn about) is declined, so that the pages found here are the pages
 // qpdf finds.
-void PageRanges::walk(const std::shared_ptr<InputSource>& file, InputSource& table, QPDFObjGen id, int parent,
-                      int depth, std::set<QPDFObjGen>& seen)
+void PageRanges::walk(ObjectReader& reader, QPDFObjGen id, int parent, int depth, std::set<QPDFObjGen>& seen)
 {
     if (depth > objectscan::MaxDepth || !seen.insert(id).second)
         throw Unsuitable{}; // a loop, or a page listed twice
-    const auto entry = tables.lookup(table, id);
+    const auto entry = reader.lookup(id);
     if (!entry)
         throw Unsuitable{};
-    const Scanned node = readObject(file, id, *entry, true, MaxKids);
+    const Scanned node = reader.read(id, *entry, true, MaxKids);
     const objectscan::Item* type = node.find("/Type");
     if (!node.dictionary || (type && type->reference) || node.moreKids || (node.find("/Kids") && !node.hasKids))
         throw Unsuitable{};
     if (!node.hasKids) {
-        if (!type || type->name != "/Page" || leaves.size() >= MaxPages)
+        // A page as the root of the tree: qpdf lists no page there.
+        if (depth == 0 || !type || type->name != "/Page" || leaves.size() >= MaxPages)
             throw Unsuitable{};
         leaves.push_back({id, *entry, parent});
         return;
@@ -72,7 +73,7 @@ void PageRanges::walk(const std::shared_ptr<InputSource>& file, InputSource& tab
     nodes.push_back({id, *entry, parent});
     const int self = int(nodes.size() - 1);
     for (const QPDFObjGen& kid : node.kids)
-        walk(file, table, kid, self, depth + 1, seen);
+        walk(reader, kid, self, depth + 1, seen);
 }
 
 std::shared_ptr<InputSource> PageRanges::input(const std::shared_ptr<InputSource>& file,
@@ -84,8 +85,9 @@ std::shared_ptr<InputSource> PageRanges::input(const std::shared_ptr<InputSource
         file->seek(0, SEEK_END);
         if (file->tell() != tables.fileSize())
             return nullptr; // changed since it was indexed
-        Selection selection(tables, file, MaxObjects + MaxObjectsPerPage * count, table);
-        if (!readObject(file, root, rootEntry, false).dictionary)
+        ObjectReader reader(tables, file, table);
+        Selection selection(reader, MaxObjects + MaxObjectsPerPage * count);
+        if (!reader.read(root, rootEntry, false).dictionary)
             return nullptr;
         selection.list(root, rootEntry);
         if (const objectscan::Item* encrypt = tables.trailer().find("/Encrypt"); encrypt && encrypt->reference)
@@ -104,7 +106,7 @@ std::shared_ptr<InputSource> PageRanges::input(const std::shared_ptr<InputSource
         for (size_t n = 0; n < nodes.size(); ++n) {
             if (!above[n])
                 continue;
-            const Scanned node = readObject(file, nodes[n].id, nodes[n].entry, true, MaxKids);
+            const Scanned node = reader.read(nodes[n].id, nodes[n].entry, true, MaxKids);
             if (!node.hasKids || node.moreKids)
                 return nullptr;
             selection.follow(node.references);
@@ -115,7 +117,7 @@ std::shared_ptr<InputSource> PageRanges::input(const std::shared_ptr<InputSource
         }
         for (int i = first; i < first + count; ++i) {
             const Place& leaf = leaves[size_t(i)];
-            const Scanned page = readObject(file, leaf.id, leaf.entry, true);
+            const Scanned page = reader.read(leaf.id, leaf.entry, true);
             selection.follow(page.references);
             selection.list(leaf.id, leaf.entry);
         }

@@ -43,9 +43,8 @@ private:
         shortread::Entry entry;
         int parent = -1; // index into nodes
     };
-    explicit PageRanges(InputSource& file) : tables(file) {}
-    void walk(const std::shared_ptr<InputSource>& file, InputSource& table, QPDFObjGen id, int parent, int depth,
-              std::set<QPDFObjGen>& seen);
+    explicit PageRanges(const std::shared_ptr<InputSource>& file) : tables(file) {}
+    void walk(shortread::ObjectReader& reader, QPDFObjGen id, int parent, int depth, std::set<QPDFObjGen>& seen);
 
     shortread::XrefTables tables;
     QPDFObjGen root;

@@ -112,6 +112,35 @@ QByteArray rewritten(const QByteArray& pdf, bool objectStreams)
     return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
 }
 
+// The same, encrypted (with object streams).
+QByteArray rewrittenLocked(const QByteArray& pdf)
+{
+    QPDF in;
+    in.processMemoryFile("in", pdf.constData(), size_t(pdf.size()));
+    QPDFWriter writer(in);
+    writer.setOutputMemory();
+    writer.setStaticID(true);
+    writer.setObjectStreamMode(qpdf_o_generate);
+    writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+}
+
+// An update with a classic table after a file whose tables are streams.
+QByteArray classicUpdate(QByteArray pdf)
+{
+    const qsizetype mark = pdf.lastIndexOf("startxref");
+    const QByteArray previous = pdf.mid(mark + 9).trimmed().split('\n').first().trimmed();
+    const auto root = QRegularExpression("/Root\\s+(\\d+\\s+\\d+\\s+R)").match(QString::fromLatin1(pdf));
+    const qint64 at = pdf.size();
+    pdf += "50 0 obj\n<< /Unused true >>\nendobj\n";
+    const qint64 table = pdf.size();
+    pdf += "xref\n50 1\n" + QByteArray::number(at).rightJustified(10, '0') + " 00000 n\r\ntrailer\n<< /Size 51 /Root " + root.captured(1).toLatin1() + " /Prev "
+           + previous + " >>\nstartxref\n" + QByteArray::number(table) + "\n%%EOF\n";
+    return pdf;
+}
+
 // What page 1 shows: its content, media box and resources, resolved.
 QString pageOne(QPDF& pdf)
 {
@@ -222,7 +251,9 @@ private slots:
               "page one, amended"}},
             {"update of another page", {handWritten({pages, {{6, stream("(two)")}}}), true, one}},
             {"written by qpdf", {rewritten(handWritten({pages}), false), true, one}},
-            {"cross-reference stream", {rewritten(handWritten({pages}), true), false, one}},
+            {"object streams", {rewritten(handWritten({pages}), true), true, one}},
+            {"object streams, then a classic update", {classicUpdate(rewritten(handWritten({pages}), true)), false, one}},
+            {"object streams, locked", {rewrittenLocked(handWritten({pages})), false, one}},
             {"entries one byte short", {handWritten({pages}, 19), false, one}},
             {"entry beside its object", {handWritten({pages}, 20, 4), false, one}},
             {"entry of page 1 pointing at page 2", {entryPointingElsewhere(handWritten({pages}), 3, 5), false, one}},
@@ -276,10 +307,20 @@ private slots:
 
     // A long flat tree: page 1 is found among the first kids, and what lies
     // beyond it is not read.
+    void longDocumentReadsOnlyPageOne_data()
+    {
+        QTest::addColumn<bool>("objectStreams");
+        QTest::newRow("classic table") << false;
+        QTest::newRow("object streams") << true;
+    }
+
     void longDocumentReadsOnlyPageOne()
     {
+        QFETCH(bool, objectStreams);
         const QString path = dir.filePath(QStringLiteral("long.pdf"));
         QVERIFY(testpdfs::writeNumbered(path, 300));
+        if (objectStreams)
+            QVERIFY(testpdfs::writeBytes(path, rewritten(bytesOf(path), true)));
         QVERIFY(firstPageInput(openInputSource(path)));
         auto quick = openPdfForFirstPage(path);
         auto page = PageTreeHelper(*quick).firstPage();
@@ -341,11 +382,14 @@ private slots:
                                     2}},
             {"update replaces page 2", {handWritten({pages, {{6, stream("BT /F1 12 Tf 72 700 Td (two, amended) Tj ET")}}}), 2}},
             {"written by qpdf", {rewritten(handWritten({threeLevels()}), false), 3}},
-            {"cross-reference stream", {rewritten(handWritten({pages}), true), -1}},
+            {"object streams", {rewritten(handWritten({pages}), true), 2}},
+            {"object streams, three levels", {rewritten(handWritten({threeLevels()}), true), 3}},
+            {"object streams, then a classic update", {classicUpdate(rewritten(handWritten({pages}), true)), -1}},
             {"a page listed twice", {handWritten({with(pages, {{2, "<< /Type /Pages /Kids [3 0 R 5 0 R 3 0 R] /Count 3"
                                                                   " /MediaBox [0 0 595 842] /Resources << /Font << /F1 7 0 R >> >> >>"}})}),
                                      -1}},
             {"a loop in the tree", {handWritten({with(threeLevels(), {{10, "<< /Type /Pages /Parent 8 0 R /Kids [5 0 R 8 0 R] /Count 1 >>"}})}), -1}},
+            {"a page as the root of the tree", {handWritten({with(pages, {{1, "<< /Type /Catalog /Pages 3 0 R >>"}})}), -1}},
             {"a page without its type", {handWritten({with(pages, {{5, "<< /Parent 2 0 R /Contents 6 0 R >>"}})}), -1}},
             {"a kid that is missing", {handWritten({with(pages, {{2, "<< /Type /Pages /Kids [3 0 R 50 0 R 5 0 R] /Count 3"
                                                                     " /MediaBox [0 0 595 842] /Resources << /Font << /F1 7 0 R >> >> >>"}})}),
@@ -379,9 +423,18 @@ private slots:
     // Any byte of a file spoiled, or the file cut short anywhere: the index
     // declines, or each range it reads finds what reading the whole file
     // finds (or declines).
+    void damagedFilesInRanges_data()
+    {
+        QTest::addColumn<bool>("objectStreams");
+        QTest::newRow("classic table") << false;
+        QTest::newRow("object streams") << true;
+    }
+
     void damagedFilesInRanges()
     {
-        const QByteArray pdf = handWritten({threeLevels(), {{6, stream("(amended)")}}});
+        QFETCH(bool, objectStreams);
+        const QByteArray written = handWritten({threeLevels(), {{6, stream("(amended)")}}});
+        const QByteArray pdf = objectStreams ? rewritten(written, true) : written;
         int indexed = 0;
         for (qsizetype at = 0; at < pdf.size(); ++at) {
             for (const QByteArray& spoilt : {pdf.left(at), QByteArray(pdf).replace(at, 1, "x")}) {
@@ -412,11 +465,21 @@ private slots:
         QVERIFY(indexed > 0);
     }
 
+    void longDocumentInRanges_data()
+    {
+        QTest::addColumn<bool>("objectStreams");
+        QTest::newRow("classic table") << false;
+        QTest::newRow("object streams") << true;
+    }
+
     // A range of a long flat tree: the node lists the range's pages alone.
     void longDocumentInRanges()
     {
+        QFETCH(bool, objectStreams);
         const QString path = dir.filePath(QStringLiteral("long.pdf"));
         QVERIFY(testpdfs::writeNumbered(path, 300));
+        if (objectStreams)
+            QVERIFY(testpdfs::writeBytes(path, rewritten(bytesOf(path), true)));
         auto ranges = PageRanges::index(openInputSource(path), openInputSource(path));
         QVERIFY(ranges);
         QCOMPARE(ranges->pageCount(), 300);
@@ -443,16 +506,21 @@ private slots:
     {
         QTest::addColumn<bool>("overlay");
         QTest::addColumn<int>("format");
-        QTest::newRow("behind, A4") << false << int(FormatA4);
-        QTest::newRow("over, the document's own size") << true << int(MergeRequest::FormatOfDocument);
+        QTest::addColumn<bool>("objectStreams");
+        QTest::newRow("behind, A4") << false << int(FormatA4) << false;
+        QTest::newRow("over, the document's own size") << true << int(MergeRequest::FormatOfDocument) << false;
+        QTest::newRow("object streams") << false << int(FormatA4) << true;
     }
 
     void mergedRangesAsTheWholeMerge()
     {
         QFETCH(bool, overlay);
         QFETCH(int, format);
+        QFETCH(bool, objectStreams);
         const QString document = dir.filePath(QStringLiteral("letter.pdf"));
         QVERIFY(testpdfs::writeNumbered(document, 7, QSizeF(500, 700)));
+        if (objectStreams)
+            QVERIFY(testpdfs::writeBytes(document, rewritten(bytesOf(document), true)));
         MergeRequest r;
         r.documentPath = document;
         const char* marks[] = {"1 0 0 rg 0 0 60 60 re f", "0 1 0 rg 0 0 60 60 re f", "0 0 1 rg 0 0 500 700 re f"};
