@@ -219,13 +219,16 @@ void PreviewPages::rangeLoaded(int id, const Pending& result)
     slot.requested = false;
     slot.used = std::max(slot.used, clock);
     // The least recently wanted ranges go; their images stay in the views
-    // as stand-ins until they are wanted again.
+    // as stand-ins, and a view that still shows one of their pages (the
+    // large preview, while the strip scrolls on) wants it again.
+    QList<int> dropped;
     while (loadedRanges() > KeptRanges) {
         auto oldest = ranges.end();
         for (auto it = ranges.begin(); it != ranges.end(); ++it)
             if (it->source >= 0 && it.key() != result.range && (oldest == ranges.end() || it->used < oldest->used))
                 oldest = it;
         release(oldest->source);
+        dropped << oldest.key();
         ranges.erase(oldest);
     }
     const int first = result.range * rangeSize;
@@ -236,6 +239,9 @@ void PreviewPages::rangeLoaded(int id, const Pending& result)
     }
     for (int i = first; i <= last; ++i)
         emit pageChanged(i);
+    for (const int range : std::as_const(dropped))
+        for (int i = range * rangeSize; i < std::min((range + 1) * rangeSize, count()); ++i)
+            emit pageChanged(i);
 }
 
 void PreviewPages::dropRanges()

@@ -111,6 +111,11 @@ private slots:
             most = std::max(most, preview->pages().loadedRanges());
         }
         QVERIFY2(most <= PreviewPages::KeptRanges, qPrintable(QString::number(most)));
+        // The large preview still shows page 1, fresh, and can show it
+        // magnified: its range came back when the strip's pushed it out.
+        QCOMPARE(preview->prevImage->index(), 0);
+        QVERIFY(spinUntil([&] { return preview->prevImage->showsFreshPage(); }));
+        QVERIFY(!preview->pages().entry(0).isNull());
         QVERIFY(!strip.cachedImage(61).isNull()); // the terms page, last
         QVERIFY(strip.cachedImage(0).isNull() || strip.imageCache().size() <= CustomCollectionView::kCacheCapacity);
     }
