@@ -273,7 +273,7 @@ void CustomCollectionView::requestVisible()
         return;
     }
     // The pages of a long document come in ranges, merged when wanted.
-    pages.want(first - kPreload, last + kPreload);
+    pages.want(Requester::Strip, first - kPreload, last + kPreload);
     const int count = pages.count();
     const QSize pixels = thumbnailPixels();
     const qreal ratio = devicePixelRatioF();

@@ -89,7 +89,7 @@ bool LargePreview::showsFreshPage() const
 void LargePreview::request()
 {
     if (isVisible())
-        pages.want(shownIndex, shownIndex);
+        pages.want(Requester::LargePreview, shownIndex, shownIndex);
     const PageEntry entry = pages.entry(shownIndex);
     QList<RenderRequest> batch;
     if (!entry.isNull() && isVisible() && !cache.find(shownIndex, entry, pagePixels()).fresh)

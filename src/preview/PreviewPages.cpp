@@ -169,14 +169,17 @@ void PreviewPages::presentRange(quint64 generation, int range, QByteArray bytes)
     pageRenderer->addSource(id, std::move(bytes));
 }
 
-void PreviewPages::want(int first, int last)
+void PreviewPages::want(Requester view, int first, int last)
 {
     if (!ranged || documentPages <= 0)
         return;
     first = std::max(first, 0);
     last = std::min(last, count() - 1);
-    if (first > last)
+    if (first > last) {
+        shownRanges.remove(int(view));
         return;
+    }
+    shownRanges.insert(int(view), {rangeOf(first), rangeOf(last)});
     ++clock;
     for (int range = rangeOf(first); range <= rangeOf(last); ++range) {
         Range& slot = ranges[range];
@@ -196,12 +199,6 @@ void PreviewPages::unrequest(quint64 generation, int range)
         it->requested = false;
 }
 
-bool PreviewPages::wantedSince(int range, quint64 since) const
-{
-    const auto it = ranges.constFind(range);
-    return it != ranges.constEnd() && it->used > since;
-}
-
 int PreviewPages::loadedRanges() const
 {
     return int(std::count_if(ranges.cbegin(), ranges.cend(), [](const Range& r) { return r.source >= 0; }));
@@ -218,17 +215,22 @@ void PreviewPages::rangeLoaded(int id, const Pending& result)
     slot.source = id;
     slot.requested = false;
     slot.used = std::max(slot.used, clock);
-    // The least recently wanted ranges go; their images stay in the views
-    // as stand-ins, and a view that still shows one of their pages (the
-    // large preview, while the strip scrolls on) wants it again.
-    QList<int> dropped;
+    // The least recently wanted ranges go, but never one a view shows (the
+    // large preview's, while the strip scrolls on); the images of those that
+    // go stay in the views as stand-ins.
+    auto shown = [this](int range) {
+        return std::any_of(shownRanges.cbegin(), shownRanges.cend(),
+                           [range](const std::pair<int, int>& r) { return range >= r.first && range <= r.second; });
+    };
     while (loadedRanges() > KeptRanges) {
         auto oldest = ranges.end();
         for (auto it = ranges.begin(); it != ranges.end(); ++it)
-            if (it->source >= 0 && it.key() != result.range && (oldest == ranges.end() || it->used < oldest->used))
+            if (it->source >= 0 && it.key() != result.range && !shown(it.key())
+                && (oldest == ranges.end() || it->used < oldest->used))
                 oldest = it;
+        if (oldest == ranges.end())
+            break; // every range there is shown
         release(oldest->source);
-        dropped << oldest.key();
         ranges.erase(oldest);
     }
     const int first = result.range * rangeSize;
@@ -239,13 +241,11 @@ void PreviewPages::rangeLoaded(int id, const Pending& result)
     }
     for (int i = first; i <= last; ++i)
         emit pageChanged(i);
-    for (const int range : std::as_const(dropped))
-        for (int i = range * rangeSize; i < std::min((range + 1) * rangeSize, count()); ++i)
-            emit pageChanged(i);
 }
 
 void PreviewPages::dropRanges()
 {
+    shownRanges.clear();
     for (Range& slot : ranges)
         release(slot.source);
     ranges.clear();

@@ -59,15 +59,12 @@ public:
     quint64 rangesGeneration() const { return rangeGeneration; }
     // The merged PDF of one range of pages.
     void presentRange(quint64 generation, int range, QByteArray bytes);
-    // Views say which pages they are about to show; a range not there yet is
-    // asked for once through rangeWanted.
-    void want(int first, int last);
+    // A view says which pages it is about to show (replacing what it said
+    // before); a range not there yet is asked for once through rangeWanted,
+    // and a range a view shows is never let go.
+    void want(Requester view, int first, int last);
     // The range may be asked for again (its merge was dropped unmade).
     void unrequest(quint64 generation, int range);
-    // Whether a view asked for a page of the range since the given moment
-    // (wantClock()).
-    bool wantedSince(int range, quint64 since) const;
-    quint64 wantClock() const { return clock; }
     // The ranges kept at once.
     static constexpr int KeptRanges = 4;
     int loadedRanges() const;
@@ -125,6 +122,7 @@ private:
     int documentPages = 0;
     int rangeSize = 1;
     QHash<int, Range> ranges;
+    QHash<int, std::pair<int, int>> shownRanges; // by view: the ranges it shows
     quint64 clock = 0;
 };
 

@@ -97,7 +97,8 @@ private slots:
     // a few ranges are held at any moment.
     void scrolledEndToEndKeepsFewRanges()
     {
-        RangeSettings settings(5, 4);
+        // Ranges longer than the strip's window, as they are in use.
+        RangeSettings settings(5, 10);
         auto preview = openPreview(document(61));
         QVERIFY(preview);
         QVERIFY(preview->pages().isRanged());
