@@ -158,6 +158,9 @@ std::string streamData(const std::shared_ptr<InputSource>& in, const Scanned& di
         || *length->integer > qint64(MaxDecoded))
         throw Unsuitable{};
     const std::string raw = bytesAt(*in, start, *length->integer);
+    // Where the length is wrong, qpdf finds the data anew (and warns).
+    if (!tokenizer.readToken(in, "stream").isWord("endstream") || !tokenizer.readToken(in, "stream").isWord("endobj"))
+        throw Unsuitable{};
     QPDF scratch;
     scratch.emptyPDF();
     QPDFObjectHandle stream = QPDFObjectHandle::newStream(&scratch);
@@ -299,7 +302,7 @@ qpdf_offset_t XrefTables::readStream(const std::shared_ptr<InputSource>& in, qpd
     if (index.isNull()) {
         ranges = {0, directInteger(trailerRead, "/Size")};
     } else {
-        if (!index.isArray() || index.getArrayNItems() % 2 != 0)
+        if (!index.isArray() || index.getArrayNItems() % 2 != 0 || index.getArrayNItems() < 2)
             throw Unsuitable{};
         for (QPDFObjectHandle number : index.getArrayAsVector()) {
             if (!number.isInteger() || number.getIntValue() < 0)
@@ -314,6 +317,19 @@ qpdf_offset_t XrefTables::readStream(const std::shared_ptr<InputSource>& in, qpd
             throw Unsuitable{};
         table.subsections.push_back({ranges[i], ranges[i + 1], at});
         at += ranges[i + 1] * row;
+    }
+    // qpdf reads every entry at once: data of another size than the entries
+    // take, or an entry of an unknown type, makes it rebuild the table.
+    if (at != qpdf_offset_t(data.size()))
+        throw Unsuitable{};
+    if (table.widths[0] > 0) {
+        for (size_t entry = 0; entry < data.size(); entry += size_t(row)) {
+            quint64 type = 0;
+            for (int b = 0; b < table.widths[0]; ++b)
+                type = (type << 8) | static_cast<unsigned char>(data[entry + size_t(b)]);
+            if (type > 2)
+                throw Unsuitable{};
+        }
     }
     table.data = data;
     const objectscan::Item* previous = trailerRead.find("/Prev");
@@ -334,8 +350,10 @@ std::optional<Entry> XrefTables::lookup(InputSource& in, QPDFObjGen id) const
                 bool used = false;
                 if (!entryAt(in, sub.entries + (n - sub.first) * EntrySize, entry, used))
                     throw Unsuitable{};
-                if (!used || entry.generation != id.getGen())
+                if (!used)
                     return std::nullopt;
+                if (entry.generation != id.getGen())
+                    throw Unsuitable{}; // qpdf may find the other generation in an older table
                 return entry;
             }
             const int row = table.widths[0] + table.widths[1] + table.widths[2];
@@ -349,12 +367,14 @@ std::optional<Entry> XrefTables::lookup(InputSource& in, QPDFObjGen id) const
                 for (int b = 0; b < table.widths[size_t(f)]; ++b)
                     fields[f] = (fields[f] << 8) | *bytes++;
             }
+            if (fields[0] == 0)
+                return std::nullopt; // free
             if (fields[0] == 1 && fields[1] < quint64(size) && fields[2] <= 65535 && int(fields[2]) == id.getGen())
                 return Entry{qpdf_offset_t(fields[1]), int(fields[2]), 0, 0};
             if (fields[0] == 2 && id.getGen() == 0 && fields[1] > 0 && fields[1] <= 0x7fffffff
                 && fields[2] <= 0x7fffffff)
                 return Entry{0, 0, int(fields[1]), int(fields[2])};
-            return std::nullopt; // free, another generation, or a type read as null
+            throw Unsuitable{}; // another generation, or an entry qpdf reads otherwise
         }
     }
     return std::nullopt;

@@ -57,6 +57,39 @@ QByteArray handWritten(const QList<Objects>& sections, int entryLength = 20, int
     return pdf;
 }
 
+// The same objects with a table stream instead of a classic table,
+// unfiltered, entries of 1, 4 and 2 bytes. spare adds bytes after the
+// entries; a type other than 1 is given to the entry of object 0 (which no
+// page needs); lengthDelta mis-states /Length.
+QByteArray tableStream(const Objects& objects, int spare = 0, int type = 1, int lengthDelta = 0)
+{
+    QByteArray pdf("%PDF-1.5\n");
+    std::map<int, qint64> offsets;
+    int size = 1;
+    for (const auto& [number, body] : objects) {
+        offsets[number] = pdf.size();
+        pdf += QByteArray::number(number) + " 0 obj\n" + body + "\nendobj\n";
+        size = std::max(size, number + 1);
+    }
+    const int self = size;
+    const qint64 at = pdf.size();
+    offsets[self] = at;
+    QByteArray data;
+    for (int n = 0; n <= self; ++n) {
+        const auto it = offsets.find(n);
+        const quint64 offset = it == offsets.end() ? 0 : quint64(it->second);
+        data += char(n == 0 ? (type == 1 ? 0 : type) : it == offsets.end() ? 0 : 1);
+        for (int b = 3; b >= 0; --b)
+            data += char((offset >> (8 * b)) & 0xff);
+        data += QByteArray(2, '\0');
+    }
+    data += QByteArray(spare, 'x');
+    pdf += QByteArray::number(self) + " 0 obj\n<< /Type /XRef /Size " + QByteArray::number(self + 1)
+           + " /W [1 4 2] /Root 1 0 R /Length " + QByteArray::number(data.size() + lengthDelta) + " >>\nstream\n" + data
+           + "\nendstream\nendobj\nstartxref\n" + QByteArray::number(at) + "\n%%EOF\n";
+    return pdf;
+}
+
 // The table's entry for object `from` given the offset of object `to`.
 QByteArray entryPointingElsewhere(QByteArray pdf, int from, int to)
 {
@@ -383,6 +416,10 @@ private slots:
             {"update replaces page 2", {handWritten({pages, {{6, stream("BT /F1 12 Tf 72 700 Td (two, amended) Tj ET")}}}), 2}},
             {"written by qpdf", {rewritten(handWritten({threeLevels()}), false), 3}},
             {"object streams", {rewritten(handWritten({pages}), true), 2}},
+            {"table stream", {tableStream(pages), 2}},
+            {"table stream with data to spare", {tableStream(pages, 7), -1}},
+            {"table stream with an unknown type", {tableStream(pages, 0, 3), -1}},
+            {"table stream whose length leaves bytes before endstream", {tableStream(pages, 3, 1, -3), -1}},
             {"object streams, three levels", {rewritten(handWritten({threeLevels()}), true), 3}},
             {"object streams, then a classic update", {classicUpdate(rewritten(handWritten({pages}), true)), -1}},
             {"a page listed twice", {handWritten({with(pages, {{2, "<< /Type /Pages /Kids [3 0 R 5 0 R 3 0 R] /Count 3"
