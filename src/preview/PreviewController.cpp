@@ -133,8 +133,10 @@ void PreviewController::buildInterface()
     side->addWidget(toggles, 1, 0, 1, 4);
     side->addWidget(offsetButton, 2, 0, 1, 2, Qt::AlignLeft);
     side->setRowStretch(3, 1);
+    // Over the buttons, the whole width: "Page 100000 of 100000" fits in
+    // every language.
+    side->addWidget(statusLabel, 3, 0, 1, 4, Qt::AlignRight | Qt::AlignBottom);
     side->addWidget(progressCircle, 4, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    side->addWidget(statusLabel, 4, 1);
     side->addWidget(printButton, 4, 2);
     side->addWidget(saveButton, 4, 3);
     side->setColumnStretch(1, 1);

@@ -121,6 +121,17 @@ private slots:
         QVERIFY(strip.cachedImage(0).isNull() || strip.imageCache().size() <= CustomCollectionView::kCacheCapacity);
     }
 
+    // The page count of a long document is read whole, in the language
+    // that words it longest.
+    void longPageCountFits()
+    {
+        auto preview = openPreview(document(3));
+        QVERIFY(preview);
+        preview->statusLabel->setText(QStringLiteral("Seite 100000 von 100000"));
+        QVERIFY(spinUntil([&] { return preview->statusLabel->width() >= preview->statusLabel->sizeHint().width(); },
+                          2000));
+    }
+
     // The document changes after it was indexed: its ranges can no longer
     // be read alone, and the preview merges it whole instead.
     void mergedWholeWhenRangesDecline()
