@@ -3,7 +3,13 @@
 #include "pdf/PdfInput.h"
 #include "pdf/ShortRead.h"
 
+#include <QFile>
+
+#include <mutex>
+#include <optional>
 #include <set>
+
+#include <sys/stat.h>
 
 namespace quillary {
 
@@ -95,19 +101,85 @@ private:
 
 } // namespace
 
-std::shared_ptr<InputSource> firstPageInput(std::shared_ptr<InputSource> file)
+namespace {
+
+// The added table, or nothing when the file does not lend itself to it.
+std::optional<QByteArray> firstPageTail(const std::shared_ptr<InputSource>& file)
 {
     try {
         FirstPageIndex index(file);
-        QByteArray tail = index.tail();
-        return openInputSource(std::move(file), std::move(tail));
+        return index.tail();
     } catch (const Unsuitable&) {
-        return nullptr;
+        return std::nullopt;
     } catch (const std::exception&) {
         // Whatever qpdf's tokenizer or the file found wrong is said again
         // when the file is read whole.
-        return nullptr;
+        return std::nullopt;
     }
+}
+
+struct Identity {
+    QByteArray path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec changed{};
+    bool operator==(const Identity& o) const
+    {
+        return path == o.path && device == o.device && inode == o.inode && size == o.size
+               && changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+std::optional<Identity> identityOf(const QString& path)
+{
+    Identity identity;
+    identity.path = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(identity.path.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    identity.device = status.st_dev;
+    identity.inode = status.st_ino;
+    identity.size = status.st_size;
+    identity.changed = status.st_ctim;
+    return identity;
+}
+
+std::mutex lastMutex;
+std::optional<std::pair<Identity, std::optional<QByteArray>>> last;
+
+} // namespace
+
+std::shared_ptr<InputSource> firstPageInput(std::shared_ptr<InputSource> file)
+{
+    std::optional<QByteArray> tail = firstPageTail(file);
+    return tail ? openInputSource(std::move(file), std::move(*tail)) : nullptr;
+}
+
+std::shared_ptr<InputSource> firstPageInput(const QString& path)
+{
+    // A file changed between this look and the opening below is read with
+    // a table that does not fit it: qpdf then finds other objects than the
+    // table names, warns, and the caller reads the file whole.
+    const std::optional<Identity> identity = identityOf(path);
+    std::shared_ptr<InputSource> file = openInputSource(path);
+    std::optional<QByteArray> tail;
+    bool kept = false;
+    if (identity) {
+        const std::lock_guard lock(lastMutex);
+        if (last && last->first == *identity) {
+            tail = last->second;
+            kept = true;
+        }
+    }
+    if (!kept) {
+        tail = firstPageTail(file);
+        if (identity) {
+            const std::lock_guard lock(lastMutex);
+            last.emplace(*identity, tail);
+        }
+    }
+    return tail ? openInputSource(std::move(file), std::move(*tail)) : nullptr;
 }
 
 } // namespace quillary

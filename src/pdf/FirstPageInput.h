@@ -5,6 +5,8 @@
 // to the first page, and what that page and the nodes above it refer to.
 // Internal to quillary_core.
 
+#include <QString>
+
 #include <qpdf/InputSource.hh>
 
 #include <memory>
@@ -18,5 +20,11 @@ namespace quillary {
 // document needs, a file qpdf's tokenizer cannot read): open the file whole
 // then.
 std::shared_ptr<InputSource> firstPageInput(std::shared_ptr<InputSource> file);
+
+// The same for the file at path, opened here. The windows read page 1 of
+// one document more than once in a row (to check it, then to merge it):
+// the added table of the file read last is kept, for as long as the file
+// has the same inode, size and time of change.
+std::shared_ptr<InputSource> firstPageInput(const QString& path);
 
 } // namespace quillary

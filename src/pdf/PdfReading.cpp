@@ -66,8 +66,7 @@ std::shared_ptr<QPDF> openPdf(std::shared_ptr<InputSource> input, const QString&
 
 std::shared_ptr<QPDF> openPdfForFirstPage(const QString& path, const QString& password)
 {
-    std::shared_ptr<InputSource> file = openInputSource(path);
-    if (std::shared_ptr<InputSource> quick = firstPageInput(file)) {
+    if (std::shared_ptr<InputSource> quick = firstPageInput(path)) {
         try {
             auto pdf = openPdf(quick, password);
             // Only a clean reading counts: what qpdf had to mend it mends
@@ -80,7 +79,7 @@ std::shared_ptr<QPDF> openPdfForFirstPage(const QString& path, const QString& pa
         } catch (const std::exception&) {
         }
     }
-    return openPdf(file, password);
+    return openPdf(path, password);
 }
 
 QStringList takeWarnings(QPDF& pdf, const QString& file)

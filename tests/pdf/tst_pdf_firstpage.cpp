@@ -310,6 +310,27 @@ private slots:
         QCOMPARE(TaskManager::readDocument(path).ok(), true);
     }
 
+    // The table added for the file read last is used again for that file
+    // as it was; rewritten in place, with the same length but its objects
+    // elsewhere, page 1 is still what the file now holds.
+    void changedFileReadAfresh()
+    {
+        const QString path = dir.filePath(QStringLiteral("changing.pdf"));
+        const QByteArray before = handWritten({twoPages()}) + QByteArray(8, ' ');
+        const QByteArray after =
+            handWritten({with(twoPages(), {{4, stream("BT /F1 12 Tf 72 700 Td (page ONE, longer) Tj ET")}})});
+        QCOMPARE(after.size(), before.size());
+        for (const QByteArray& bytes : {before, before, after, after, before}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite)); // the same inode, written over
+            QCOMPARE(file.write(bytes), bytes.size());
+            file.close();
+            const bool one = bytes.contains("page one");
+            QVERIFY2(pageOne(*openPdfForFirstPage(path)).contains(one ? "page one" : "page ONE"),
+                     qPrintable(pageOne(*openPdfForFirstPage(path))));
+        }
+    }
+
     // Any byte of a file spoiled, or the file cut short anywhere: the short
     // way declines or finds what reading the whole file finds.
     void damagedFilesReadAsWhole()
