@@ -62,8 +62,10 @@ PreviewController::~PreviewController()
     for (QObject* child : findChildren<QObject*>())
         disconnect(child, nullptr, this, nullptr);
     disconnect(previewPages.get(), nullptr, this, nullptr);
-    if (currentRebuild)
+    if (currentRebuild) {
         currentRebuild->stop = true;
+        currentRebuild->firstPageShown.release();
+    }
     delete editor;
     // A print job that has started is finished: closing the window must not
     // lose a page half way through the printer.

@@ -60,8 +60,10 @@ void PreviewController::startRebuild(const QString& key, bool overlay, bool keep
     if (!keepToggles)
         refreshPageToggles();
 
-    if (currentRebuild)
+    if (currentRebuild) {
         currentRebuild->stop = true;
+        currentRebuild->firstPageShown.release();
+    }
     auto job = std::make_shared<RebuildJob>();
     job->generation = ++generation;
     previewPages->begin(job->generation);
@@ -101,8 +103,11 @@ void PreviewController::startRebuild(const QString& key, bool overlay, bool keep
             this, [this, job, bytes] { firstPageMerged(job, bytes); }, Qt::QueuedConnection);
 
         // A long document is shown in ranges (see PreviewRanges.cpp).
-        if (!job->pages && !job->stop)
-            job->pages = TaskManager::indexPages(r.documentPath);
+        if (!job->pages && !job->stop) {
+            job->firstPageShown.tryAcquire(1, 2000);
+            if (!job->stop)
+                job->pages = TaskManager::indexPages(r.documentPath);
+        }
         const auto pages = job->pages.value_or(nullptr);
         const bool inRanges = job->rangesAllowed && pages && pages->pageCount >= rangesFrom;
         QMetaObject::invokeMethod(
@@ -120,8 +125,10 @@ void PreviewController::startRebuild(const QString& key, bool overlay, bool keep
 void PreviewController::firstPageMerged(const std::shared_ptr<RebuildJob>& job, QByteArray bytes)
 {
     forgetScratch(job->firstPageScratch);
-    if (job != currentRebuild || bytes.isEmpty())
+    if (job != currentRebuild || bytes.isEmpty()) {
+        job->firstPageShown.release();
         return;
+    }
     previewPages->present(job->generation, PreviewPages::Part::FirstPage, std::move(bytes), job->termsPage);
 }
 
@@ -142,6 +149,9 @@ void PreviewController::rebuildMerged(const std::shared_ptr<RebuildJob>& job, co
 
 void PreviewController::presented(quint64 shown, int part)
 {
+    if (PreviewPages::Part(part) == PreviewPages::Part::FirstPage && currentRebuild
+        && currentRebuild->generation == shown)
+        currentRebuild->firstPageShown.release();
     if (PreviewPages::Part(part) != PreviewPages::Part::Whole || !currentRebuild
         || currentRebuild->generation != shown)
         return;
@@ -161,6 +171,7 @@ void PreviewController::presentFailed(quint64 failed, int part)
     }
     if (!currentRebuild || currentRebuild->generation != failed)
         return;
+    currentRebuild->firstPageShown.release();
     currentRebuild.reset();
     showProblem(tr("The merged document could not be read."));
     emit rebuildFinished(false);

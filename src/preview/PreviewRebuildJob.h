@@ -4,6 +4,8 @@
 
 #include "preview/PreviewController.h"
 
+#include <QSemaphore>
+
 namespace quillary {
 
 // One rebuild as the worker sees it: a copy of everything it reads, taken on
@@ -17,6 +19,9 @@ struct PreviewController::RebuildJob {
     // for by the worker when not known yet. Shown in ranges when allowed.
     std::optional<std::shared_ptr<const DocumentPages>> pages;
     bool rangesAllowed = false;
+    // Released once page 1 is on screen (or will not be): the document is
+    // indexed after that, so as not to take the processor page 1 needs.
+    QSemaphore firstPageShown;
     std::atomic<bool> stop{false};
 };
 
