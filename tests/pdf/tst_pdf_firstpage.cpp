@@ -131,8 +131,9 @@ Objects with(Objects objects, const Objects& changes)
     return objects;
 }
 
-// The same document written again by qpdf, as most producers write.
-QByteArray rewritten(const QByteArray& pdf, bool objectStreams)
+// The same document written again by qpdf, as most producers write;
+// locked: encrypted too.
+QByteArray rewritten(const QByteArray& pdf, bool objectStreams, bool locked = false)
 {
     QPDF in;
     in.processMemoryFile("in", pdf.constData(), size_t(pdf.size()));
@@ -140,21 +141,8 @@ QByteArray rewritten(const QByteArray& pdf, bool objectStreams)
     writer.setOutputMemory();
     writer.setStaticID(true);
     writer.setObjectStreamMode(objectStreams ? qpdf_o_generate : qpdf_o_disable);
-    writer.write();
-    auto buffer = writer.getBufferSharedPointer();
-    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
-}
-
-// The same, encrypted (with object streams).
-QByteArray rewrittenLocked(const QByteArray& pdf)
-{
-    QPDF in;
-    in.processMemoryFile("in", pdf.constData(), size_t(pdf.size()));
-    QPDFWriter writer(in);
-    writer.setOutputMemory();
-    writer.setStaticID(true);
-    writer.setObjectStreamMode(qpdf_o_generate);
-    writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
+    if (locked)
+        writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
     writer.write();
     auto buffer = writer.getBufferSharedPointer();
     return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
@@ -204,6 +192,20 @@ QString pageShown(QPDFObjectHandle page)
         .arg(QString::fromStdString(helper.getAttribute("/Resources", false).unparseResolved()));
 }
 
+// Every page as reading the whole file shows it, or "fails".
+QStringList wholePages(const QString& path)
+{
+    try {
+        auto whole = openPdf(path);
+        QStringList pages;
+        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*whole).getAllPages())
+            pages << pageShown(page.getObjectHandle());
+        return pages;
+    } catch (const std::exception&) {
+        return {QStringLiteral("fails")};
+    }
+}
+
 // The pages of a file read through a range's input, or "declined".
 QStringList rangeShown(const PageRanges& ranges, const QString& path, int first, int count)
 {
@@ -251,6 +253,14 @@ Q_DECLARE_METATYPE(Ranged)
 
 class TestFirstPage : public QObject {
     Q_OBJECT
+
+    // Rows for a file with classic tables and the same with object streams.
+    static void bothKindsOfTable()
+    {
+        QTest::addColumn<bool>("objectStreams");
+        QTest::newRow("classic table") << false;
+        QTest::newRow("object streams") << true;
+    }
     QTemporaryDir dir;
 
     QString file(const QByteArray& bytes)
@@ -286,7 +296,7 @@ private slots:
             {"written by qpdf", {rewritten(handWritten({pages}), false), true, one}},
             {"object streams", {rewritten(handWritten({pages}), true), true, one}},
             {"object streams, then a classic update", {classicUpdate(rewritten(handWritten({pages}), true)), false, one}},
-            {"object streams, locked", {rewrittenLocked(handWritten({pages})), false, one}},
+            {"object streams, locked", {rewritten(handWritten({pages}), true, true), false, one}},
             {"entries one byte short", {handWritten({pages}, 19), false, one}},
             {"entry beside its object", {handWritten({pages}, 20, 4), false, one}},
             {"entry of page 1 pointing at page 2", {entryPointingElsewhere(handWritten({pages}), 3, 5), false, one}},
@@ -361,12 +371,7 @@ private slots:
 
     // A long flat tree: page 1 is found among the first kids, and what lies
     // beyond it is not read.
-    void longDocumentReadsOnlyPageOne_data()
-    {
-        QTest::addColumn<bool>("objectStreams");
-        QTest::newRow("classic table") << false;
-        QTest::newRow("object streams") << true;
-    }
+    void longDocumentReadsOnlyPageOne_data() { bothKindsOfTable(); }
 
     void longDocumentReadsOnlyPageOne()
     {
@@ -467,10 +472,7 @@ private slots:
         QCOMPARE(indexed ? indexed->pageCount : -1, row.pages);
         if (!ranges)
             return;
-        auto whole = openPdf(path);
-        QStringList expected;
-        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*whole).getAllPages())
-            expected << pageShown(page.getObjectHandle());
+        const QStringList expected = wholePages(path);
         QCOMPARE(expected.size(), row.pages);
         for (int count = 1; count <= row.pages; ++count)
             for (int first = 0; first + count <= row.pages; ++first)
@@ -481,12 +483,7 @@ private slots:
     // Any byte of a file spoiled, or the file cut short anywhere: the index
     // declines, or each range it reads finds what reading the whole file
     // finds (or declines).
-    void damagedFilesInRanges_data()
-    {
-        QTest::addColumn<bool>("objectStreams");
-        QTest::newRow("classic table") << false;
-        QTest::newRow("object streams") << true;
-    }
+    void damagedFilesInRanges_data() { bothKindsOfTable(); }
 
     void damagedFilesInRanges()
     {
@@ -501,14 +498,7 @@ private slots:
                 if (!ranges)
                     continue;
                 ++indexed;
-                QStringList expected;
-                try {
-                    auto whole = openPdf(path);
-                    for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*whole).getAllPages())
-                        expected << pageShown(page.getObjectHandle());
-                } catch (const std::exception&) {
-                    expected = {QStringLiteral("fails")};
-                }
+                const QStringList expected = wholePages(path);
                 for (int first = 0; first < ranges->pageCount(); ++first) {
                     const QStringList quick = rangeShown(*ranges, path, first, ranges->pageCount() - first);
                     if (quick != QStringList{"declined"} && expected != QStringList{"fails"})
@@ -523,12 +513,7 @@ private slots:
         QVERIFY(indexed > 0);
     }
 
-    void longDocumentInRanges_data()
-    {
-        QTest::addColumn<bool>("objectStreams");
-        QTest::newRow("classic table") << false;
-        QTest::newRow("object streams") << true;
-    }
+    void longDocumentInRanges_data() { bothKindsOfTable(); }
 
     // A range of a long flat tree: the node lists the range's pages alone.
     void longDocumentInRanges()
