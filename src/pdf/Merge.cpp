@@ -114,6 +114,20 @@ std::shared_ptr<PdfSource> openStationery(const QString& path, Result* error)
     return source;
 }
 
+// One document page with its stationery: the overlay flag only decides
+// which is drawn last and so covers the other.
+void composeOne(PdfContext& context, const std::shared_ptr<PdfSource>& document, int pageIndex,
+                const std::shared_ptr<PdfSource>& stationery, bool overlay, QPointF offset)
+{
+    context.beginPage();
+    if (stationery && !overlay)
+        context.drawPage(stationery, 0);
+    context.drawPage(document, pageIndex, offset);
+    if (stationery && overlay)
+        context.drawPage(stationery, 0);
+    context.endPage();
+}
+
 using StationeryOpener = std::function<std::shared_ptr<PdfSource>(const QString& path, Result* error)>;
 
 // Everything of a merge but the writing: the inputs opened and checked (so
@@ -155,16 +169,8 @@ ValueResult<std::shared_ptr<PdfContext>> compose(const MergeRequest& request, co
     context->setStaticId(request.staticId);
     context->keepDocument();
 
-    // One document page with its stationery: the overlay flag only decides
-    // which is drawn last and so covers the other.
     auto composePage = [&](int pageIndex, const std::shared_ptr<PdfSource>& stationery, QPointF offset) {
-        context->beginPage();
-        if (stationery && !request.stationeryIsOverlay)
-            context->drawPage(stationery, 0);
-        context->drawPage(document, pageIndex, offset);
-        if (stationery && request.stationeryIsOverlay)
-            context->drawPage(stationery, 0);
-        context->endPage();
+        composeOne(*context, document, pageIndex, stationery, request.stationeryIsOverlay, offset);
     };
 
     composePage(0, start, QPointF(request.firstPageOffsetX, request.firstPageOffsetY));
@@ -266,13 +272,7 @@ Result mergeSinglePageUnguarded(const SinglePageRequest& request)
     // A new file that takes page 1 alone: one built inside the document
     // would write the rest of a long document along with it.
     PdfContext context(request.outputPath, outputBox(*document, request.documentFormat));
-    context.beginPage();
-    if (stationery && !request.stationeryIsOverlay)
-        context.drawPage(stationery, 0);
-    context.drawPage(document, 0, QPointF(request.offsetX, request.offsetY));
-    if (stationery && request.stationeryIsOverlay)
-        context.drawPage(stationery, 0);
-    context.endPage();
+    composeOne(context, document, 0, stationery, request.stationeryIsOverlay, QPointF(request.offsetX, request.offsetY));
     return context.close();
 }
 
@@ -315,16 +315,9 @@ ValueResult<QByteArray> mergeRangeUnguarded(const MergeRequest& request, const D
         if (control.stopped())
             return stopped(path);
         const bool isFirst = first + k == 0;
-        const auto& stationery = isFirst ? start : continuation;
-        context.beginPage();
-        if (stationery && !request.stationeryIsOverlay)
-            context.drawPage(stationery, 0);
-        context.drawPage(document, k,
-                         isFirst ? QPointF(request.firstPageOffsetX, request.firstPageOffsetY)
-                                 : QPointF(request.continuationOffsetX, request.continuationOffsetY));
-        if (stationery && request.stationeryIsOverlay)
-            context.drawPage(stationery, 0);
-        context.endPage();
+        composeOne(context, document, k, isFirst ? start : continuation, request.stationeryIsOverlay,
+                   isFirst ? QPointF(request.firstPageOffsetX, request.firstPageOffsetY)
+                           : QPointF(request.continuationOffsetX, request.continuationOffsetY));
     }
     if (terms) {
         context.beginPage();
