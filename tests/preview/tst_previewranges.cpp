@@ -8,6 +8,7 @@
 #include "preview/CustomCollectionView.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QScrollBar>
 
 using namespace quillary;
@@ -119,6 +120,32 @@ private slots:
         QVERIFY(!preview->pages().entry(0).isNull());
         QVERIFY(!strip.cachedImage(61).isNull()); // the terms page, last
         QVERIFY(strip.cachedImage(0).isNull() || strip.imageCache().size() <= CustomCollectionView::kCacheCapacity);
+    }
+
+    // A range that fails (the document gone, a folder in its place) says
+    // why, like a failed whole merge; it is no reason to give up ranges, so
+    // the next rebuild of the document, back again, shows them in ranges.
+    void aFailedRangeSaysWhy()
+    {
+        RangeSettings settings(5, 4);
+        const QString doc = file("vanishing.pdf");
+        QFile::remove(doc);
+        QVERIFY(QFile::copy(document(40), doc));
+        auto preview = openPreview(doc);
+        QVERIFY(preview);
+        QVERIFY(preview->pages().isRanged());
+        QVERIFY(QFile::remove(doc));
+        QVERIFY(QDir().mkdir(doc));
+        preview->collectionView->setSelectedIndex(30);
+        QVERIFY(spinUntil([&] { return preview->pages().count() == 0; }));
+        QVERIFY2(preview->collectionView->accessibleDescription().contains("could not be made"),
+                 qPrintable(preview->collectionView->accessibleDescription()));
+        QVERIFY(QDir().rmdir(doc));
+        QVERIFY(QFile::copy(document(40), doc));
+        clickBox(preview->contButton);
+        QVERIFY(waitForPreview(*preview));
+        QVERIFY(preview->pages().isRanged());
+        QCOMPARE(preview->pages().count(), 41);
     }
 
     // The page count of a long document is read whole, in the language
